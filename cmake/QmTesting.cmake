@@ -1,0 +1,19 @@
+# qm_add_test(<name> SOURCES <files...> LIBS <targets...> [GUI] [ENVIRONMENT <VAR=value...>])
+# One test executable per call, its cases registered with CTest through gtest_discover_tests.
+# GUI tests run on the offscreen platform without a session bus.
+include(GoogleTest)
+find_package(GTest REQUIRED)
+
+function(qm_add_test name)
+    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock qm::warnings)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_BINARY_DIR}/tests)
+    set(env ${ARG_ENVIRONMENT} "QM_TEST_TMP=${PROJECT_BINARY_DIR}/test-tmp")
+    if(ARG_GUI)
+        list(APPEND env "QT_QPA_PLATFORM=offscreen" "DBUS_SESSION_BUS_ADDRESS=disabled:"
+             "XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/test-tmp/runtime")
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
