@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+
+namespace qm {
+
+// Security choices of an account, as stored in its Security cell.
+enum AccountSecurity : int {
+    kSecurityNone = 0,     // plain POP3
+    kSecuritySslTls = 1,   // TLS right after connecting (POP3S)
+    kSecurityStartTls = 2, // STLS after the greeting
+};
+
+// The account dialog: server, account name, password (shown as '*'), port, time-out and security
+// of one account. Created once and reused for every add and edit. Its labels are translated each
+// time it is activated; the three security choices stay English.
+class Taccount_settings_fm : public QDialog {
+    Q_OBJECT
+public:
+    explicit Taccount_settings_fm(QWidget* parent = nullptr);
+    ~Taccount_settings_fm() override;
+
+    // The language the labels are translated into when the dialog is activated.
+    void setLanguage(const std::string& code);
+
+    // Field values. Texts are the user's Unicode text; the caller converts to code page bytes.
+    QString server() const;
+    QString accountName() const;
+    QString password() const;
+    int port() const;
+    int timeOut() const;
+    int security() const;
+    void setServer(const QString& text);
+    void setAccountName(const QString& text);
+    void setPassword(const QString& text);
+    void setPort(int port);
+    void setTimeOut(int seconds);
+    // An unknown value selects None.
+    void setSecurity(int security);
+
+    // Window caption and the captions of the two buttons, as English keys translated here.
+    void setCaptions(const char* windowCaption, const char* okCaption);
+
+    // Empties the texts, port 110, time-out 60, security None.
+    void reset();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void retranslate();
+    void onSecurityChosen(int index);
+    void onTimeOutChanged(int value);
+    QString tr_(const char* english) const;
+
+    QLineEdit* m_ePop = nullptr;
+    QLineEdit* m_eAcc = nullptr;
+    QLineEdit* m_ePass = nullptr;
+    QSpinBox* m_sePort = nullptr;
+    QSpinBox* m_seTimeOut = nullptr;
+    QComboBox* m_cSecurity = nullptr;
+    QPushButton* m_bbAddEdit = nullptr;
+    QPushButton* m_bbCancel = nullptr;
+    QLabel* m_lbPop = nullptr;
+    QLabel* m_lbAcc = nullptr;
+    QLabel* m_lbPass = nullptr;
+    QLabel* m_lbPort = nullptr;
+    QLabel* m_lbTimeOut = nullptr;
+    QLabel* m_lbSec = nullptr;
+    QLabel* m_lbSecurity = nullptr;
+    const char* m_windowCaption = "account settings";
+    const char* m_okCaption = "Apply";
+    std::string m_language = "EN";
+};
+
+} // namespace qm
