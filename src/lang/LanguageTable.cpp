@@ -1,0 +1,118 @@
+#include "lang/LangRes.h"
+
+#include <array>
+
+namespace qm {
+
+namespace {
+
+// Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
+// interface has always shown them, including the German cells that repeat the English text and
+// the Latin "c" closing "connecting to" and "connected to" in Russian.
+constexpr std::array<std::array<const char*, 4>, 76> kRows = {{
+    {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
+    {"Нет", "No", "No", "Nein"},                                                                                   // 2
+    {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
+    {"Помощь", "Aiuto", "Help", "Help"},                                                                           // 4
+    {"О программе", "Informazioni sul programma", "About the program", "About the program"},                       // 5
+    {"Проверить почту", "Provare Posta", "Check Mail", "Uberprufen Sie Post"},                                     // 6
+    {"Выбрать почтовую программу", "Seleziona il programma di posta", "Select Mail Client", "Select Mail Client"}, // 7
+    {"Старт", "Avvio", "Start", "Start"},                                                                          // 8
+    {"Стоп", "Stop", "Stop", "Stop"},                                                                              // 9
+    {"Рестарт", "Ricomincia", "Restart", "Wiederbeginnen"},                                                        // 10
+    {"Язык", "Lingua", "Language", "Sprache"},                                                                     // 11
+    {"Файл", "File", "File", "File"},                                                                              // 12
+    {"Показать адреса полученных писем", "Mostra gli indirizzi dei messaggi ricevuti",
+     "Show addresses of received messages", "Zeigen Adressen der empfangenen Meldungen"}, // 13
+    {"Адреса полученных писем", "Gli indirizzi dei messaggi ricevuti", "Addresses of received messages",
+     "Adressen der empfangenen Meldungen"},                              // 14
+    {"Вы уверены?", "Sei sicuro?", "Are you sure?", "Sind Sie sicher?"}, // 15
+    {"Запустить почтовую программу", "Avvia il programma di posta", "Run Mail Client",
+     "Laufen PostKlient programm"},                                                       // 16
+    {"Свернуть", "Minimizza", "Minimize", "Minimize"},                                    // 17
+    {"Добавить запись", "Aggiungi account", "Add new account", "Fugen Account hinzu"},    // 18
+    {"Редактир. запись", "Stampa account", "Edit account", "Bearbeiten Account"},         // 19
+    {"Удалить запись", "Cancella account", "Delete account", "LoschungAccount"},          // 20
+    {"Удалить", "Elimina", "Delete", "Loschung"},                                         // 21
+    {"Копировать запись", "Copii account", "Copy account", "Kopieren Account"},           // 22
+    {"Вставить запись", "Incolla account", "Paste account", "Paste Account"},             // 23
+    {"Активировать запись", "Attiva account", "Enable account", "Enable account"},        // 24
+    {"Деактивировать запись", "Disattiva account", "Disable account", "Disable account"}, // 25
+    {"Активировать/деактивировать запись", "Attiva/disattiva account", "Enable/disable account",
+     "Enable/disable account"},                                               // 26
+    {"Выдел.все", "Selez.tutto", "Select all", "Wahlen alle"},                // 27
+    {"Снять выделение", "Diseleziona tutto", "Unselect all", "Unselect all"}, // 28
+    {"поместить в автозагрузку", "caricare con Windows", "load when Windows starts",
+     "laden wenn Windows beginnt"},                                                               // 29
+    {"свернуть при старте", "iniziare minimizzato", "start minimized", "start herabgesetzt"},     // 30
+    {"Восстановить", "Restore", "Restore", "Wiederherstellung"},                                  // 31
+    {"звук", "suono", "sound on", "Ton an"},                                                      // 32
+    {"Выполняется", "Esecuzione", "Executing", "Ausfuhrung"},                                     // 33
+    {"Интервал (мин):", "Intervallo (minuti):", "Interval (min):", "Intervall (Minuten):"},       // 34
+    {"Время ожидания", "Timeout", "Timeout", "Timeout"},                                          // 35
+    {"сек.", "sec.", "sec.", "sec."},                                                             // 36
+    {"сейчас:", "ora:", "now:", "jetzt:"},                                                        // 37
+    {"выполнено:", "eseguito:", "executed:", "ausgefuhrt:"},                                      // 38
+    {"Почтовый сервер (POP3)", "Mail server (Pop3)", "Mail Server (POP3)", "Mail server (Pop3)"}, // 39
+    {"Учетная запись", "Nome di account", "Account Name", "AccountName"},                         // 40
+    {"Пароль", "Parola d'accesso", "Password", "Kennwort"},                                       // 41
+    {"Порт", "Porta", "Port", "Kanal"},                                                           // 42
+    {"Добавить", "Aggiungi", "Apply", "Ubernehmen"},                                              // 43
+    {"Отмена", "Annulla", "Cancel", "Loschen"},                                                   // 44
+    {"настройки", "impostazioni", "settings", "optionen"},                                        // 45
+    {"условия уведомления", "opzioni d'avviso", "notice conditions", "begriffszustande"},         // 46
+    {"СООБЩАТЬ ЕСЛИ", "INFORMAMI SE", "INFORM ME IF", "INFORMIEREN MICH WENN"},                   // 47
+    {"адрес отправителя содержит", "l'indirizzo del mittente contiene", "the sender's address contains",
+     "die Adresse des Absenders enthalt"},                                                                       // 48
+    {"тема сообщения содержит", "l'argomento contiene", "the subject field contains", "das Sachgebiet enthalt"}, // 49
+    {"сообщение содержит вложения", "il messaggio ha allegati", "the message has attachments",
+     "die Meldung hat Befestigungen"}, // 50
+    {"сохранить сообщение в файле", "salva il messaggio in un file", "save message in file",
+     "schreiben Meldung in der Datei"},                                                                   // 51
+    {"всегда перезаписывать", "scriva sopra sempre", "overwrite always", "overwrite always"},             // 52
+    {"адрес или его часть", "l' indirizzo o sua parte", "address or its part", "Adresse oder sein Teil"}, // 53
+    {"тема", "subject o sua parte", "subject or its part", "subject or its part"},                        // 54
+    {"ANTISPAM список", "LISTA DI ANTISPAM", "ANTISPAM LIST", "ANTISPAM-LISTE"},                          // 55
+    {"(сообщения с этих адресов удаляются с сервера)",
+     "(i messaggi da questi indirizzi saranno eliminati dal mail server)",
+     "(messages from these addresses will be deleted from mail server)",
+     "(Meldungen von diesen Adressen werden aus mail server geloscht)"},                           // 56
+    {"В список antispam", "Alla lista del antispam", "To antispam list", "In der ANTISPAM-Liste"}, // 57
+    {"Новый", "Nouvo", "New", "Neu"},                                                              // 58
+    {"Ред.", "Stampa", "Edit", "Edit"},                                                            // 59
+    {"редактировать адрес", "stampa l'indirizzo", "edit address", "bearbeiten Adresse"},           // 60
+    {"Сохранить", "Salva", "Save", "Speichern"},                                                   // 61
+    {"получено", "ricevuti", "you have", "Sie haben"},                                             // 62
+    {"всего", "in totale", "in total", "in der Gesamtmenge"},                                      // 63
+    {"сообщений", "messaggi", "messages", "Meldungen"},                                            // 64
+    {"нет новых сообщений", "non ci sono i messaggi nuovi", "you haven't new messages",
+     "es gibt nicht neue Meldungen"},                                                                     // 65
+    {"соединение...", "collegamento...", "connecting...", "connecting..."},                               // 66
+    {"соединение c", "collegamento al", "connecting to", "connecting to"},                                // 67
+    {"есть соединение c", "collegato al", "connected to", "connected to"},                                // 68
+    {"отсоединение от", "scollegato dal", "disconnected from", "disconnected from"},                      // 69
+    {"Найдена новая версия", "Trovata la versione nuova", "Founded new version", "Founded new version"},  // 70
+    {"Загрузить сейчас?", "Scaricarla ora?", "Download it now?", "Download it now?"},                     // 71
+    {"Успешно загружен", "Scaricato con successo", "Successfully downloaded", "Successfully downloaded"}, // 72
+    {"Ошибка загрузки файла", "Errore di scaricamento del file", "Unable to download file",
+     "Unable to download file"}, // 73
+    {"проверять новую версию на сайте", "controlli la versione nuova al sito", "check for new version on the site",
+     "check for new version on the site"}, // 74
+    {"Можно использовать маску (?, *)", "E possibile usare i simboli di maschera (?, *)",
+     "It is possible to use mask symbols (?, *)", "It is possible to use mask symbols (?, *)"}, // 75
+    {"(сообщения, содержащие эти темы удаляются с сервера)",
+     "(i messaggi con questi temi saranno eliminati dal mail server)",
+     "(messages with these subjects will be deleted from mail server)",
+     "(messages with these subjects will be deleted from mail server)"}, // 76
+}};
+
+} // namespace
+
+void BuildLanguageTable(TLangRes& lr) {
+    lr.Create({"RU", "IT", "EN", "DE"}, static_cast<std::int32_t>(kRows.size()));
+    lr.setDefaultLang("EN");
+    for (const auto& row : kRows)
+        lr.AddRow({row[0], row[1], row[2], row[3]});
+}
+
+} // namespace qm
