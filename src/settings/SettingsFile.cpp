@@ -1,0 +1,294 @@
+#include "settings/SettingsFile.h"
+
+#include "settings/AtomicFile.h"
+#include "settings/IniFile.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kMain = "Main";
+
+std::string accountSection(std::size_t number) {
+    return "Settings" + std::to_string(number);
+}
+
+// Distinguishes a number from a non-number, which ParseProfileInteger folds into its default.
+std::optional<int> parseInteger(std::string_view text) {
+    const int a = ParseProfileInteger(text, 0);
+    const int b = ParseProfileInteger(text, 1);
+    if (a != b) {
+        return std::nullopt;
+    }
+    return a;
+}
+
+std::optional<bool> parseBoolCell(std::string_view text) {
+    const std::string upper = AsciiUpper(text);
+    if (upper == "TRUE") {
+        return true;
+    }
+    if (upper == "FALSE") {
+        return false;
+    }
+    if (const auto number = parseInteger(text)) {
+        return *number != 0;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool IsKnownSecurity(int value) {
+    return value >= static_cast<int>(AccountSecurity::None) && value <= static_cast<int>(AccountSecurity::Stls);
+}
+
+std::vector<std::string> AccountRow::Cells() const {
+    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security};
+}
+
+AccountRow AccountRow::FromCells(std::string caption, const std::vector<std::string>& cells) {
+    AccountRow row;
+    row.Caption = std::move(caption);
+    std::string* fields[] = {&row.AccountName, &row.AccountPassword, &row.Port,
+                             &row.TimeOut,     &row.Disabled,        &row.Security};
+    for (std::size_t i = 0; i < std::size(fields) && i < cells.size(); ++i) {
+        *fields[i] = cells[i];
+    }
+    return row;
+}
+
+std::string BoolCellText(bool value) {
+    return value ? "True" : "False";
+}
+
+AccountRow ToAccountRow(const Account& account) {
+    return AccountRow{account.POP3,
+                      account.AccountName,
+                      account.AccountPassword,
+                      std::to_string(account.Port),
+                      std::to_string(account.TimeOut),
+                      BoolCellText(account.Disabled),
+                      std::to_string(account.Security)};
+}
+
+std::optional<Account> ToAccount(const AccountRow& row) {
+    const auto port = parseInteger(row.Port);
+    const auto timeOut = parseInteger(row.TimeOut);
+    const auto disabled = parseBoolCell(row.Disabled);
+    const auto security = row.Security.empty() ? std::optional<int>(0) : parseInteger(row.Security);
+    if (!port || !timeOut || !disabled || !security) {
+        return std::nullopt;
+    }
+    Account account;
+    account.POP3 = row.Caption;
+    account.AccountName = row.AccountName;
+    account.AccountPassword = row.AccountPassword;
+    account.Port = *port;
+    account.TimeOut = *timeOut;
+    account.Disabled = *disabled;
+    account.Security = *security;
+    return account;
+}
+
+std::filesystem::path ProgramDirectory(const std::filesystem::path& executable) {
+    return executable.parent_path();
+}
+
+std::filesystem::path SettingsPath(const std::filesystem::path& executable) {
+    std::string name = executable.filename().string();
+    if (name.size() >= 4 && AsciiUpper(name.substr(name.size() - 4)) == ".EXE") {
+        name.resize(name.size() - 4);
+    }
+    return executable.parent_path() / (name + ".ini");
+}
+
+std::string DefaultSettingsText() {
+    static const char* const lines[] = {"[Main]",
+                                        "Interval=5",
+                                        "Executing=0",
+                                        "Language=EN",
+                                        "FromAddress=",
+                                        "Subject=",
+                                        "UseFrom=0",
+                                        "UseSubject=0",
+                                        "Attach=0",
+                                        "WriteToFile=0",
+                                        "Overwrite=0",
+                                        "FileName=messages.txt",
+                                        "AntiSpamListEnabled=1",
+                                        "AntiSpamSubjListEnabled=1",
+                                        "CheckNewVersion=1"};
+    std::string text;
+    for (const char* line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    text += "\r\n";
+    return text;
+}
+
+int CountAccountSectionsInText(std::string_view content) {
+    int count = 0;
+    std::size_t pos = 0;
+    while (pos < content.size()) {
+        std::size_t end = content.find('\n', pos);
+        if (end == std::string_view::npos) {
+            end = content.size();
+        }
+        const std::string_view line = TrimControls(content.substr(pos, end - pos));
+        if (AsciiUpper(line.substr(0, 9)) == "[SETTINGS") {
+            ++count;
+        }
+        pos = end + 1;
+    }
+    return count;
+}
+
+std::optional<int> CountAccountSections(const std::filesystem::path& path) {
+    std::string content;
+    if (!ReadWholeFile(path, content) && content.empty()) {
+        return std::nullopt;
+    }
+    return CountAccountSectionsInText(content);
+}
+
+LoadResult LoadSettings(const std::filesystem::path& path) {
+    LoadResult result;
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec)) && !std::filesystem::exists(path, ec)) {
+        std::string error;
+        if (WriteFileAtomically(path, DefaultSettingsText(), &error)) {
+            result.status = LoadStatus::Created;
+        } else {
+            result.status = LoadStatus::CreateFailed;
+            result.error = error;
+        }
+    }
+
+    std::string content;
+    const bool complete = ReadWholeFile(path, content);
+    if (!complete && content.empty()) {
+        if (result.status != LoadStatus::CreateFailed) {
+            result.status = LoadStatus::ReadFailed;
+            result.error = "cannot read " + path.string();
+        }
+        return result;
+    }
+    // The file became readable after all (or only its tail was unreadable): load what is there.
+    if (result.status == LoadStatus::CreateFailed) {
+        result.status = LoadStatus::Loaded;
+    }
+
+    const IniFile ini = IniFile::Parse(content);
+    const int count = CountAccountSectionsInText(content);
+    const Account defaults;
+    for (int i = 1; i <= count; ++i) {
+        const std::string section = accountSection(static_cast<std::size_t>(i));
+        Account account;
+        account.POP3 = ini.ReadString(section, "POP3", defaults.POP3);
+        account.Port = ini.ReadInteger(section, "Port", defaults.Port);
+        account.AccountName = ini.ReadString(section, "AccountName", defaults.AccountName);
+        account.AccountPassword = ini.ReadString(section, "AccountPassword", defaults.AccountPassword);
+        account.TimeOut = ini.ReadInteger(section, "TimeOut", defaults.TimeOut);
+        account.Disabled = ini.ReadBool(section, "Disabled", defaults.Disabled);
+        account.Security = ini.ReadInteger(section, "Security", defaults.Security);
+        result.data.accounts.push_back(ToAccountRow(account));
+    }
+
+    const MonitorSettings d;
+    MonitorSettings& m = result.data.main;
+    m.Interval = ini.ReadInteger(kMain, "Interval", d.Interval);
+    m.Language = ini.ReadString(kMain, "language", d.Language);
+    m.Minimized = ini.ReadBool(kMain, "Minimized", d.Minimized);
+    m.Inform = ini.ReadBool(kMain, "Inform", d.Inform);
+    m.Sound = ini.ReadBool(kMain, "Sound", d.Sound);
+    m.FromAddress = ini.ReadString(kMain, "FromAddress", d.FromAddress);
+    m.Subject = ini.ReadString(kMain, "Subject", d.Subject);
+    m.Attach = ini.ReadBool(kMain, "Attach", d.Attach);
+    m.UseFrom = ini.ReadBool(kMain, "UseFrom", d.UseFrom);
+    m.UseSubject = ini.ReadBool(kMain, "UseSubject", d.UseSubject);
+    m.WriteToFile = ini.ReadBool(kMain, "WriteToFile", d.WriteToFile);
+    m.Overwrite = ini.ReadBool(kMain, "Overwrite", d.Overwrite);
+    m.FileName = ini.ReadString(kMain, "FileName", d.FileName);
+    m.MailClient = ini.ReadString(kMain, "MailClient", d.MailClient);
+    m.CheckNewVersion = ini.ReadBool(kMain, "CheckNewVersion", d.CheckNewVersion);
+    m.AntiSpamListEnabled = ini.ReadBool(kMain, "AntiSpamListEnabled", d.AntiSpamListEnabled);
+    m.AntiSpamSubjListEnabled = ini.ReadBool(kMain, "AntiSpamSubjListEnabled", d.AntiSpamSubjListEnabled);
+    m.Executing = ini.ReadBool(kMain, "Executing", d.Executing);
+    return result;
+}
+
+bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, std::string* error) {
+    IniFile ini;
+    const MonitorSettings& m = data.main;
+    ini.WriteInteger(kMain, "Interval", m.Interval);
+    ini.WriteString(kMain, "Language", m.Language);
+    ini.WriteString(kMain, "MailClient", m.MailClient);
+    ini.WriteBool(kMain, "Executing", m.Executing);
+    ini.WriteBool(kMain, "Minimized", m.Minimized);
+    ini.WriteBool(kMain, "Inform", m.Inform);
+    ini.WriteBool(kMain, "Sound", m.Sound);
+    ini.WriteString(kMain, "FromAddress", m.FromAddress);
+    ini.WriteString(kMain, "Subject", m.Subject);
+    ini.WriteBool(kMain, "Attach", m.Attach);
+    ini.WriteBool(kMain, "UseFrom", m.UseFrom);
+    ini.WriteBool(kMain, "UseSubject", m.UseSubject);
+    ini.WriteBool(kMain, "WriteToFile", m.WriteToFile);
+    ini.WriteBool(kMain, "Overwrite", m.Overwrite);
+    ini.WriteString(kMain, "FileName", m.FileName);
+    ini.WriteBool(kMain, "AntiSpamListEnabled", m.AntiSpamListEnabled);
+    ini.WriteBool(kMain, "AntiSpamSubjListEnabled", m.AntiSpamSubjListEnabled);
+    ini.WriteBool(kMain, "CheckNewVersion", m.CheckNewVersion);
+
+    std::size_t number = 0;
+    for (const AccountRow& row : data.accounts) {
+        const auto account = ToAccount(row);
+        if (!account) {
+            continue;
+        }
+        const std::string section = accountSection(++number);
+        ini.WriteString(section, "POP3", account->POP3);
+        ini.WriteString(section, "AccountName", account->AccountName);
+        ini.WriteString(section, "AccountPassword", account->AccountPassword);
+        ini.WriteInteger(section, "Port", account->Port);
+        ini.WriteInteger(section, "TimeOut", account->TimeOut);
+        ini.WriteBool(section, "Disabled", account->Disabled);
+        ini.WriteInteger(section, "Security", account->Security);
+    }
+    return WriteFileAtomically(path, ini.Serialize(), error);
+}
+
+std::vector<std::string> SplitValueList(std::string_view text) {
+    std::string cleaned(TrimControls(text));
+    std::replace(cleaned.begin(), cleaned.end(), '[', '(');
+    std::replace(cleaned.begin(), cleaned.end(), ']', ')');
+    std::vector<std::string> values;
+    std::size_t pos = 0;
+    while (pos <= cleaned.size()) {
+        std::size_t end = cleaned.find_first_of(";,", pos);
+        if (end == std::string::npos) {
+            end = cleaned.size();
+        }
+        const std::string_view token = TrimControls(std::string_view(cleaned).substr(pos, end - pos));
+        if (!token.empty()) {
+            values.emplace_back(token);
+        }
+        pos = end + 1;
+    }
+    return values;
+}
+
+std::string JoinValueList(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) {
+        text += item;
+        text += "; ";
+    }
+    return text;
+}
+
+} // namespace qm

@@ -1,0 +1,142 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qm {
+
+// Connection security of an account (key `Security`).
+enum class AccountSecurity : int {
+    None = 0,         // plain POP3
+    TlsOnConnect = 1, // POP3S: TLS from the first byte
+    Stls = 2,         // STLS after the greeting
+};
+
+// Whether a stored `Security` value is one of AccountSecurity. Other values are kept as read
+// (never turned into None); a session must refuse them rather than fall back to plain text.
+bool IsKnownSecurity(int value);
+
+// The options of section Main, with the values a missing key takes.
+struct MonitorSettings {
+    int Interval = 5; // minutes; CheckIntervalMs = Interval * 60000
+    std::string Language = "EN";
+    std::string MailClient;
+    bool Executing = false;
+    bool Minimized = false;
+    bool Inform = false;
+    bool Sound = false;
+    std::string FromAddress; // value list string, as stored (see SplitValueList)
+    std::string Subject;     // value list string, as stored
+    bool Attach = false;
+    bool UseFrom = false;
+    bool UseSubject = false;
+    bool WriteToFile = false;
+    bool Overwrite = false;
+    std::string FileName = "messages.txt";
+    bool AntiSpamListEnabled = true;
+    bool AntiSpamSubjListEnabled = true;
+    bool CheckNewVersion = true;
+
+    bool operator==(const MonitorSettings&) const = default;
+};
+
+// One POP3 mailbox (section "Settings<n>"), with the values a missing key takes.
+struct Account {
+    std::string POP3 = "127.0.0.1";
+    std::string AccountName;
+    std::string AccountPassword; // scrambled text (ScramblePassword), never the plain password
+    int Port = 110;
+    int TimeOut = 60; // seconds
+    bool Disabled = false;
+    int Security = static_cast<int>(AccountSecurity::None); // see IsKnownSecurity
+
+    bool operator==(const Account&) const = default;
+};
+
+// An account as the account list holds it: the caption and the text cells, in column order.
+struct AccountRow {
+    std::string Caption;         // POP3
+    std::string AccountName;     // cell 1
+    std::string AccountPassword; // cell 2, hidden: the scrambled text
+    std::string Port;            // cell 3, decimal
+    std::string TimeOut;         // cell 4, decimal
+    std::string Disabled;        // cell 5, hidden: "True" or "False"
+    std::string Security;        // cell 6, hidden: decimal
+
+    // The six cells after the caption, in column order.
+    std::vector<std::string> Cells() const;
+    // A row from a caption and cells in column order; missing cells are empty.
+    static AccountRow FromCells(std::string caption, const std::vector<std::string>& cells);
+
+    bool operator==(const AccountRow&) const = default;
+};
+
+AccountRow ToAccountRow(const Account& account);
+// Converts the cells back; nullopt when Port or TimeOut is no integer (ParseProfileInteger rules),
+// Disabled is neither "True" nor "False" (any letter case) nor an integer, or Security is neither
+// empty (taken as 0, a row from before the cell existed) nor an integer.
+std::optional<Account> ToAccount(const AccountRow& row);
+
+// "True" / "False", as the Disabled cell holds it.
+std::string BoolCellText(bool value);
+
+// Everything the settings file holds: the options and the account rows in list order.
+struct SettingsData {
+    MonitorSettings main;
+    std::vector<AccountRow> accounts;
+};
+
+// The folder of the executable: data files lie there.
+std::filesystem::path ProgramDirectory(const std::filesystem::path& executable);
+// The settings file of an executable: its file name without a trailing ".exe" (any case),
+// plus ".ini", in the executable's folder.
+std::filesystem::path SettingsPath(const std::filesystem::path& executable);
+
+// The content of a newly created settings file, CR LF line ends.
+std::string DefaultSettingsText();
+
+// Number of lines that, trimmed of bytes 0 to 32 and upper-cased, begin with "[SETTINGS".
+int CountAccountSectionsInText(std::string_view content);
+// The same over a file; nullopt when it cannot be opened.
+std::optional<int> CountAccountSections(const std::filesystem::path& path);
+
+enum class LoadStatus {
+    Loaded,       // read from the existing file
+    Created,      // the file was missing, was created with the defaults and read back
+    CreateFailed, // missing and could not be created: `data` holds the fallback values; no accounts
+    ReadFailed,   // the file could not be read: `data` holds defaults, nothing was loaded from it
+};
+
+struct LoadResult {
+    LoadStatus status = LoadStatus::Loaded;
+    // For CreateFailed and ReadFailed the load ended with an error: the caller applies only the
+    // fallback values (interval 5, timer stopped, Executing off, value lists empty, Attach, UseFrom,
+    // UseSubject off, language "EN", CheckNewVersion and both list switches on) and reports `error`.
+    std::string error;
+    SettingsData data;
+};
+
+// Reads the settings file, creating it with DefaultSettingsText() when it is missing.
+// The caller moves the values into place in this order: the account rows; Interval
+// (CheckIntervalMs), Language, the option switches, FileName, MailClient; the interval spin edit;
+// SplitValueList of FromAddress and Subject; the autostart switch; the check timer period; and
+// Executing last, because switching it on starts a check.
+LoadResult LoadSettings(const std::filesystem::path& path);
+
+// Writes section Main and one section per account row, replacing the whole file through a
+// temporary file, so a failed save leaves the previous file as it was. Sections are numbered
+// Settings1, Settings2, ... over the rows written; a row whose cells do not convert
+// (ToAccount) is left out without leaving a hole in the numbering. Returns false on failure.
+bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, std::string* error = nullptr);
+
+// The values of a value list string: trimmed, "[" and "]" turned into "(" and ")", split at ";"
+// and ",", each value trimmed, empty values dropped, duplicates and file order kept (the combo
+// box sorts). Spaces inside a value are kept.
+std::vector<std::string> SplitValueList(std::string_view text);
+// Every item followed by "; ", in the given order; no items give the empty string.
+std::string JoinValueList(const std::vector<std::string>& items);
+
+} // namespace qm
