@@ -12,13 +12,6 @@ class QSpinBox;
 
 namespace qm {
 
-// Security choices of an account, as stored in its Security cell.
-enum AccountSecurity : int {
-    kSecurityNone = 0,     // plain POP3
-    kSecuritySslTls = 1,   // TLS right after connecting (POP3S)
-    kSecurityStartTls = 2, // STLS after the greeting
-};
-
 // The account dialog: server, account name, password (shown as '*'), port, time-out and security
 // of one account. Created once and reused for every add and edit. Its labels are translated each
 // time it is activated; the three security choices stay English.
@@ -37,6 +30,7 @@ public:
     QString password() const;
     int port() const;
     int timeOut() const;
+    // The Security value (AccountSecurity): 0 None, 1 SSL/TLS, 2 STARTTLS.
     int security() const;
     void setServer(const QString& text);
     void setAccountName(const QString& text);
@@ -80,6 +74,7 @@ private:
     const char* m_windowCaption = "account settings";
     const char* m_okCaption = "Apply";
     std::string m_language = "EN";
+    bool m_filling = false;
 };
 
 } // namespace qm

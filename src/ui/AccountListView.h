@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-namespace qm {
+#include "settings/SettingsFile.h"
 
-struct AccountRow;
+namespace qm {
 
 // Cells of an account row as the list holds them; column k shows cell k. Password, Disabled and
 // Security are kept but never shown.
@@ -104,6 +104,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

@@ -1,0 +1,273 @@
+#include "ui/AccountActions.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <charconv>
+
+#include "lang/LangRes.h"
+#include "settings/PasswordScrambler.h"
+#include "settings/SettingsFile.h"
+#include "ui/AccountDialog.h"
+#include "ui/AccountListView.h"
+#include "ui/CodePageText.h"
+
+namespace qm {
+
+namespace {
+
+constexpr int kDefaultPort = 110;
+constexpr int kDefaultTimeOut = 60;
+
+QAction* makeAction(const char* name, const char* caption, QObject* parent) {
+    auto* action = new QAction(QLatin1String(caption), parent);
+    action->setObjectName(QLatin1String(name));
+    return action;
+}
+
+// A decimal cell as a number; the fallback when the cell holds no number.
+int cellNumber(const std::string& cell, int fallback) {
+    int value = 0;
+    const char* first = cell.data();
+    const char* last = cell.data() + cell.size();
+    if (first != last && *first == '+')
+        ++first;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (error != std::errc() || end != last || first == last)
+        return fallback;
+    return value;
+}
+
+std::string decimal(int value) {
+    return std::to_string(value);
+}
+
+} // namespace
+
+AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dialog, QWidget* dialogParent,
+                               QObject* parent)
+    : QObject(parent), m_list(list), m_dialog(dialog), m_dialogParent(dialogParent) {
+    m_add = makeAction("aAddAccount", "Add new account", this);
+    m_edit = makeAction("aEditAccount", "Edit account", this);
+    m_del = makeAction("aDelAccount", "Delete account", this);
+    m_disable = makeAction("aDisableAccount", "Disable account", this);
+    m_copy = makeAction("aCopyAccount", "Copy Account", this);
+    m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    m_paste = makeAction("aPasteAccount", "Paste Account", this);
+    m_paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
+    m_selectAll = makeAction("aSelectAllAccount", "Select All", this);
+
+    m_popup = new QMenu;
+    m_popup->setObjectName(QStringLiteral("SettPopup"));
+    m_popup->addAction(m_add);
+    m_popup->addAction(m_edit);
+    m_popup->addAction(m_del);
+    m_popup->addAction(m_disable);
+    m_popup->addSeparator();
+    m_popup->addAction(m_copy);
+    m_popup->addAction(m_paste);
+    m_popup->addSeparator();
+    m_popup->addAction(m_selectAll);
+
+    // The shortcuts act wherever the list's window has the focus.
+    m_list->addActions({m_add, m_edit, m_del, m_disable, m_copy, m_paste, m_selectAll});
+
+    connect(m_add, &QAction::triggered, this, &AccountActions::aAddAccountExecute);
+    connect(m_edit, &QAction::triggered, this, &AccountActions::aEditAccountExecute);
+    connect(m_del, &QAction::triggered, this, &AccountActions::aDelAccountExecute);
+    connect(m_disable, &QAction::triggered, this, &AccountActions::aDisableAccountExecute);
+    connect(m_copy, &QAction::triggered, this, &AccountActions::aCopyAccountExecute);
+    connect(m_paste, &QAction::triggered, this, &AccountActions::aPasteAccountExecute);
+    connect(m_selectAll, &QAction::triggered, this, &AccountActions::aSelectAllAccountExecute);
+    connect(m_popup, &QMenu::aboutToShow, this, &AccountActions::SettPopupPopup);
+
+    // A disabled action ignores trigger(), so the Delete key and a double click obey the
+    // same enabling as the buttons.
+    connect(m_list, &AccountListView::deleteKeyPressed, m_del, &QAction::trigger);
+    connect(m_list, &AccountListView::rowDoubleClicked, m_edit, &QAction::trigger);
+    connect(m_list, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { m_popup->popup(m_list->viewport()->mapToGlobal(pos)); });
+}
+
+AccountActions::~AccountActions() {
+    delete m_popup;
+}
+
+void AccountActions::setExecutingSource(std::function<bool()> source) {
+    m_executingSource = std::move(source);
+}
+
+bool AccountActions::executing() const {
+    return m_executingSource ? m_executingSource() : m_lastExecuting;
+}
+
+bool AccountActions::hasCurrentRow() const {
+    return m_list->rowCount() > 0 && m_list->currentRow() >= 0;
+}
+
+int AccountActions::copiedRow() const {
+    return m_list->indexOfRowId(m_copiedRowId);
+}
+
+void AccountActions::refreshEnabling() {
+    refreshEnabling(executing());
+}
+
+void AccountActions::refreshEnabling(bool executing) {
+    m_lastExecuting = executing;
+    const bool rows = m_list->rowCount() > 0;
+    const bool current = hasCurrentRow();
+    m_add->setEnabled(!executing);
+    m_edit->setEnabled(!executing && current);
+    m_del->setEnabled(!executing && current);
+    m_copy->setEnabled(!executing && current);
+    m_disable->setEnabled(current);
+    m_paste->setEnabled(!executing && copiedRow() >= 0);
+    m_selectAll->setEnabled(!executing && rows);
+}
+
+QString AccountActions::tr_(const char* english) const {
+    return fromUtf8(Translate(english, "EN", m_language));
+}
+
+void AccountActions::setLanguage(const std::string& code) {
+    m_language = code;
+    retranslate();
+    m_list->setLanguage(code);
+    m_dialog->setLanguage(code);
+}
+
+void AccountActions::retranslate() {
+    // aDisableAccount is captioned when the context menu opens.
+    m_add->setText(tr_("Add new account"));
+    m_edit->setText(tr_("Edit account"));
+    m_del->setText(tr_("Delete account"));
+    m_copy->setText(tr_("Copy account"));
+    m_paste->setText(tr_("Paste account"));
+    m_selectAll->setText(tr_("Select all"));
+}
+
+void AccountActions::aAddAccountExecute() {
+    if (executing())
+        return;
+    m_dialog->reset();
+    m_dialog->setCaptions("Add new account", "Apply");
+    if (m_dialog->exec() == QDialog::Accepted && !m_dialog->server().isEmpty() && !m_dialog->accountName().isEmpty() &&
+        !m_dialog->password().isEmpty()) {
+        AccountRow row;
+        row.Caption = toCodePage(m_dialog->server());
+        row.AccountName = toCodePage(m_dialog->accountName());
+        row.AccountPassword = ScramblePassword(toCodePage(m_dialog->password()));
+        row.Port = decimal(m_dialog->port());
+        row.TimeOut = decimal(m_dialog->timeOut());
+        row.Disabled = BoolCellText(false);
+        row.Security = decimal(m_dialog->security());
+        m_list->appendRow(row);
+    }
+    emit saveSettingsRequested();
+}
+
+void AccountActions::aEditAccountExecute() {
+    if (executing() || !hasCurrentRow())
+        return;
+    const int index = m_list->currentRow();
+    // The row is found again by its identity after the dialog, in case the list changed meanwhile.
+    const std::uint64_t id = m_list->rowId(index);
+    const AccountRow current = m_list->row(index);
+    m_dialog->reset();
+    m_dialog->setServer(fromCodePage(current.Caption));
+    m_dialog->setAccountName(fromCodePage(current.AccountName));
+    m_dialog->setPassword(fromCodePage(UnscramblePassword(current.AccountPassword)));
+    m_dialog->setPort(cellNumber(current.Port, kDefaultPort));
+    m_dialog->setTimeOut(cellNumber(current.TimeOut, kDefaultTimeOut));
+    m_dialog->setSecurity(current.Security.empty() ? 0 : cellNumber(current.Security, 0));
+    m_dialog->setCaptions("Edit account", "Save");
+    if (m_dialog->exec() == QDialog::Accepted && !m_dialog->server().isEmpty() && !m_dialog->accountName().isEmpty() &&
+        !m_dialog->password().isEmpty()) {
+        const int now = m_list->indexOfRowId(id);
+        if (now >= 0) {
+            AccountRow row = m_list->row(now);
+            row.Caption = toCodePage(m_dialog->server());
+            row.AccountName = toCodePage(m_dialog->accountName());
+            row.AccountPassword = ScramblePassword(toCodePage(m_dialog->password()));
+            row.Port = decimal(m_dialog->port());
+            row.TimeOut = decimal(m_dialog->timeOut());
+            row.Security = decimal(m_dialog->security());
+            m_list->setRow(now, row);
+        }
+    }
+    emit saveSettingsRequested();
+}
+
+void AccountActions::aDelAccountExecute() {
+    if (executing() || !hasCurrentRow())
+        return;
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), tr_("Are you sure?"),
+                    QMessageBox::Yes | QMessageBox::No, m_dialogParent);
+    box.setObjectName(QStringLiteral("confirmBox"));
+    box.button(QMessageBox::Yes)->setText(tr_("Yes"));
+    box.button(QMessageBox::No)->setText(tr_("No"));
+    box.setDefaultButton(QMessageBox::Yes);
+    if (box.exec() == QMessageBox::Yes) {
+        const std::vector<int> selected = m_list->selectedRows();
+        for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+            m_list->removeRowAt(*it);
+    }
+    emit saveSettingsRequested();
+}
+
+void AccountActions::aDisableAccountExecute() {
+    if (!hasCurrentRow())
+        return;
+    const std::vector<int> selected = m_list->selectedRows();
+    for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+        const int index = *it;
+        const bool enabling = m_list->cell(index, kColDisabled) == BoolCellText(true);
+        m_list->setCell(index, kColDisabled, BoolCellText(!enabling));
+        if (enabling)
+            m_list->setRowImage(index, 0);
+    }
+    m_list->viewport()->update();
+}
+
+void AccountActions::aCopyAccountExecute() {
+    if (executing() || !hasCurrentRow())
+        return;
+    // Kept inside the program: the system clipboard is left alone.
+    m_copiedRowId = m_list->rowId(m_list->currentRow());
+}
+
+void AccountActions::aPasteAccountExecute() {
+    if (executing())
+        return;
+    const int source = copiedRow();
+    if (source < 0)
+        return;
+    m_list->appendRow(m_list->row(source));
+}
+
+void AccountActions::aSelectAllAccountExecute() {
+    if (executing())
+        return;
+    m_list->selectAllRows();
+}
+
+void AccountActions::SettPopupPopup() {
+    if (!hasCurrentRow())
+        return;
+    const std::size_t selected = m_list->selectedRows().size();
+    if (selected >= 2) {
+        m_disable->setText(tr_("Enable/disable account"));
+        return;
+    }
+    const std::string disabled = m_list->cell(m_list->currentRow(), kColDisabled);
+    if (disabled == BoolCellText(true))
+        m_disable->setText(tr_("Enable account"));
+    else if (disabled == BoolCellText(false))
+        m_disable->setText(tr_("Disable account"));
+}
+
+} // namespace qm
