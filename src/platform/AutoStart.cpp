@@ -1,0 +1,162 @@
+// XDG Autostart: an application entry in <config dir>/autostart is started with the session.
+#include "platform/AutoStart.h"
+
+#include "platform/DesktopEntry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace qm {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kEntryName = "quillmere.desktop";
+
+// Characters that force an Exec argument into double quotes.
+constexpr std::string_view kReservedInExec = " \t\n\"'\\><~|&;$*?#()`";
+
+bool usableConfigDir(const fs::path& configDir) {
+    return !configDir.empty() && configDir.is_absolute();
+}
+
+// The argument with its field codes resolved: "%%" is a literal percent sign; any other field code
+// means the command is not the bare executable, so no match is possible.
+std::optional<std::string> withoutFieldCodes(std::string_view arg) {
+    std::string out;
+    for (std::size_t i = 0; i < arg.size(); ++i) {
+        if (arg[i] != '%') {
+            out += arg[i];
+            continue;
+        }
+        if (i + 1 < arg.size() && arg[i + 1] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        return std::nullopt;
+    }
+    return out;
+}
+
+bool writeAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Writes the text to a temporary file beside the target and renames it over the target, so the
+// entry is either the old one or the complete new one.
+bool writeFileAtomically(const fs::path& target, std::string_view text) {
+    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0)
+        return false;
+    bool ok = ::fchmod(fd, 0644) == 0 && writeAll(fd, text) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok)
+        ok = ::rename(name.data(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(name.data());
+    return ok;
+}
+
+} // namespace
+
+fs::path ConfigHome(const EnvLookup& env) {
+    if (env) {
+        if (auto dir = env("XDG_CONFIG_HOME"); dir && !dir->empty() && fs::path(*dir).is_absolute())
+            return fs::path(*dir);
+    }
+    const std::string home = HomeDirectory(env);
+    if (home.empty())
+        return {};
+    return fs::path(home) / ".config";
+}
+
+fs::path AutoStartEntryPath(const fs::path& configDir) {
+    return configDir / "autostart" / kEntryName;
+}
+
+std::string ExecValueFor(const std::string& exePath) {
+    std::string exec;
+    const bool quote = exePath.empty() || exePath.find_first_of(kReservedInExec) != std::string::npos;
+    if (quote)
+        exec += '"';
+    for (char c : exePath) {
+        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
+            exec += '\\';
+        if (c == '%')
+            exec += '%';
+        exec += c;
+    }
+    if (quote)
+        exec += '"';
+    return EscapeDesktopValue(exec);
+}
+
+bool IsAutoStartRegistered(const std::string& exePath, const fs::path& configDir) {
+    if (exePath.empty() || !usableConfigDir(configDir))
+        return false;
+    const auto exec = DesktopEntryFileValue(AutoStartEntryPath(configDir), "Exec");
+    if (!exec)
+        return false;
+    const auto args = SplitExecLine(*exec);
+    if (!args || args->size() != 1)
+        return false;
+    const auto program = withoutFieldCodes(args->front());
+    return program && *program == exePath;
+}
+
+bool SetAutoStart(bool enabled, const std::string& exePath, const fs::path& configDir) {
+    if (!usableConfigDir(configDir))
+        return false;
+    const fs::path entry = AutoStartEntryPath(configDir);
+    std::error_code ec;
+    if (enabled) {
+        if (!exePath.empty()) {
+            fs::create_directories(entry.parent_path(), ec);
+            if (!ec) {
+                const std::string text = "[Desktop Entry]\n"
+                                         "Type=Application\n"
+                                         "Name=Quillmere32\n"
+                                         "Comment=E-mail checker\n"
+                                         "Exec=" +
+                                         ExecValueFor(exePath) +
+                                         "\n"
+                                         "Terminal=false\n"
+                                         "X-GNOME-Autostart-enabled=true\n";
+                writeFileAtomically(entry, text);
+            }
+        }
+    } else {
+        fs::remove(entry, ec);
+    }
+    return IsAutoStartRegistered(exePath, configDir);
+}
+
+bool IsAutoStartRegistered(const std::string& exePath) {
+    return IsAutoStartRegistered(exePath, ConfigHome(SystemEnvironment()));
+}
+
+bool SetAutoStart(bool enabled, const std::string& exePath) {
+    return SetAutoStart(enabled, exePath, ConfigHome(SystemEnvironment()));
+}
+
+} // namespace qm
