@@ -1,0 +1,56 @@
+#pragma once
+
+#include "settings/FilterList.h"
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+class TIdMessage;
+
+// Turns a local date-time (days since 30 Dec 1899, time as fraction) into log text.
+using DateTimeToText = std::function<std::string(double)>;
+
+// The locale's short date and long time patterns, in the pattern language of QLocale:
+// d dd ddd dddd, M MM MMM MMMM, yy yyyy, h hh H HH, m mm, s ss, z zzz, AP A ap a, t (dropped),
+// 'quoted text' and '' for a quote. Day and month names are English.
+struct DateTimeFormat {
+    std::string shortDate = "dd.MM.yyyy";
+    std::string longTime = "HH:mm:ss";
+};
+
+// One pattern applied to a date-time.
+std::string FormatDateTimePattern(double value, std::string_view pattern);
+// Short date, a space and long time; the time is left out when it is exactly midnight.
+std::string FormatLogDateTime(double value, const DateTimeFormat& format);
+DateTimeToText MakeDateTimeToText(DateTimeFormat format);
+
+// The machine's current local date-time as a day count.
+double CurrentLocalDateTime();
+
+struct MessageLogContext {
+    std::function<double()> now = CurrentLocalDateTime;
+    DateTimeToText dateTimeToText = MakeDateTimeToText({});
+    int codePage = 1252; // of the file name as the settings hold it
+};
+
+// The file system path of a log file name held in the code page (converted to UTF-8). A relative
+// name stays relative, so it resolves against the current directory.
+std::filesystem::path MessageLogPath(std::string_view fileName, int codePage);
+
+// The text of one record: the header line and the body, CR LF line ends, as appended to the log.
+std::string FormatMessageRecord(const TIdMessage& message, const DateTimeToText& dateTimeToText);
+
+// Appends a record for the message. An empty file name does nothing. A missing file is first
+// created with "File created <now>"; only a failure there is reported (not ok), errors while
+// appending the record itself are silent and keep what was written.
+FileResult AppendMessageRecord(const TIdMessage& message, std::string_view fileName, const MessageLogContext& context);
+
+// Deletes the log file so the next record starts a fresh one; failures (no file, a folder of that
+// name) are ignored.
+void DeleteMessageLog(std::string_view fileName, int codePage);
+
+} // namespace qm

@@ -1,0 +1,128 @@
+#include "settings/SettingsFile.h"
+
+#include "SettingsTestSupport.h"
+#include "settings/IniFile.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace qm {
+namespace {
+
+SettingsData SampleData() {
+    SettingsData data;
+    data.main.Interval = 9;
+    data.accounts.push_back(ToAccountRow(Account{"pop.new", "new", "", 110, 60, false, 0}));
+    return data;
+}
+
+TEST(SaveSettings, FailedSaveLeavesTheOldFile_TempNameIsAFolder) {
+    const auto dir = test::FreshDir();
+    const auto path = dir / "q.ini";
+    const std::string old = test::CrLf({"[Main]", "Interval=4", "[Settings1]", "POP3=old"});
+    test::WriteBytes(path, old);
+    std::filesystem::create_directory(dir / "q.ini.tmp"); // the temporary file cannot be made
+    std::string error;
+    EXPECT_FALSE(SaveSettings(path, SampleData(), &error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(test::ReadBytes(path), old);
+}
+
+TEST(SaveSettings, FailedSaveLeavesTheOldFile_TargetIsAFolder) {
+    // The rename cannot replace a folder: the temporary file must not be left behind.
+    const auto dir = test::FreshDir();
+    const auto path = dir / "q.ini";
+    std::filesystem::create_directory(path);
+    EXPECT_FALSE(SaveSettings(path, SampleData()));
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_FALSE(std::filesystem::exists(dir / "q.ini.tmp"));
+}
+
+TEST(SaveSettings, ParentIsARegularFile) {
+    const auto dir = test::FreshDir();
+    test::WriteBytes(dir / "plain", "x");
+    EXPECT_FALSE(SaveSettings(dir / "plain" / "q.ini", SampleData()));
+    EXPECT_EQ(test::ReadBytes(dir / "plain"), "x");
+}
+
+TEST(SaveSettings, StaleTemporaryFileIsReplaced) {
+    const auto dir = test::FreshDir();
+    test::WriteBytes(dir / "q.ini.tmp", std::string(100000, 'z'));
+    ASSERT_TRUE(SaveSettings(dir / "q.ini", SampleData()));
+    EXPECT_EQ(LoadSettings(dir / "q.ini").data.main.Interval, 9);
+    EXPECT_FALSE(std::filesystem::exists(dir / "q.ini.tmp"));
+}
+
+TEST(SaveSettings, WritesThroughASymbolicLink) {
+    const auto dir = test::FreshDir();
+    test::WriteBytes(dir / "real.ini", "[Main]\r\n");
+    std::filesystem::create_symlink("real.ini", dir / "q.ini");
+    ASSERT_TRUE(SaveSettings(dir / "q.ini", SampleData()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "q.ini"));
+    EXPECT_EQ(LoadSettings(dir / "real.ini").data.main.Interval, 9);
+}
+
+TEST(LoadSettings, CannotCreateGivesFallbackAndError) {
+    const auto dir = test::FreshDir();
+    test::WriteBytes(dir / "plain", "x");
+    const LoadResult result = LoadSettings(dir / "plain" / "q.ini");
+    EXPECT_EQ(result.status, LoadStatus::CreateFailed);
+    EXPECT_FALSE(result.error.empty());
+    EXPECT_EQ(result.data.main, MonitorSettings{});
+    EXPECT_TRUE(result.data.accounts.empty());
+}
+
+TEST(LoadSettings, UnreadableFileIsLeftAlone) {
+    const auto dir = test::FreshDir();
+    std::filesystem::create_directory(dir / "q.ini");
+    const LoadResult result = LoadSettings(dir / "q.ini");
+    EXPECT_EQ(result.status, LoadStatus::ReadFailed);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "q.ini"));
+}
+
+TEST(LoadSettings, BinaryJunkLoadsDefaultsAndKeepsTheFile) {
+    const auto path = test::FreshDir() / "q.ini";
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int> byte(0, 255);
+    std::string junk(200000, '\0');
+    for (char& c : junk) {
+        c = static_cast<char>(byte(random));
+    }
+    test::WriteBytes(path, junk);
+    const LoadResult result = LoadSettings(path);
+    EXPECT_EQ(result.status, LoadStatus::Loaded);
+    EXPECT_EQ(result.data.main.Interval, 5);
+    EXPECT_EQ(test::ReadBytes(path), junk);
+}
+
+TEST(LoadSettings, HugeValueIsCutAndSplitsItsLastValue) {
+    const auto path = test::FreshDir() / "q.ini";
+    // Values of 10 bytes plus "; " each: the cut at 2047 falls inside a value.
+    std::vector<std::string> items;
+    for (int i = 0; i < 1000; ++i) {
+        items.push_back("v" + std::string(9, static_cast<char>('a' + i % 26)));
+    }
+    SettingsData data;
+    data.main.FromAddress = JoinValueList(items);
+    ASSERT_TRUE(SaveSettings(path, data));
+    const std::string read = LoadSettings(path).data.main.FromAddress;
+    EXPECT_EQ(read, data.main.FromAddress.substr(0, kProfileValueMax));
+    const auto values = SplitValueList(read);
+    ASSERT_EQ(values.size(), 2047u / 12 + 1);
+    EXPECT_EQ(values.back(), items[values.size() - 1].substr(0, 2047 % 12));
+}
+
+TEST(LoadSettings, ThousandsOfAccountSections) {
+    const auto path = test::FreshDir() / "q.ini";
+    std::string text = "[Main]\r\n";
+    for (int i = 1; i <= 5000; ++i) {
+        text += "[Settings" + std::to_string(i) + "]\r\nPOP3=h" + std::to_string(i) + "\r\n";
+    }
+    test::WriteBytes(path, text);
+    const LoadResult result = LoadSettings(path);
+    ASSERT_EQ(result.data.accounts.size(), 5000u);
+    EXPECT_EQ(result.data.accounts.back().Caption, "h5000");
+}
+
+} // namespace
+} // namespace qm
