@@ -5,6 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace qm {
 namespace {
 
@@ -110,11 +116,58 @@ TEST(MailHandlerTest, AnythingMissingGivesEmpty) {
     EXPECT_EQ(DefaultMailHandler(MailHandlerLookup{}), "");
 }
 
-TEST(MailHandlerTest, SystemLookupAnswersWithoutHanging) {
-    // The machine may or may not have a handler; the real query must return a bounded answer.
-    const std::string name = DefaultMailHandler();
-    EXPECT_EQ(name.find('/'), std::string::npos);
-    EXPECT_EQ(name.find('%'), std::string::npos);
+// Points the XDG variables of this process at a test folder for the length of a test, with the
+// desktop detection variables removed so xdg-mime uses its desktop-neutral lookup.
+class ScopedXdgEnvironment {
+public:
+    explicit ScopedXdgEnvironment(const fs::path& root) {
+        set("HOME", root.string());
+        set("XDG_CONFIG_HOME", (root / "cfg").string());
+        set("XDG_CONFIG_DIRS", (root / "nocfg").string());
+        set("XDG_DATA_HOME", (root / "data").string());
+        set("XDG_DATA_DIRS", (root / "nodata").string());
+        for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "KDE_SESSION_VERSION",
+                                 "GNOME_DESKTOP_SESSION_ID", "MATE_DESKTOP_SESSION_ID", "XDG_SESSION_DESKTOP"})
+            set(name, std::nullopt);
+    }
+    ~ScopedXdgEnvironment() {
+        for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it)
+            apply(it->first, it->second);
+    }
+    ScopedXdgEnvironment(const ScopedXdgEnvironment&) = delete;
+    ScopedXdgEnvironment& operator=(const ScopedXdgEnvironment&) = delete;
+
+private:
+    void set(const std::string& name, const std::optional<std::string>& value) {
+        const char* old = std::getenv(name.c_str());
+        m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        apply(name, value);
+    }
+    static void apply(const std::string& name, const std::optional<std::string>& value) {
+        if (value)
+            ::setenv(name.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(name.c_str());
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+TEST(MailHandlerTest, RealQueryFindsTheConfiguredHandler) {
+    const auto dir = test::FreshTestDir();
+    test::WriteFile(dir / "cfg/mimeapps.list", "[Default Applications]\nx-scheme-handler/mailto=testmail.desktop\n");
+    test::WriteFile(dir / "data/applications/testmail.desktop",
+                    "[Desktop Entry]\nType=Application\nName=Test mail\n"
+                    "Exec=\"/opt/Test Mail/testmail\" %u\nMimeType=x-scheme-handler/mailto;\n");
+    const ScopedXdgEnvironment env(dir);
+    EXPECT_EQ(DefaultMailHandler(), "testmail");
+}
+
+TEST(MailHandlerTest, RealQueryWithoutHandlerGivesEmpty) {
+    const auto dir = test::FreshTestDir();
+    test::WriteFile(dir / "data/applications/viewer.desktop",
+                    "[Desktop Entry]\nType=Application\nName=Viewer\nExec=viewer %f\nMimeType=text/plain;\n");
+    const ScopedXdgEnvironment env(dir);
+    EXPECT_EQ(DefaultMailHandler(), "");
 }
 
 } // namespace
