@@ -88,8 +88,15 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
 
 bool ReadWholeFile(const std::filesystem::path& path, std::string& content) {
     content.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking open and regular files only: a FIFO or a device such as /dev/zero would hang
+    // the read or fill memory without end.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
         return false;
     }
     char buffer[65536];

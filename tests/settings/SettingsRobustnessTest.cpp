@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace qm {
 namespace {
@@ -122,6 +123,14 @@ TEST(LoadSettings, ThousandsOfAccountSections) {
     const LoadResult result = LoadSettings(path);
     ASSERT_EQ(result.data.accounts.size(), 5000u);
     EXPECT_EQ(result.data.accounts.back().Caption, "h5000");
+}
+
+TEST(LoadSettings, SpecialFilesAreNotRead) {
+    // A FIFO would block the read, a device like /dev/zero would never end.
+    const auto dir = test::FreshDir();
+    ASSERT_EQ(::mkfifo((dir / "q.ini").c_str(), 0600), 0);
+    EXPECT_EQ(LoadSettings(dir / "q.ini").status, LoadStatus::ReadFailed);
+    EXPECT_EQ(LoadSettings("/dev/zero").status, LoadStatus::ReadFailed);
 }
 
 } // namespace

@@ -1,0 +1,147 @@
+#include "settings/MessageLog.h"
+
+#include "SettingsTestSupport.h"
+#include "pop3/IdMessage.h"
+#include "pop3/IdMessageDate.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qm {
+namespace {
+
+double At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0) {
+    double value = 0;
+    EXPECT_TRUE(TryEncodeDateTime(TDateTimeParts{year, month, day, hour, minute, second, 0}, value));
+    return value;
+}
+
+MessageLogContext FixedContext() {
+    MessageLogContext context;
+    context.now = [] { return At(2026, 12, 8, 9, 15, 0); };
+    context.dateTimeToText = MakeDateTimeToText({"dd.MM.yyyy", "HH:mm:ss"});
+    context.codePage = 1251;
+    return context;
+}
+
+void AddText(TIdMessage& message, std::vector<std::string> lines) {
+    auto part = std::make_unique<TIdText>();
+    part->Body = std::move(lines);
+    message.MessageParts.Add(std::move(part));
+}
+
+TIdMessage SinglePart() {
+    TIdMessage message;
+    message.From.Address = "ann@example.org";
+    message.From.Name = "Ann";
+    message.Subject = "Hello";
+    message.Date = At(2026, 12, 7, 14, 5, 9);
+    message.Body = {"line one", "line two"};
+    return message;
+}
+
+TEST(MessageLog, SinglePartRecordAndFileCreatedLine) {
+    const auto path = test::FreshDir() / "messages.txt";
+    const std::string created = test::CrLf({"File created 08.12.2026 09:15:00"});
+    const std::string record = test::CrLf(
+        {"-------------- ann@example.org received 07.12.2026 14:05:09 ---------------", "line one", "line two", ""});
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    EXPECT_EQ(test::ReadBytes(path), created + record);
+    // A second record is appended without another "File created" line.
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    EXPECT_EQ(test::ReadBytes(path), created + record + record);
+}
+
+TEST(MessageLog, LastTextPartOnlyWithSubjectBeforeEveryLine) {
+    TIdMessage message = SinglePart();
+    message.Body.clear();
+    AddText(message, {"earlier text"});
+    message.MessageParts.Add(std::make_unique<TIdAttachment>());
+    AddText(message, {"one", "two", "three"});
+    EXPECT_EQ(FormatMessageRecord(message, FixedContext().dateTimeToText),
+              test::CrLf({"-------------- ann@example.org received 07.12.2026 14:05:09 ---------------", "Hello", "one",
+                          "Hello", "two", "Hello", "three"}));
+}
+
+TEST(MessageLog, PartsWithoutTextPartGiveOnlyTheHeaderLine) {
+    TIdMessage message = SinglePart();
+    message.MessageParts.Add(std::make_unique<TIdAttachment>());
+    EXPECT_EQ(FormatMessageRecord(message, FixedContext().dateTimeToText),
+              test::CrLf({"-------------- ann@example.org received 07.12.2026 14:05:09 ---------------"}));
+}
+
+TEST(MessageLog, MidnightDateHasNoTime) {
+    TIdMessage message = SinglePart();
+    message.Date = At(2026, 12, 7);
+    message.Body.clear();
+    EXPECT_EQ(FormatMessageRecord(message, FixedContext().dateTimeToText),
+              test::CrLf({"-------------- ann@example.org received 07.12.2026 ---------------", ""}));
+}
+
+TEST(MessageLog, EmptyFileNameWritesNothing) {
+    const auto dir = test::FreshDir();
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    EXPECT_TRUE(AppendMessageRecord(SinglePart(), "", FixedContext()).ok);
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+}
+
+TEST(MessageLog, RelativeNameResolvesAgainstCurrentFolder) {
+    const auto dir = test::FreshDir();
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir);
+    const bool ok = AppendMessageRecord(SinglePart(), "rel.txt", FixedContext()).ok;
+    std::filesystem::current_path(before);
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(std::filesystem::exists(dir / "rel.txt"));
+}
+
+TEST(MessageLog, CodePageFileNameBecomesUtf8) {
+    const auto dir = test::FreshDir();
+    const std::string name = (dir / "").string() + "\xeb\xee\xe3.txt"; // "лог" in windows-1251
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), name, FixedContext()).ok);
+    EXPECT_TRUE(std::filesystem::exists(dir / "\xd0\xbb\xd0\xbe\xd0\xb3.txt"));
+}
+
+TEST(MessageLog, CannotCreateIsReported) {
+    const auto dir = test::FreshDir();
+    test::WriteBytes(dir / "plain", "x");
+    const FileResult result = AppendMessageRecord(SinglePart(), (dir / "plain" / "m.txt").string(), FixedContext());
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.error.empty());
+}
+
+TEST(MessageLog, DeleteIgnoresFailuresAndSparesFolders) {
+    const auto dir = test::FreshDir();
+    test::WriteBytes(dir / "m.txt", "old");
+    DeleteMessageLog((dir / "m.txt").string(), 1252);
+    EXPECT_FALSE(std::filesystem::exists(dir / "m.txt"));
+    DeleteMessageLog((dir / "m.txt").string(), 1252); // already gone: nothing happens
+    std::filesystem::create_directory(dir / "folder");
+    DeleteMessageLog((dir / "folder").string(), 1252);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "folder"));
+    DeleteMessageLog("", 1252);
+}
+
+TEST(MessageLog, OverwriteStartsAFreshFile) {
+    const auto path = test::FreshDir() / "m.txt";
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    DeleteMessageLog(path.string(), 1252);
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    const std::string text = test::ReadBytes(path);
+    EXPECT_EQ(text.rfind("File created"), 0u);
+    EXPECT_EQ(text.find("--------------"), text.rfind("-------------- "));
+}
+
+TEST(MessageLog, FifoOfThatNameDoesNotHang) {
+    const auto path = test::FreshDir() / "fifo.txt";
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+}
+
+} // namespace
+} // namespace qm
