@@ -1,0 +1,195 @@
+#include "pop3/IdPOP3.h"
+
+#include "pop3/IdExceptions.h"
+#include "pop3/IdMessage.h"
+
+#include <openssl/evp.h>
+
+#include <charconv>
+
+namespace qm {
+
+namespace {
+
+bool equalsNoCase(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return i == a.size() && b[i] == '\0';
+}
+
+} // namespace
+
+TIdPOP3::TIdPOP3() {
+    Port = 110;
+}
+
+std::string TIdPOP3::ApopDigest(const std::string& timestamp, const std::string& password) {
+    const std::string input = timestamp + password;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (EVP_Digest(input.data(), input.size(), digest, &length, EVP_md5(), nullptr) != 1) {
+        throw EIdException("MD5 is not available");
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0x0F];
+    }
+    return hex;
+}
+
+int TIdPOP3::GetResponse() {
+    ReadReply();
+    TIdRFCReply& reply = LastCmdResult();
+    if (equalsNoCase(reply.TextCode(), "+OK")) {
+        reply.SetNumericCode(1);
+    } else if (equalsNoCase(reply.TextCode(), "-ERR")) {
+        reply.SetNumericCode(2);
+    } else {
+        throw EIdException("Unrecognized POP3 Response Header:\n\"" + reply.TextWithCrLf() + "\"");
+    }
+    return reply.NumericCode();
+}
+
+void TIdPOP3::Connect(int timeoutMs) {
+    m_messagePending = false;
+    TIdTCPClient::Connect(timeoutMs);
+    if (timeoutMs > 0 && ReadTimeout == 0) {
+        ReadTimeout = timeoutMs;
+    }
+    const int handshakeLimit = timeoutMs > 0 ? timeoutMs : (ReadTimeout > 0 ? ReadTimeout : -1);
+    try {
+        if (Security == kSecurityTls) {
+            StartTls(Host, handshakeLimit);
+        }
+        CheckReply(GetResponse(), {1});
+        Greeting() = LastCmdResult();
+        if (Security == kSecuritySTLS) {
+            WriteLine("STLS");
+            if (GetResponse() != 1) {
+                throw EIdTLSError("TLS: the server refused STLS: " + TrimControl(LastCmdResult().TextWithCrLf()));
+            }
+            StartTls(Host, handshakeLimit);
+        }
+        Login();
+    } catch (...) {
+        Disconnect();
+        throw;
+    }
+}
+
+void TIdPOP3::Login() {
+    if (!APOP) {
+        SendCmd("USER " + Username, {1});
+        SendCmd("PASS " + Password, {1});
+        return;
+    }
+    const std::string line = Greeting().Text().empty() ? std::string() : Greeting().Text().front();
+    std::string timestamp;
+    const auto open = line.find('<');
+    if (open != std::string::npos) {
+        const auto close = line.find('>', open);
+        if (close != std::string::npos) {
+            timestamp = line.substr(open, close - open + 1);
+        }
+    }
+    if (timestamp.empty()) {
+        throw EIdException("Server do not support APOP (no timestamp)");
+    }
+    SendCmd("APOP " + Username + " " + ApopDigest(timestamp, Password), {1});
+}
+
+void TIdPOP3::FinishPendingMessage() {
+    if (!m_messagePending) {
+        return;
+    }
+    m_messagePending = false;
+    // On failure the connection is closed, so the next command fails instead of reading
+    // message content as its reply.
+    DrainUntilLine(".", ReadTimeout);
+}
+
+int TIdPOP3::MessageCount() {
+    FinishPendingMessage();
+    SendCmd("STAT", {1});
+    const auto& text = LastCmdResult().Text();
+    const std::string line = text.empty() ? std::string() : text.front();
+    if (line.empty()) {
+        return 0;
+    }
+    const auto space = line.find(' ');
+    const std::string token = space == std::string::npos ? std::string() : line.substr(0, space);
+    int count = 0;
+    const char* first = token.data();
+    const char* last = first + token.size();
+    const char* start = (!token.empty() && token[0] == '+') ? first + 1 : first;
+    const auto [ptr, ec] = std::from_chars(start, last, count);
+    if (token.empty() || ec != std::errc() || ptr != last) {
+        throw EIdConvertError(token);
+    }
+    return count;
+}
+
+bool TIdPOP3::FetchMessage(int number, TIdMessage& message) {
+    FinishPendingMessage();
+    WriteLine("RETR " + std::to_string(number));
+    if (GetResponse() != 1) {
+        return false;
+    }
+    m_messagePending = true;
+    try {
+        if (message.ReadHeaderBlock(*this, "") != ".") {
+            message.ReadMessageBody(*this);
+        }
+    } catch (...) {
+        m_messagePending = !message.EndLineSeen();
+        throw;
+    }
+    m_messagePending = false;
+    return true;
+}
+
+bool TIdPOP3::FetchHeader(int number, TIdMessage& message) {
+    FinishPendingMessage();
+    SendCmd("TOP " + std::to_string(number) + " 0", {1});
+    m_messagePending = true;
+    // A header answer is small: all of it must arrive within the time-out.
+    DeadlineScope deadline(*this, ReadTimeout);
+    try {
+        message.ReadHeaderBlock(*this, ".");
+    } catch (...) {
+        m_messagePending = !message.EndLineSeen();
+        throw;
+    }
+    m_messagePending = false;
+    return true;
+}
+
+bool TIdPOP3::DeleteMessage(int number) {
+    FinishPendingMessage();
+    return SendCmd("DELE " + std::to_string(number), {1}) == 1;
+}
+
+void TIdPOP3::Disconnect() {
+    try {
+        if (Connected()) {
+            // The server must read QUIT to commit deletions; it only does so after sending the
+            // rest of a message we stopped reading.
+            FinishPendingMessage();
+            if (Connected()) {
+                WriteLine("QUIT");
+            }
+        }
+    } catch (const EIdException&) {
+        // The connection is going away; closing it below is all that is left to do.
+    }
+    m_messagePending = false;
+    TIdTCPConnection::Disconnect();
+}
+
+} // namespace qm

@@ -1,0 +1,25 @@
+#include "pop3/IdTCPClient.h"
+
+#include "pop3/IdExceptions.h"
+
+namespace qm {
+
+void TIdTCPClient::Connect(int timeoutMs) {
+    if (m_ioHandler && m_ioHandler->Connected()) {
+        throw EIdAlreadyConnected();
+    }
+    OpenHandler();
+    try {
+        m_ioHandler->PrepareSocket(BoundIP, BoundPort);
+        const std::string ip = TIdStack::Instance()->ResolveHost(Host);
+        m_ioHandler->ConnectTo(ip, Port, timeoutMs);
+        if (OnConnected) {
+            OnConnected();
+        }
+    } catch (...) {
+        m_ioHandler->Close();
+        throw;
+    }
+}
+
+} // namespace qm
