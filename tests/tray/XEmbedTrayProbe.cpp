@@ -1,0 +1,88 @@
+// A small tray program for the X11 tray test: docks a tray icon with its popup hint and menu,
+// and reports on standard output what happens to it, one event per line.
+#include "tray/TextTrayIcon.h"
+#include "tray/TrayHintController.h"
+#include "tray/TrayResources.h"
+#include "tray/XEmbedTrayBackend.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QMenu>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+void report(const QByteArray& line) {
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+class VisibilityReporter : public QObject {
+public:
+    explicit VisibilityReporter(QByteArray name) : m_name(std::move(name)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* widget = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Show)
+            report(m_name + "_SHOWN " + QByteArray::number(widget->winId()));
+        else if (event->type() == QEvent::Hide)
+            report(m_name + "_HIDDEN");
+        return false;
+    }
+
+private:
+    QByteArray m_name;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The tray host may still be starting; the icon only docks where a tray runs.
+    QElapsedTimer waited;
+    waited.start();
+    while (!qm::XEmbedTrayBackend::trayManagerPresent() && waited.elapsed() < 20000)
+        QThread::msleep(50);
+
+    qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
+    report(icon.BackendKind() == qm::TrayBackendKind::XEmbed ? "BACKEND xembed" : "BACKEND systemtray");
+    icon.ApplyStartupText();
+    icon.SetIconList(qm::TrayImagesIm1());
+    icon.SetWantEnterExitEvents(true);
+    icon.SetShowHint(false);
+    icon.SetHint(QStringLiteral("stopped"));
+
+    QMenu menu;
+    menu.addAction(QStringLiteral("Restore"));
+    QAction* runClient = menu.addAction(QStringLiteral("Run mail client"));
+    menu.setDefaultAction(runClient);
+    menu.addSeparator();
+    menu.addAction(QStringLiteral("Exit"), &app, &QApplication::quit);
+    QObject::connect(runClient, &QAction::triggered, [] { report("DEFAULT_ITEM"); });
+    QObject::connect(&menu, &QMenu::aboutToShow, [] { report("MENU_SHOWN"); });
+    QObject::connect(&menu, &QMenu::aboutToHide, [] { report("MENU_HIDDEN"); });
+    icon.SetPopupMenu(&menu);
+
+    qm::TrayHintController hint(
+        [] { return QStringLiteral("in total 3 messages:\rmail.example.org: 2 new\rpop.example.net: 1 new"); });
+    hint.Attach(icon);
+    hint.AttachMenu(menu);
+    VisibilityReporter hintReporter("HINT");
+    hint.HintWindow().installEventFilter(&hintReporter);
+
+    QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseEnter, [] { report("ENTER"); });
+    QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseExit, [] { report("EXIT"); });
+    QObject::connect(&icon, &qm::TCoolTrayIcon::Docked, [&icon](bool docked) {
+        report(docked ? "DOCKED " + QByteArray::number(icon.NativeWindow()) : QByteArray("UNDOCKED"));
+    });
+    icon.SetCycleInterval(150);
+    icon.SetCycleIcons(true);
+    icon.SetIconVisible(true);
+    return app.exec();
+}
