@@ -96,7 +96,8 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
             if (p == 0) {
                 s.remove_prefix(1);
             } else {
-                if (inAddress) {
+                // Text inside a comment belongs to neither part, also when the comment is nested.
+                if (depth == 0 && inAddress) {
                     item.Address += TrimCtl(head);
                 } else if (depth == 0) {
                     item.Name += head;

@@ -211,14 +211,11 @@ double ParseMessageDate(std::string_view text, int localOffsetMinutes) {
     if (zone.size() > 4) {
         const std::string_view z = TrimCtl(zone).substr(0, 5);
         if (z.size() == 5 && (z[0] == '+' || z[0] == '-')) {
-            const auto hours = ToInt(z.substr(1, 2));
-            const auto minutes = ToInt(z.substr(3, 2));
-            const bool digitsOnly = z.substr(1).find_first_not_of("0123456789") == std::string_view::npos;
-            if (digitsOnly && hours && minutes) {
-                zoneOffset = (static_cast<double>(*hours) * 60.0 + static_cast<double>(*minutes)) / 1440.0;
-                if (z[0] == '-') {
-                    zoneOffset = -zoneOffset;
-                }
+            const long long hours = ToInt(z.substr(1, 2)).value_or(0);
+            const long long minutes = ToInt(z.substr(3, 2)).value_or(0);
+            zoneOffset = (static_cast<double>(hours) * 60.0 + static_cast<double>(minutes)) / 1440.0;
+            if (z[0] == '-') {
+                zoneOffset = -zoneOffset;
             }
         }
     }
