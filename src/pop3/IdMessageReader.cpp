@@ -207,6 +207,11 @@ private:
         std::string text; // decoded content of a text part; attachments and containers keep none
         const bool keepText = !attachment && !container;
         auto take = [&](std::string_view line) {
+            // The server doubles a leading "." on every line; undo that before any decoding, so
+            // a quoted-printable line starting with "." does not keep the extra dot.
+            if (!line.empty() && line[0] == '.') {
+                line.remove_prefix(1);
+            }
             std::string decoded;
             switch (encoding) {
             case Encoding::Base64:
@@ -219,9 +224,6 @@ private:
                 decoded = DecodeQuotedPrintable(std::string(line) + "\r\n");
                 break;
             case Encoding::None:
-                if (!line.empty() && line[0] == '.') {
-                    line.remove_prefix(1);
-                }
                 decoded.assign(line);
                 decoded += "\r\n";
                 break;
