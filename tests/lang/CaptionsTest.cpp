@@ -43,15 +43,6 @@ TEST(CaptionsTest, ControlsKeptInEnglishAreNotListed) {
         EXPECT_EQ(keptEnglish.count(entry.objectName), 0u) << entry.objectName;
 }
 
-TEST(CaptionsTest, SampleEntriesInOrder) {
-    const auto captions = MainWindowCaptions();
-    ASSERT_FALSE(captions.empty());
-    EXPECT_STREQ(captions.front().objectName, "aExit");
-    EXPECT_STREQ(captions.front().englishText, "Close");
-    EXPECT_STREQ(captions.back().objectName, "cbCheckNewVersion");
-    EXPECT_STREQ(captions.back().englishText, "check for new version on the site");
-}
-
 struct MenuCheckCase {
     const char* current;
     bool english, russian, italian;

@@ -6,8 +6,6 @@
 
 #include <set>
 #include <string>
-#include <thread>
-#include <vector>
 
 namespace qm {
 namespace {
@@ -51,13 +49,6 @@ TEST(LanguageTableTest, SeventySeventhRowExceedsCapacity) {
     EXPECT_EQ(lr.lastFilledRow(), 76);
 }
 
-TEST(LanguageTableTest, RebuildingStartsAfresh) {
-    TLangRes lr;
-    BuildLanguageTable(lr);
-    BuildLanguageTable(lr);
-    EXPECT_EQ(lr.lastFilledRow(), 76);
-}
-
 struct RowSample {
     int row;
     const char* ru;
@@ -70,17 +61,12 @@ struct RowSample {
 const RowSample kSamples[] = {
     {1, "Да", "Si", "Yes", "Ja"},
     {6, "Проверить почту", "Provare Posta", "Check Mail", "Uberprufen Sie Post"},
-    {10, "Рестарт", "Ricomincia", "Restart", "Wiederbeginnen"},
     {20, "Удалить запись", "Cancella account", "Delete account", "LoschungAccount"},
-    {27, "Выдел.все", "Selez.tutto", "Select all", "Wahlen alle"},
     {41, "Пароль", "Parola d'accesso", "Password", "Kennwort"},
-    {54, "тема", "subject o sua parte", "subject or its part", "subject or its part"},
     {56, "(сообщения с этих адресов удаляются с сервера)",
      "(i messaggi da questi indirizzi saranno eliminati dal mail server)",
      "(messages from these addresses will be deleted from mail server)",
      "(Meldungen von diesen Adressen werden aus mail server geloscht)"},
-    {65, "нет новых сообщений", "non ci sono i messaggi nuovi", "you haven't new messages",
-     "es gibt nicht neue Meldungen"},
     {67, "соединение c", "collegamento al", "connecting to", "connecting to"},
     {68, "есть соединение c", "collegato al", "connected to", "connected to"},
     {75, "Можно использовать маску (?, *)", "E possibile usare i simboli di maschera (?, *)",
@@ -133,11 +119,8 @@ const InterfaceLookup kLookups[] = {
     {"Start", "EN", "DE", "Start"},
     {"Restart", "EN", "DE", "Wiederbeginnen"},
     {"Are you sure?", "EN", "ru", "Вы уверены?"},
-    {"Are you sure?", "EN", "IT", "Sei sicuro?"},
-    {"connecting...", "EN", "RU", "соединение..."},
     {"Founded new version", "EN", "IT", "Trovata la versione nuova"},
     {"Download it now?", "EN", "RU", "Загрузить сейчас?"},
-    {"you have", "EN", "IT", "ricevuti"},
     {"Close", "EN", "", "Close"},
     {"close", "EN", "EN", "Close"},
     {"Проверить почту", "RU", "EN", "Check Mail"},
@@ -149,18 +132,6 @@ TEST(LanguageTableTest, InterfaceLookups) {
         SCOPED_TRACE(std::string(l.text) + " -> " + l.to);
         EXPECT_EQ(Translate(l.text, l.from, l.to), l.expected);
     }
-}
-
-TEST(LanguageTableTest, SharedTableIsOneObjectAcrossThreads) {
-    const TLangRes* seen[4] = {};
-    std::vector<std::thread> threads;
-    for (auto& slot : seen)
-        threads.emplace_back([&slot] { slot = &LanguageTable(); });
-    for (auto& t : threads)
-        t.join();
-    for (const auto* p : seen)
-        EXPECT_EQ(p, &LanguageTable());
-    EXPECT_EQ(LanguageTable().lastFilledRow(), 76);
 }
 
 } // namespace
