@@ -1,0 +1,180 @@
+#include "engine/CheckCycle.h"
+
+#include "engine/ConnThread.h"
+#include "engine/SessionLink.h"
+#include "lang/LangRes.h"
+#include "settings/FilterList.h"
+#include "settings/MessageLog.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace qm {
+
+CheckCycle::CheckCycle(std::shared_ptr<IMainThreadInvoker> invoker, ICheckView& view)
+    : m_invoker(std::move(invoker)), m_view(view), m_link(std::make_shared<SessionLink>(m_invoker, this)) {}
+
+CheckCycle::~CheckCycle() {
+    Shutdown(std::chrono::milliseconds(2000));
+}
+
+std::string CheckCycle::Tr(const char* english) const {
+    return Translate(english, "EN", m_language);
+}
+
+void CheckCycle::BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options,
+                            const MessageLogOptions& log) {
+    m_language = options.languageCode;
+    m_hintText = Tr("connecting...");
+    m_view.ShowStatus(m_hintText);
+    m_receivedAddresses.clear();
+    StartWorkers(rows, options, log);
+}
+
+void CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options,
+                              const MessageLogOptions& log) {
+    m_language = options.languageCode;
+    m_codePage = options.codePage;
+    m_log = log;
+    m_noticedMessages = 0;
+    m_messagesOnServer = 0;
+    m_receivedAddresses.clear();
+    m_hintText.clear();
+    m_view.ShowStatus(m_hintText);
+    m_accountLines.clear();
+
+    if (options.inform && log.overwrite) {
+        DeleteMessageLog(log.fileName, m_codePage);
+    }
+
+    std::size_t skipped = 0;
+    std::vector<int> notStarted;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].Disabled == "True") {
+            ++skipped;
+            continue;
+        }
+        const int id = m_nextWorkerId++;
+        const int row = static_cast<int>(i);
+        ++m_runningWorkers;
+        try {
+            auto worker = TConnThread::Create(rows[i], options, m_link, id, row, m_timings.fallbackReadTimeoutMs);
+            m_workers.emplace(id, worker);
+            worker->Start();
+        } catch (const std::exception& e) {
+            // No thread could be started: the account fails like a refused connection.
+            m_workers.erase(id);
+            m_view.MarkFailed(row);
+            AccountError(row, rows[i].Caption, rows[i].AccountName, e.what());
+            notStarted.push_back(id);
+        }
+    }
+    if (skipped == rows.size()) {
+        PublishSummary();
+    }
+    for (const int id : notStarted) {
+        WorkerFinished(id);
+    }
+}
+
+bool CheckCycle::Shutdown(std::chrono::milliseconds grace) {
+    m_link->Close();
+    for (auto& [id, worker] : m_workers) {
+        worker->Abort();
+    }
+    m_workers.clear();
+    return m_link->WaitForThreads(grace);
+}
+
+std::vector<CheckCycle::AccountFailure> CheckCycle::AccountErrors() const {
+    std::vector<AccountFailure> out;
+    for (const auto& [row, failure] : m_errors) {
+        out.push_back(failure);
+    }
+    return out;
+}
+
+void CheckCycle::ShowStatus(const std::string& statusLine) {
+    m_hintText = statusLine;
+    m_view.ShowStatus(m_hintText);
+}
+
+void CheckCycle::MarkConnected(int accountRow) {
+    m_view.MarkConnected(accountRow);
+}
+
+void CheckCycle::MarkFailed(int accountRow) {
+    m_view.MarkFailed(accountRow);
+}
+
+void CheckCycle::TrayConnected() {
+    m_view.TrayConnected();
+}
+
+void CheckCycle::AddServerCount(int count) {
+    m_messagesOnServer += count;
+}
+
+void CheckCycle::SpamDeleted() {
+    m_messagesOnServer -= 1;
+}
+
+void CheckCycle::SaveMessage(const TIdMessage& message) {
+    MessageLogContext context;
+    context.codePage = m_codePage;
+    const FileResult result = AppendMessageRecord(message, m_log.fileName, context);
+    if (!result.ok) {
+        throw std::runtime_error(result.error); // the worker skips this message
+    }
+}
+
+void CheckCycle::AddAddress(const std::string& address) {
+    if (!ContainsValue(m_receivedAddresses, address)) {
+        m_receivedAddresses.push_back(address);
+    }
+}
+
+void CheckCycle::AccountResult(int noticed, const std::string& reportLine) {
+    m_noticedMessages += noticed;
+    if (noticed > 0) {
+        m_accountLines += reportLine;
+    }
+}
+
+void CheckCycle::AccountError(int accountRow, const std::string& host, const std::string& accountName,
+                              const std::string& error) {
+    if (error.empty()) {
+        m_errors.erase(accountRow);
+    } else {
+        m_errors[accountRow] = AccountFailure{accountRow, host, accountName, error};
+    }
+    m_view.AccountError(accountRow, error);
+}
+
+void CheckCycle::WorkerFinished(int workerId) {
+    m_workers.erase(workerId);
+    m_runningWorkers -= 1;
+    if (m_runningWorkers > 0) {
+        return;
+    }
+    PublishSummary();
+}
+
+void CheckCycle::PublishSummary() {
+    CheckSummary summary;
+    summary.messagesOnServer = m_messagesOnServer;
+    summary.noticedMessages = m_noticedMessages;
+    summary.news = m_noticedMessages > 0;
+    if (!summary.news) {
+        m_hintText = Tr("you haven't new messages");
+        summary.statusText = m_hintText;
+    } else {
+        const std::string total = std::to_string(m_messagesOnServer);
+        m_hintText = Tr("in total") + " " + total + " " + Tr("messages") + ":" + "\r" + m_accountLines;
+        summary.statusText = Tr("you have") + " " + total + " " + Tr("messages") + " " + Tr("in total") + ".";
+    }
+    summary.hintText = m_hintText;
+    m_view.PublishSummary(summary);
+}
+
+} // namespace qm

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "engine/CheckHost.h"
+#include "engine/CheckOptions.h"
+#include "settings/SettingsFile.h"
+
+#include <chrono>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class SessionLink;
+class TConnThread;
+
+// The message log options a check reads on the main thread.
+struct MessageLogOptions {
+    bool overwrite = false; // "overwrite always": with "INFORM ME IF", each check starts a new log
+    std::string fileName;   // code page bytes, as stored; relative to the current directory
+};
+
+// How a session of the cycle connects; tests shorten it.
+struct SessionTimings {
+    // Reads are bounded by the account's time-out; a time-out of 0 or less (no connect limit)
+    // still bounds reads by this, so a silent server cannot hold a worker forever.
+    int fallbackReadTimeoutMs = 60000;
+};
+
+// The bookkeeping of the checks on the main thread: starts one worker per enabled account,
+// keeps the counters, report lines and addresses the workers report, and publishes the
+// summary when the last worker has ended. Every member runs on the main thread.
+class CheckCycle : public ISessionReport {
+public:
+    CheckCycle(std::shared_ptr<IMainThreadInvoker> invoker, ICheckView& view);
+    // Shuts down with a short grace time (see Shutdown).
+    ~CheckCycle() override;
+    CheckCycle(const CheckCycle&) = delete;
+    CheckCycle& operator=(const CheckCycle&) = delete;
+
+    // The start of a check from the timer: HintText "connecting..." shown, ReceivedAddresses
+    // cleared, then StartWorkers. (Rows, tray and the "executed:" time are the window's part.)
+    void BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
+
+    // Resets the counters, applies the overwrite rule of the message log, and starts a worker
+    // for every row whose Disabled cell is not "True"; publishes at once when none is started.
+    void StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
+
+    // The interface language of the summary texts (the window's current language).
+    void SetLanguage(std::string code) { m_language = std::move(code); }
+    // The message log file that "save message" appends to.
+    void SetMessageFileName(std::string fileName) { m_log.fileName = std::move(fileName); }
+    void SetTimings(SessionTimings timings) { m_timings = timings; }
+
+    // Stops taking worker calls, aborts the connections of the workers still running so their
+    // blocked reads return, and waits for their threads up to `grace`. Workers still running
+    // after that end on their own without touching this object. True when none is left.
+    bool Shutdown(std::chrono::milliseconds grace);
+
+    int RunningWorkers() const { return m_runningWorkers; }
+    int MessagesOnServer() const { return m_messagesOnServer; }
+    int NoticedMessages() const { return m_noticedMessages; }
+    const std::string& HintText() const { return m_hintText; }
+    const std::string& AccountLines() const { return m_accountLines; }
+    const std::vector<std::string>& ReceivedAddresses() const { return m_receivedAddresses; }
+
+    struct AccountFailure {
+        int accountRow = -1;
+        std::string host;
+        std::string accountName;
+        std::string error;
+    };
+    // The last error of each account row whose last session failed, in row order.
+    std::vector<AccountFailure> AccountErrors() const;
+
+    // ISessionReport: the workers' calls, on the main thread.
+    void ShowStatus(const std::string& statusLine) override;
+    void MarkConnected(int accountRow) override;
+    void MarkFailed(int accountRow) override;
+    void TrayConnected() override;
+    void AddServerCount(int count) override;
+    void SpamDeleted() override;
+    void SaveMessage(const TIdMessage& message) override;
+    void AddAddress(const std::string& address) override;
+    void AccountResult(int noticed, const std::string& reportLine) override;
+    void AccountError(int accountRow, const std::string& host, const std::string& accountName,
+                      const std::string& error) override;
+    void WorkerFinished(int workerId) override;
+
+private:
+    void PublishSummary();
+    std::string Tr(const char* english) const;
+
+    std::shared_ptr<IMainThreadInvoker> m_invoker;
+    ICheckView& m_view;
+    std::shared_ptr<SessionLink> m_link;
+    SessionTimings m_timings;
+    std::string m_language = "EN";
+    MessageLogOptions m_log;
+    int m_codePage = 1252;
+
+    int m_runningWorkers = 0;
+    int m_messagesOnServer = 0;
+    int m_noticedMessages = 0;
+    std::string m_hintText;
+    std::string m_accountLines;
+    std::vector<std::string> m_receivedAddresses;
+    std::map<int, AccountFailure> m_errors;
+
+    int m_nextWorkerId = 1;
+    std::map<int, std::shared_ptr<TConnThread>> m_workers;
+};
+
+} // namespace qm

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace qm {
+
+class TIdMessage;
+
+// The one way a session worker reaches the main thread: runs fn there while the worker waits.
+// The main window implements it over its event loop, the console checker over its own queue.
+class IMainThreadInvoker {
+public:
+    virtual ~IMainThreadInvoker() = default;
+
+    // Runs fn on the main thread and returns true once it has run. Returns false when the main
+    // thread no longer takes calls (it is closing or gone); fn then has not run and never will.
+    // Must not block forever once the main thread has stopped taking calls.
+    virtual bool invokeOnMainThread(const std::function<void()>& fn) = 0;
+};
+
+// What a session worker reports, each call made on the main thread through the invoker.
+class ISessionReport {
+public:
+    virtual ~ISessionReport() = default;
+
+    virtual void ShowStatus(const std::string& statusLine) = 0; // HintText and status bar
+    virtual void MarkConnected(int accountRow) = 0;
+    virtual void MarkFailed(int accountRow) = 0;
+    virtual void TrayConnected() = 0;
+    virtual void AddServerCount(int count) = 0;
+    virtual void SpamDeleted() = 0;
+    // Appends the message to the message log; throws when the log file cannot be created
+    // (the worker then skips the message).
+    virtual void SaveMessage(const TIdMessage& message) = 0;
+    virtual void AddAddress(const std::string& address) = 0;
+    // noticed messages of the account, and its report line (used when noticed > 0).
+    virtual void AccountResult(int noticed, const std::string& reportLine) = 0;
+    // The last error of the account's session; empty after a session that went through.
+    virtual void AccountError(int accountRow, const std::string& host, const std::string& accountName,
+                              const std::string& error) = 0;
+    // The worker's session has ended (normally or by an error).
+    virtual void WorkerFinished(int workerId) = 0;
+};
+
+// The summary a check publishes when its last worker has ended.
+struct CheckSummary {
+    bool news = false;        // NoticedMessages > 0
+    int messagesOnServer = 0; // MessagesOnServer
+    int noticedMessages = 0;  // NoticedMessages
+    std::string hintText;     // the popup text
+    std::string statusText;   // status bar panel 0
+};
+
+// The main window's side of a check: what the check cycle shows. Every call on the main thread.
+class ICheckView {
+public:
+    virtual ~ICheckView() = default;
+
+    // Status bar panel 0 := text; repaint at once.
+    virtual void ShowStatus(const std::string& text) = 0;
+    // The account row: connected computer image.
+    virtual void MarkConnected(int accountRow) = 0;
+    // The account row: deselected, idle image.
+    virtual void MarkFailed(int accountRow) = 0;
+    // Tray: plain envelope, icon cycling off, cycle interval 100 ms.
+    virtual void TrayConnected() = 0;
+    // The last error of the account at that row (empty: none), e.g. for its tooltip.
+    virtual void AccountError(int /*accountRow*/, const std::string& /*error*/) {}
+    // The last worker has ended: play the sound when there is news and it is on, show the
+    // status text, set the tray (animated envelope for news, plain otherwise) and re-arm the
+    // check timer when executing.
+    virtual void PublishSummary(const CheckSummary& summary) = 0;
+};
+
+} // namespace qm

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace qm {
+
+struct MonitorSettings;
+struct FilterList;
+
+// What one session reads from the main window, copied on the main thread when its worker is
+// created and read-only afterwards, so the worker never touches main-window state.
+struct CheckOptions {
+    std::string languageCode = "EN"; // interface language of the status texts
+    int codePage = 1252;             // ANSI code page: subject decoding and mask characters
+
+    bool inform = false;      // "INFORM ME IF": fetch whole messages and apply the conditions
+    bool writeToFile = false; // "save message in file"
+
+    // Anti-spam lists: every entry of an enabled list is a mask; check marks play no part.
+    std::vector<std::string> senderFilter;
+    bool senderFilterEnabled = true;
+    std::vector<std::string> subjectFilter;
+    bool subjectFilterEnabled = true;
+
+    // Notice conditions with their mask lists, in the order the drop-down lists hold them.
+    bool useFrom = false;
+    std::vector<std::string> fromMasks;
+    bool useSubject = false;
+    std::vector<std::string> subjectMasks;
+    bool attach = false;
+};
+
+// The snapshot a check takes from the stored options and lists. fromItems and subjectItems are
+// the drop-down items of the two condition lists as the window holds them (sorted).
+CheckOptions MakeCheckOptions(const MonitorSettings& settings, const FilterList& senderList,
+                              const FilterList& subjectList, std::vector<std::string> fromItems,
+                              std::vector<std::string> subjectItems, int codePage);
+
+// The items a sorted drop-down list shows for a stored value list: the split values in the
+// order of a case-insensitive (ASCII) comparison, duplicates kept.
+std::vector<std::string> SortedValueItems(const std::string& valueList);
+
+} // namespace qm

@@ -1,0 +1,256 @@
+#include "engine/ConnThread.h"
+
+#include "engine/MessageEvaluation.h"
+#include "engine/SessionLink.h"
+#include "lang/LangRes.h"
+#include "pop3/IdExceptions.h"
+#include "pop3/IdMessage.h"
+#include "pop3/IdPOP3.h"
+#include "settings/PasswordScrambler.h"
+
+#include <climits>
+#include <exception>
+#include <thread>
+#include <utility>
+
+namespace qm {
+
+namespace {
+
+// The main thread has stopped taking calls: the session ends without reporting anything more.
+struct SessionStopped {};
+
+int SecondsToMs(int seconds) {
+    if (seconds <= 0) {
+        return 0;
+    }
+    return seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000;
+}
+
+// The "not a number" failure of a port or time-out cell, in the words of the integer parser.
+[[noreturn]] void NotAnInteger(const std::string& text) {
+    throw EIdException("'" + text + "' is not a valid integer value");
+}
+
+} // namespace
+
+bool TConnThread::ParseDecimalCell(const std::string& text, int& value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size()) {
+        return false;
+    }
+    long long result = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+        result = result * 10 + (text[i] - '0');
+        if (result > static_cast<long long>(INT_MAX) + 1) {
+            return false;
+        }
+    }
+    result = negative ? -result : result;
+    if (result > INT_MAX || result < INT_MIN) {
+        return false;
+    }
+    value = static_cast<int>(result);
+    return true;
+}
+
+std::shared_ptr<TConnThread> TConnThread::Create(const qm::AccountRow& row, const CheckOptions& options,
+                                                 std::shared_ptr<SessionLink> link, int workerId, int accountRow,
+                                                 int fallbackReadTimeoutMs) {
+    std::shared_ptr<TConnThread> worker(new TConnThread());
+    worker->m_row = row;
+    worker->m_options = options;
+    worker->m_password = UnscramblePassword(row.AccountPassword);
+    worker->m_link = std::move(link);
+    worker->m_workerId = workerId;
+    worker->m_accountRow = accountRow;
+    worker->m_fallbackReadTimeoutMs = fallbackReadTimeoutMs;
+    return worker;
+}
+
+void TConnThread::Start() {
+    std::shared_ptr<TConnThread> self = shared_from_this();
+    std::shared_ptr<SessionLink> link = m_link;
+    link->ThreadStarted();
+    try {
+        std::thread([self = std::move(self), link]() mutable {
+            self->Execute();
+            self.reset(); // the worker frees itself before the thread counts as ended
+            link->ThreadEnded();
+        }).detach();
+    } catch (...) {
+        link->ThreadEnded();
+        throw;
+    }
+}
+
+void TConnThread::Abort() {
+    const std::lock_guard lock(m_clientMutex);
+    m_abortRequested = true;
+    if (m_client != nullptr) {
+        m_client->Abort();
+    }
+}
+
+void TConnThread::SetClient(TIdPOP3* client) {
+    const std::lock_guard lock(m_clientMutex);
+    m_client = client;
+    if (client != nullptr && m_abortRequested) {
+        client->Abort();
+    }
+}
+
+template <typename Fn> void TConnThread::Sync(Fn&& fn) {
+    if (!m_link->Call(std::forward<Fn>(fn))) {
+        throw SessionStopped{};
+    }
+}
+
+std::string TConnThread::StatusWord(const char* english) const {
+    return Translate(english, "EN", m_options.languageCode);
+}
+
+void TConnThread::Execute() {
+    try {
+        Session();
+    } catch (...) {
+        // Nothing of a session escapes its thread; its trace is the row image and the status.
+    }
+    const int id = m_workerId;
+    m_link->Call([id](ISessionReport& report) { report.WorkerFinished(id); });
+}
+
+void TConnThread::Session() {
+    const std::string& host = m_row.Caption;
+    const int row = m_accountRow;
+
+    TIdPOP3 client;
+    SetClient(&client);
+    struct ClientGuard {
+        TConnThread& worker;
+        ~ClientGuard() { worker.SetClient(nullptr); }
+    } guard{*this};
+
+    try {
+        int port = 0;
+        int timeOut = 0;
+        int security = 0;
+        if (!ParseDecimalCell(m_row.Port, port)) {
+            NotAnInteger(m_row.Port);
+        }
+        if (!ParseDecimalCell(m_row.TimeOut, timeOut)) {
+            NotAnInteger(m_row.TimeOut);
+        }
+        if (!m_row.Security.empty() && !ParseDecimalCell(m_row.Security, security)) {
+            NotAnInteger(m_row.Security);
+        }
+        if (!IsKnownSecurity(security)) {
+            // Never fall back to plain text for a setting this version does not know.
+            throw EIdException("Unknown connection security " + std::to_string(security) + ".");
+        }
+        client.Host = host;
+        client.Username = m_row.AccountName;
+        client.Password = m_password;
+        client.Port = port;
+        client.Security = security;
+        const int timeoutMs = SecondsToMs(timeOut);
+        client.ReadTimeout = timeoutMs > 0 ? timeoutMs : m_fallbackReadTimeoutMs;
+
+        const std::string connecting = StatusWord("connecting to") + " " + host + "...";
+        Sync([&](ISessionReport& r) { r.ShowStatus(connecting); });
+        client.Connect(timeoutMs);
+        const std::string connected = StatusWord("connected to") + " " + host;
+        Sync([&](ISessionReport& r) {
+            r.ShowStatus(connected);
+            r.MarkConnected(row);
+            r.AccountError(row, host, m_row.AccountName, std::string());
+        });
+    } catch (const SessionStopped&) {
+        client.Disconnect();
+        throw;
+    } catch (const std::exception& e) {
+        const std::string error = e.what();
+        Sync([&](ISessionReport& r) {
+            r.ShowStatus(std::string());
+            r.MarkFailed(row);
+            r.AccountError(row, host, m_row.AccountName, error);
+        });
+        return;
+    }
+
+    std::string sessionError;
+    int noticed = 0;
+    try {
+        Sync([](ISessionReport& r) { r.TrayConnected(); });
+        const int count = client.MessageCount();
+        Sync([count](ISessionReport& r) { r.AddServerCount(count); });
+        TIdMessage current;
+        for (int k = count; k >= 1; --k) {
+            try {
+                bool fetched = true;
+                if (m_options.inform) {
+                    fetched = client.FetchMessage(k, current);
+                } else {
+                    client.FetchHeader(k, current);
+                }
+                if (fetched) {
+                    if (IsSpam(current, m_options)) {
+                        client.DeleteMessage(k);
+                        current.Clear();
+                        Sync([](ISessionReport& r) { r.SpamDeleted(); });
+                        continue;
+                    }
+                    if (m_options.inform) {
+                        if (MeetsNoticeConditions(current, m_options)) {
+                            if (m_options.writeToFile) {
+                                Sync([&current](ISessionReport& r) { r.SaveMessage(current); });
+                            }
+                            ++noticed;
+                        }
+                    } else {
+                        ++noticed;
+                    }
+                    const std::string address = current.From.Address;
+                    Sync([&address](ISessionReport& r) { r.AddAddress(address); });
+                }
+            } catch (const SessionStopped&) {
+                throw;
+            } catch (const std::exception&) {
+                // This message is skipped: not deleted, not counted, its address not collected.
+                if (!client.Connected()) {
+                    // Every remaining number would fail the same way on a closed connection;
+                    // stopping here keeps a server that announced billions of messages bounded.
+                    current.Clear();
+                    break;
+                }
+            }
+            current.Clear();
+        }
+    } catch (const SessionStopped&) {
+        client.Disconnect();
+        throw;
+    } catch (const std::exception& e) {
+        sessionError = e.what();
+    }
+
+    const std::string reportLine = host + "(" + m_row.AccountName + "): " + std::to_string(noticed) + "\r";
+    Sync([&](ISessionReport& r) { r.AccountResult(noticed, reportLine); });
+    client.Disconnect();
+    const std::string disconnected = StatusWord("disconnected from") + " " + host;
+    Sync([&](ISessionReport& r) {
+        r.ShowStatus(disconnected);
+        if (!sessionError.empty()) {
+            r.AccountError(row, host, m_row.AccountName, sessionError);
+        }
+    });
+}
+
+} // namespace qm

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "engine/CheckOptions.h"
+#include "settings/SettingsFile.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace qm {
+
+class SessionLink;
+class TIdPOP3;
+
+// One POP3 session of one account during one check, on a thread of its own: log in, STAT,
+// read every message from the highest number down to 1, delete spam, count news, collect
+// sender addresses, QUIT. Everything it changes in the main window goes through the link's
+// synchronised call. The thread keeps the object alive until the session has ended.
+class TConnThread : public std::enable_shared_from_this<TConnThread> {
+public:
+    // Main thread: copies the row and the snapshot, and unscrambles the password.
+    static std::shared_ptr<TConnThread> Create(const qm::AccountRow& row, const CheckOptions& options,
+                                               std::shared_ptr<SessionLink> link, int workerId, int accountRow,
+                                               int fallbackReadTimeoutMs);
+
+    // Starts the session on a new, detached thread. Throws std::system_error when no thread
+    // can be started (nothing has happened then).
+    void Start();
+
+    // Runs the session on the calling thread, ending with the termination notification.
+    void Execute();
+
+    // Any thread: ends a blocked connect or read of the session at once; the session then
+    // ends as after a lost connection.
+    void Abort();
+
+    int AccountRow() const { return m_accountRow; }
+    int WorkerId() const { return m_workerId; }
+
+    // Reads a decimal cell: an optional sign and digits, within the 32-bit range.
+    static bool ParseDecimalCell(const std::string& text, int& value);
+
+private:
+    TConnThread() = default;
+
+    void Session();
+    std::string StatusWord(const char* english) const;
+    // A synchronised call; throws when the main thread no longer takes calls.
+    template <typename Fn> void Sync(Fn&& fn);
+    void SetClient(TIdPOP3* client);
+
+    qm::AccountRow m_row;
+    CheckOptions m_options;
+    std::string m_password;
+    std::shared_ptr<SessionLink> m_link;
+    int m_workerId = 0;
+    int m_accountRow = -1;
+    int m_fallbackReadTimeoutMs = 60000;
+
+    std::mutex m_clientMutex;
+    TIdPOP3* m_client = nullptr; // the session's client while it exists, for Abort
+    bool m_abortRequested = false;
+};
+
+} // namespace qm

@@ -1,0 +1,64 @@
+#include "engine/SessionLink.h"
+
+#include <exception>
+#include <utility>
+
+namespace qm {
+
+SessionLink::SessionLink(std::shared_ptr<IMainThreadInvoker> invoker, ISessionReport* report)
+    : m_invoker(std::move(invoker)), m_report(report) {}
+
+bool SessionLink::Call(const std::function<void(ISessionReport&)>& fn) {
+    if (!m_open.load() || !m_invoker) {
+        return false;
+    }
+    bool ran = false;
+    std::exception_ptr failure;
+    const bool invoked = m_invoker->invokeOnMainThread([&] {
+        // Checked again on the main thread: Close() runs there, so once it has run, a call that
+        // was already waiting in the queue can no longer reach a report that may be gone.
+        if (!m_open.load()) {
+            return;
+        }
+        ran = true;
+        try {
+            fn(*m_report);
+        } catch (...) {
+            failure = std::current_exception(); // handed back to the worker, never to the main loop
+        }
+    });
+    if (!invoked || !ran) {
+        return false;
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    return true;
+}
+
+void SessionLink::Close() {
+    m_open.store(false);
+}
+
+void SessionLink::ThreadStarted() {
+    const std::lock_guard lock(m_mutex);
+    ++m_liveThreads;
+}
+
+void SessionLink::ThreadEnded() {
+    const std::lock_guard lock(m_mutex);
+    --m_liveThreads;
+    m_threadsDone.notify_all();
+}
+
+int SessionLink::LiveThreads() const {
+    const std::lock_guard lock(m_mutex);
+    return m_liveThreads;
+}
+
+bool SessionLink::WaitForThreads(std::chrono::milliseconds limit) {
+    std::unique_lock lock(m_mutex);
+    return m_threadsDone.wait_for(lock, limit, [this] { return m_liveThreads == 0; });
+}
+
+} // namespace qm

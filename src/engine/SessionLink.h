@@ -1,0 +1,47 @@
+#pragma once
+
+#include "engine/CheckHost.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace qm {
+
+// What the workers of a check cycle share with it: the synchronised call to the cycle's report
+// on the main thread, and a count of the workers still alive. Held by shared_ptr, so it outlives
+// the cycle for as long as a worker still runs. Once closed, no call reaches the report again.
+class SessionLink {
+public:
+    SessionLink(std::shared_ptr<IMainThreadInvoker> invoker, ISessionReport* report);
+
+    // Worker side: runs fn(report) on the main thread while the caller waits. Returns false, fn
+    // not having run, once the link is closed or the main thread no longer takes calls. An
+    // exception fn throws on the main thread is rethrown here, on the worker.
+    bool Call(const std::function<void(ISessionReport&)>& fn);
+
+    // Main thread: no further call reaches the report (calls already queued do nothing).
+    void Close();
+    bool IsOpen() const { return m_open.load(); }
+
+    // Live worker threads (a thread counts from its start to its very last statement).
+    void ThreadStarted();
+    void ThreadEnded();
+    int LiveThreads() const;
+    // Waits until no worker thread is alive or the time has passed; true when none is alive.
+    bool WaitForThreads(std::chrono::milliseconds limit);
+
+private:
+    std::shared_ptr<IMainThreadInvoker> m_invoker;
+    ISessionReport* m_report;
+    std::atomic<bool> m_open{true};
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_threadsDone;
+    int m_liveThreads = 0;
+};
+
+} // namespace qm

@@ -1,0 +1,115 @@
+#pragma once
+
+// Runs session workers on the test thread: the "main thread" call runs at once, and every
+// report call is recorded as one line of text in call order.
+
+#include "engine/CheckHost.h"
+#include "engine/ConnThread.h"
+#include "engine/SessionLink.h"
+#include "pop3/IdMessage.h"
+#include "settings/PasswordScrambler.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace qm::test {
+
+class InlineInvoker : public IMainThreadInvoker {
+public:
+    // After this many calls the "main thread" stops taking calls (negative: never).
+    explicit InlineInvoker(int callsBeforeClose = -1) : m_left(callsBeforeClose) {}
+    bool invokeOnMainThread(const std::function<void()>& fn) override {
+        const std::lock_guard lock(m_mutex);
+        if (m_left == 0) {
+            return false;
+        }
+        if (m_left > 0) {
+            --m_left;
+        }
+        fn();
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    int m_left;
+};
+
+class RecordingReport : public ISessionReport {
+public:
+    std::vector<std::string> calls;
+    bool failSave = false;
+    int savedMessages = 0;
+
+    void ShowStatus(const std::string& line) override { calls.push_back("status:" + line); }
+    void MarkConnected(int row) override { calls.push_back("connected:" + std::to_string(row)); }
+    void MarkFailed(int row) override { calls.push_back("failed:" + std::to_string(row)); }
+    void TrayConnected() override { calls.push_back("tray"); }
+    void AddServerCount(int count) override { calls.push_back("count:" + std::to_string(count)); }
+    void SpamDeleted() override { calls.push_back("spam"); }
+    void SaveMessage(const TIdMessage& message) override {
+        if (failSave) {
+            throw std::runtime_error("cannot create the log");
+        }
+        ++savedMessages;
+        calls.push_back("save:" + message.From.Address);
+    }
+    void AddAddress(const std::string& address) override { calls.push_back("address:" + address); }
+    void AccountResult(int noticed, const std::string& line) override {
+        calls.push_back("result:" + std::to_string(noticed) + ":" + line);
+    }
+    void AccountError(int row, const std::string& host, const std::string& account, const std::string& error) override {
+        calls.push_back("error:" + std::to_string(row) + ":" + host + ":" + account + ":" + error);
+    }
+    void WorkerFinished(int id) override { calls.push_back("finished:" + std::to_string(id)); }
+
+    bool Has(const std::string& call) const {
+        for (const auto& c : calls) {
+            if (c == call) {
+                return true;
+            }
+        }
+        return false;
+    }
+    bool HasPrefix(const std::string& prefix) const {
+        for (const auto& c : calls) {
+            if (c.rfind(prefix, 0) == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+inline AccountRow MakeRow(int port, const std::string& user = "user", const std::string& password = "secret",
+                          const std::string& timeOut = "10") {
+    AccountRow row;
+    row.Caption = "127.0.0.1";
+    row.AccountName = user;
+    row.AccountPassword = ScramblePassword(password);
+    row.Port = std::to_string(port);
+    row.TimeOut = timeOut;
+    row.Disabled = "False";
+    row.Security = "0";
+    return row;
+}
+
+// Runs one session to its end on the calling thread.
+inline void RunSession(const AccountRow& row, const CheckOptions& options, RecordingReport& report,
+                       std::shared_ptr<IMainThreadInvoker> invoker = std::make_shared<InlineInvoker>(),
+                       int fallbackReadTimeoutMs = 10000) {
+    auto link = std::make_shared<SessionLink>(invoker, &report);
+    auto worker = TConnThread::Create(row, options, link, 7, 0, fallbackReadTimeoutMs);
+    worker->Execute();
+}
+
+inline std::string Message(const std::string& from, const std::string& subject, const std::string& body = "hello") {
+    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Mon, 3 Jun 2024 10:00:00 +0000\r\n\r\n" + body +
+           "\r\n";
+}
+
+} // namespace qm::test

@@ -1,0 +1,347 @@
+#include "FakePop3Server.h"
+#include "SessionHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace qm::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+FakeMailbox Mailbox(std::vector<std::string> messages) {
+    FakeMailbox mb;
+    mb.messages = std::move(messages);
+    return mb;
+}
+
+int CountOf(const Lines& lines, const std::string& line) {
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+TEST(Session, HeadersOnlyFromHighestToLowest) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("a@one.example", "first"), Message("Bee <b@two.example>", "second"),
+                                 Message("c@three.example", "third")}));
+    server.Start();
+    RecordingReport report;
+    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
+    server.Join();
+
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 3 0", "TOP 2 0", "TOP 1 0", "QUIT"}));
+    EXPECT_EQ(report.calls, (Lines{"status:connecting to 127.0.0.1...", "status:connected to 127.0.0.1", "connected:0",
+                                   "error:0:127.0.0.1:user:", "tray", "count:3", "address:c@three.example",
+                                   "address:b@two.example", "address:a@one.example", "result:3:127.0.0.1(user): 3\r",
+                                   "status:disconnected from 127.0.0.1", "finished:7"}));
+    EXPECT_TRUE(server.Failures().empty());
+}
+
+TEST(Session, StatusWordsFollowTheSnapshotLanguage) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.languageCode = "RU";
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    ASSERT_GE(report.calls.size(), 2u);
+    EXPECT_NE(report.calls[0], "status:connecting to 127.0.0.1...");
+    EXPECT_EQ(report.calls[0].substr(report.calls[0].size() - 12), "127.0.0.1...");
+}
+
+TEST(Session, InformFetchesWholeMessages) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("a@x.example", "one"), Message("b@x.example", "two")}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.inform = true;
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "RETR 2", "RETR 1", "QUIT"}));
+    EXPECT_TRUE(report.Has("result:2:127.0.0.1(user): 2\r"));
+}
+
+TEST(Session, InformWithConditionsCountsOnlyMatchesButCollectsEveryAddress) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("boss@work.example", "one"), Message("friend@home.example", "two")}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.inform = true;
+    options.writeToFile = true;
+    options.useFrom = true;
+    options.fromMasks = {"*@work.example"};
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
+    EXPECT_TRUE(report.Has("save:boss@work.example"));
+    EXPECT_EQ(report.savedMessages, 1);
+    EXPECT_TRUE(report.Has("address:friend@home.example"));
+    EXPECT_TRUE(report.Has("address:boss@work.example"));
+}
+
+TEST(Session, FailedSaveSkipsTheMessage) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("a@x.example", "one")}));
+    server.Start();
+    RecordingReport report;
+    report.failSave = true;
+    CheckOptions options;
+    options.inform = true;
+    options.writeToFile = true;
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
+    EXPECT_FALSE(report.HasPrefix("address:"));
+    EXPECT_EQ(CountOf(server.Received(), "QUIT"), 1);
+}
+
+TEST(Session, SpamIsDeletedAndNotCollected) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox(
+        {Message("a@good.example", "one"), Message("x@spam.example", "buy"), Message("c@good.example", "three")}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.senderFilter = {"*@SPAM.example"};
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    EXPECT_EQ(server.Received(),
+              (Lines{"USER user", "PASS secret", "STAT", "TOP 3 0", "TOP 2 0", "DELE 2", "TOP 1 0", "QUIT"}));
+    EXPECT_EQ(server.Deleted(), (std::set<int>{2}));
+    EXPECT_TRUE(report.Has("spam"));
+    EXPECT_FALSE(report.Has("address:x@spam.example"));
+    EXPECT_TRUE(report.Has("result:2:127.0.0.1(user): 2\r"));
+}
+
+TEST(Session, DisabledFilterListDeletesNothing) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("x@spam.example", "buy")}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.senderFilter = {"*"};
+    options.senderFilterEnabled = false;
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    EXPECT_EQ(CountOf(server.Received(), "DELE 1"), 0);
+    EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
+}
+
+TEST(Session, NoMessagesMeansStatThenQuit) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({}));
+    server.Start();
+    RecordingReport report;
+    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
+    server.Join();
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "QUIT"}));
+    EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
+    EXPECT_TRUE(report.Has("count:0"));
+}
+
+TEST(Session, WrongPasswordFailsTheAccountAndQuitsOnce) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("a@x.example", "one")}));
+    server.Start();
+    RecordingReport report;
+    RunSession(MakeRow(server.Port(), "user", "wrong"), CheckOptions{}, report);
+    server.Join();
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS wrong", "QUIT"}));
+    EXPECT_EQ(report.calls, (Lines{"status:connecting to 127.0.0.1...", "status:", "failed:0",
+                                   "error:0:127.0.0.1:user: authentication failed\r\n", "finished:7"}));
+}
+
+TEST(Session, StatErrorStillEndsWithQuitAndNoLine) {
+    FakePop3Server server;
+    server.SendLine("+OK ready")
+        .Reply("USER user", "+OK")
+        .Reply("PASS secret", "+OK")
+        .Reply("STAT", "-ERR mailbox locked")
+        .Expect("QUIT");
+    server.Start();
+    RecordingReport report;
+    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
+    server.Join();
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "QUIT"}));
+    EXPECT_FALSE(report.HasPrefix("count:"));
+    EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
+    EXPECT_TRUE(report.Has("status:disconnected from 127.0.0.1"));
+    EXPECT_TRUE(report.Has("error:0:127.0.0.1:user: mailbox locked\r\n"));
+    EXPECT_TRUE(server.Failures().empty());
+}
+
+TEST(Session, LostConnectionSkipsTheRest) {
+    FakePop3Server server;
+    server.SendLine("+OK ready")
+        .Reply("USER user", "+OK")
+        .Reply("PASS secret", "+OK")
+        .Reply("STAT", "+OK 1000000 5000")
+        .Reply("TOP 1000000 0", "+OK")
+        .SendLine("From: last@x.example")
+        .SendLine("")
+        .SendLine(".")
+        .Expect("TOP 999999 0")
+        .Close();
+    server.Start();
+    RecordingReport report;
+    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
+    server.Join();
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 1000000 0", "TOP 999999 0"}));
+    EXPECT_TRUE(report.Has("count:1000000"));
+    EXPECT_TRUE(report.Has("address:last@x.example"));
+    EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
+    EXPECT_TRUE(report.Has("status:disconnected from 127.0.0.1"));
+    EXPECT_EQ(report.calls.back(), "finished:7");
+}
+
+TEST(Session, RefusedTopSkipsOnlyThatMessage) {
+    FakePop3Server server;
+    FakeMailbox mb = Mailbox({Message("a@x.example", "1"), Message("b@x.example", "2"), Message("c@x.example", "3")});
+    mb.overrides["TOP 2 0"] = "-ERR no such message";
+    server.ServeMailbox(mb);
+    server.Start();
+    RecordingReport report;
+    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
+    server.Join();
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 3 0", "TOP 2 0", "TOP 1 0", "QUIT"}));
+    EXPECT_TRUE(report.Has("result:2:127.0.0.1(user): 2\r"));
+    EXPECT_FALSE(report.Has("address:b@x.example"));
+}
+
+TEST(Session, RefusedRetrSkipsOnlyThatMessage) {
+    FakePop3Server server;
+    FakeMailbox mb = Mailbox({Message("a@x.example", "1"), Message("b@x.example", "2")});
+    mb.overrides["RETR 2"] = "-ERR gone";
+    server.ServeMailbox(mb);
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.inform = true;
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "RETR 2", "RETR 1", "QUIT"}));
+    EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
+    EXPECT_FALSE(report.Has("address:b@x.example"));
+}
+
+TEST(Session, InvalidMaskSkipsTheMessageItReaches) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("y@a.example", "1"), Message("x@b.example", "2")}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.senderFilter = {"*@a.example", "[bad"};
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    // Message 2 reaches the broken entry and is skipped; message 1 matched before it.
+    EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 2 0", "TOP 1 0", "DELE 1", "QUIT"}));
+    EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
+    EXPECT_FALSE(report.HasPrefix("address:"));
+    EXPECT_EQ(server.Deleted(), (std::set<int>{1}));
+}
+
+struct BadCellRow {
+    std::string port;
+    std::string timeOut;
+    std::string security;
+    std::string error;
+};
+
+class SessionBadCells : public ::testing::TestWithParam<BadCellRow> {};
+
+TEST_P(SessionBadCells, FailLikeARefusedConnect) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({}));
+    server.Start();
+    AccountRow row = MakeRow(server.Port());
+    const BadCellRow& p = GetParam();
+    if (!p.port.empty()) {
+        row.Port = p.port;
+    }
+    if (!p.timeOut.empty()) {
+        row.TimeOut = p.timeOut;
+    }
+    row.Security = p.security;
+    RecordingReport report;
+    RunSession(row, CheckOptions{}, report);
+    EXPECT_EQ(report.calls, (Lines{"status:", "failed:0", "error:0:127.0.0.1:user:" + p.error, "finished:7"}));
+    EXPECT_EQ(server.Sessions(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, SessionBadCells,
+                         ::testing::Values(BadCellRow{"11O", "", "0", "'11O' is not a valid integer value"},
+                                           BadCellRow{"", "1.5", "0", "'1.5' is not a valid integer value"},
+                                           BadCellRow{"", " 10", "0", "' 10' is not a valid integer value"},
+                                           BadCellRow{"99999999999", "", "0",
+                                                      "'99999999999' is not a valid integer value"},
+                                           BadCellRow{"", "", "7", "Unknown connection security 7."}));
+
+TEST(Session, RefusedConnectFailsTheAccount) {
+    int port = 0;
+    {
+        FakePop3Server probe; // a port that was free a moment ago and has no listener now
+        port = probe.Port();
+    }
+    RecordingReport report;
+    RunSession(MakeRow(port), CheckOptions{}, report);
+    ASSERT_EQ(report.calls.size(), 5u);
+    EXPECT_EQ(report.calls[1], "status:");
+    EXPECT_EQ(report.calls[2], "failed:0");
+    EXPECT_EQ(report.calls[3], "error:0:127.0.0.1:user:Socket Error # 10061\r\nConnection refused.");
+}
+
+TEST(Session, StopsWhenTheMainThreadIsGone) {
+    FakePop3Server server;
+    server.ServeMailbox(Mailbox({Message("a@x.example", "1"), Message("b@x.example", "2")}));
+    server.Start();
+    RecordingReport report;
+    // Connecting, connected, tray and the server count get through; then the window is gone.
+    RunSession(MakeRow(server.Port()), CheckOptions{}, report, std::make_shared<InlineInvoker>(4));
+    server.Join();
+    EXPECT_EQ(report.calls.back(), "count:2");
+    EXPECT_FALSE(report.HasPrefix("finished:"));
+    const Lines received = server.Received();
+    EXPECT_EQ(CountOf(received, "TOP 2 0"), 1);
+    EXPECT_EQ(CountOf(received, "TOP 1 0"), 0);
+}
+
+TEST(Session, AbortEndsAStalledRead) {
+    FakePop3Server server;
+    server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Expect("STAT").Stall();
+    server.Start();
+    RecordingReport report;
+    auto invoker = std::make_shared<InlineInvoker>();
+    auto link = std::make_shared<SessionLink>(invoker, &report);
+    // Generous time-out: only the abort can end the read in time for the wait below.
+    auto worker =
+        TConnThread::Create(MakeRow(server.Port(), "user", "secret", "600"), CheckOptions{}, link, 3, 0, 600000);
+    worker->Start();
+    while (!report.HasPrefix("tray")) {
+        std::this_thread::yield(); // wait until the session is at STAT
+    }
+    worker->Abort();
+    ASSERT_TRUE(link->WaitForThreads(std::chrono::seconds(60)));
+    EXPECT_EQ(report.calls.back(), "finished:3");
+    server.Stop();
+}
+
+TEST(Session, SilentServerEndsAfterTheTimeOut) {
+    FakePop3Server server;
+    server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Expect("STAT").Stall();
+    server.Start();
+    RecordingReport report;
+    RunSession(MakeRow(server.Port(), "user", "secret", "1"), CheckOptions{}, report);
+    EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
+    EXPECT_TRUE(report.Has("error:0:127.0.0.1:user:Read Timeout"));
+    EXPECT_EQ(report.calls.back(), "finished:7");
+    server.Stop();
+}
+
+} // namespace
+} // namespace qm::test
