@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+namespace qm {
+
+// A moment as the window shows it: the locale's short date and long time, without a time zone.
+QString DateTimeText(const QDateTime& moment);
+
+} // namespace qm

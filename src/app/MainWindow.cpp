@@ -1,0 +1,293 @@
+// The main window's life: creation, start-up, hiding to the tray, leaving, autostart.
+#include "app/MainWindow.h"
+
+#include "app/FilterListBox.h"
+#include "app/TrayFacade.h"
+#include "platform/AutoStart.h"
+#include "ui/AccountActions.h"
+#include "ui/AccountListView.h"
+#include "ui/ImageLists.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSessionManager>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace qm {
+
+TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* parent)
+    : QMainWindow(parent), m_executable(executable) {
+    setObjectName(QStringLiteral("mQuillmere"));
+    setWindowTitle(QStringLiteral("Quillmere32"));
+    // A single border with a system menu and a minimise box; no maximise box, no resizing.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    for (int i = 0; i < kConnectImageCount; ++i) {
+        imConnect.append(ConnectImage(i));
+    }
+    // The tray's envelope pictures until the tray brings its own.
+    im1 = {FallbackEnvelopeIcon(false)};
+    imStopped = {FallbackEnvelopeIcon(true)};
+
+    createActions();
+    createMenus();
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("Client"));
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_PageControl1 = new QTabWidget(central);
+    m_PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    m_PageControl1->addTab(createConnectPage(), QStringLiteral("connections"));
+    m_PageControl1->addTab(createOptionsPage(), QStringLiteral("notice conditions"));
+    m_PageControl1->addTab(createAntiSpamPage(), QStringLiteral("anti spam"));
+    m_PageControl1->setCurrentIndex(0);
+    layout->addWidget(m_PageControl1, 1);
+    layout->addWidget(createBottomPanel());
+    setCentralWidget(central);
+    createTimers();
+    fixWindowSize();
+
+    auto tray = std::make_unique<PlainTrayIcon>(this);
+    setTray(std::move(tray));
+
+    connect(m_seInterval, &QSpinBox::valueChanged, this, &TmQuillmere::seIntervalChange);
+    connect(m_cbExec, &QCheckBox::toggled, this, &TmQuillmere::cbExecClick);
+    connect(m_cbAutoLoad, &QCheckBox::toggled, this, &TmQuillmere::cbAutoLoadClick);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (!m_savedForExit) {
+            SaveSettings();
+            m_savedForExit = true;
+        }
+    });
+#ifndef QT_NO_SESSIONMANAGER
+    // The desktop session ends: keep what the user changed.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { SaveSettings(); });
+#endif
+
+    FormCreate();
+    createWindows();
+    m_lwServers->setFocus();
+}
+
+TmQuillmere::~TmQuillmere() {
+    // The tray icon goes first: it refers to this window.
+    m_tray.reset();
+}
+
+void TmQuillmere::FormCreate() {
+    m_programDirectory = qm::ProgramDirectory(m_executable);
+    m_senderListFile = kAntiSpamListFile;
+    m_subjectListFile = kAntiSpamSubjListFile;
+    m_Timer1->setInterval(500);
+    m_Timer2->setInterval(2500);
+    ReceivedAddresses.clear();
+    m_lwServers->setColumnShares(m_lwServers->width());
+    m_tray->setIconIndex(0);
+    m_StartTimer->start();
+}
+
+std::filesystem::path TmQuillmere::SettingsPath() const {
+    return qm::SettingsPath(m_executable);
+}
+
+std::filesystem::path TmQuillmere::SenderListPath() const {
+    return m_programDirectory / m_senderListFile;
+}
+
+std::filesystem::path TmQuillmere::SubjectListPath() const {
+    return m_programDirectory / m_subjectListFile;
+}
+
+void TmQuillmere::StartTimerTimer() {
+    m_StartTimer->stop();
+    m_refreshTimer->stop();
+    LoadFilterLists();
+    LoadSettings();
+    BuildLanguageTable(m_LR);
+    ApplyLanguage(m_currentLanguage);
+    CheckLanguageMenu();
+    StartUpdateCheck();
+    if (m_cbExec->isChecked() && !m_Tm->isActive()) {
+        m_Tm->start();
+    }
+    if (m_cbMinimized->isChecked()) {
+        HideToTray();
+    }
+    m_refreshTimer->start();
+}
+
+void TmQuillmere::StartUpdateCheck() {
+    if (m_cbCheckNewVersion->isChecked() && UpdateCheck) {
+        UpdateCheck();
+    }
+}
+
+void TmQuillmere::postUpdateResult(std::string text) {
+    std::lock_guard<std::mutex> lock(m_updateMutex);
+    m_updateResult = std::move(text);
+}
+
+void TmQuillmere::cbExecClick() {
+    // The check cycle is not connected yet; switching Executing changes nothing else so far.
+}
+
+void TmQuillmere::TmTimer() {
+    // The check cycle is not connected yet; the check timer's tick starts no check so far.
+}
+
+void TmQuillmere::setTray(std::unique_ptr<TrayFacade> tray) {
+    m_tray = std::move(tray);
+    if (!m_tray) {
+        return;
+    }
+    m_tray->setPopupMenu(m_PopupMenu1);
+    m_tray->setIconList(im1);
+    m_tray->setIconVisible(true);
+}
+
+void TmQuillmere::HideToTray() {
+    if (m_tray) {
+        m_tray->HideToTray();
+    } else {
+        hide();
+    }
+}
+
+void TmQuillmere::RestoreFromTray() {
+    if (m_tray) {
+        m_tray->RestoreFromTray();
+    } else {
+        showNormal();
+    }
+}
+
+void TmQuillmere::aMinimizeExecute() {
+    HideToTray();
+}
+
+void TmQuillmere::aRestoreExecute() {
+    RestoreFromTray();
+}
+
+void TmQuillmere::aExitExecute() {
+    // Saved before the question, so the settings are written also when the answer is No.
+    SaveSettings();
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), tr_("Are you sure?"),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("ExitQuestion"));
+    box.setDefaultButton(QMessageBox::Yes);
+    if (box.exec() != QMessageBox::Yes) {
+        return;
+    }
+    m_savedForExit = true;
+    // exit, not quit: quit would ask the windows to close, and this one only hides.
+    QCoreApplication::exit(0);
+}
+
+void TmQuillmere::SaveAndQuit() {
+    SaveSettings();
+    m_savedForExit = true;
+    QCoreApplication::exit(0);
+}
+
+void TmQuillmere::cbAutoLoadClick() {
+    SetAutoStart(m_cbAutoLoad->isChecked());
+}
+
+void TmQuillmere::SetAutoStart(bool enabled) {
+    qm::SetAutoStart(enabled, m_executable.string());
+    // A different state runs cbAutoLoadClick once more with it; the same state does nothing.
+    m_cbAutoLoad->setChecked(IsAutoStartRegistered());
+}
+
+bool TmQuillmere::IsAutoStartRegistered() const {
+    return qm::IsAutoStartRegistered(m_executable.string());
+}
+
+QString TmQuillmere::statusText() const {
+    return m_statusPanel->text();
+}
+
+void TmQuillmere::setStatusText(const QString& text) {
+    m_statusPanel->setText(text);
+}
+
+QAction* TmQuillmere::action(const char* objectName) const {
+    return findChild<QAction*>(QString::fromLatin1(objectName));
+}
+
+void TmQuillmere::closeEvent(QCloseEvent* event) {
+    // Closing only hides the monitor; Exit ends it.
+    event->ignore();
+    SaveSettings();
+    HideToTray();
+}
+
+void TmQuillmere::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        // Hidden after the state change has been handled, so the window system sees both.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) {
+                HideToTray();
+            }
+        });
+    }
+}
+
+void TmQuillmere::contextMenuEvent(QContextMenuEvent* event) {
+    // Reaches the window only from its free area: controls with menus of their own keep them.
+    m_PopupMenu1->popup(event->globalPos());
+    event->accept();
+}
+
+void TmQuillmere::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_centred) {
+        m_centred = true;
+        if (const QScreen* where = screen()) {
+            const QRect area = where->availableGeometry();
+            move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+        }
+    }
+}
+
+void TmQuillmere::LoadFilterLists() {
+    // A list file that cannot be created leaves its list empty; start-up goes on.
+    FilterList sender;
+    LoadFilterList(sender, SenderListPath());
+    sender.current = sender.entries.empty() ? -1 : 0;
+    ShowFilterList(m_clbAntiSpam, sender);
+    FilterList subject;
+    LoadFilterList(subject, SubjectListPath());
+    subject.current = subject.entries.empty() ? -1 : 0;
+    ShowFilterList(m_clbSubjAntiSpam, subject);
+}
+
+FilterList TmQuillmere::SenderFilterList() const {
+    FilterList list = ReadFilterList(m_clbAntiSpam);
+    list.enabled = m_cbAntiSpamEnabled->isChecked();
+    return list;
+}
+
+FilterList TmQuillmere::SubjectFilterList() const {
+    FilterList list = ReadFilterList(m_clbSubjAntiSpam);
+    list.enabled = m_cbAntiSpamSubjEnabled->isChecked();
+    return list;
+}
+
+} // namespace qm

@@ -1,0 +1,255 @@
+#pragma once
+
+#include "lang/LangRes.h"
+#include "settings/FilterList.h"
+#include "settings/SettingsFile.h"
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QSpinBox;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QWidget;
+
+namespace qm {
+
+class AccountActions;
+class AccountListView;
+class TAboutBox;
+class Taccount_settings_fm;
+class TfmValue;
+class Tmess_list_fm;
+class TrayFacade;
+class TselMailCl_fm;
+
+// The main window: accounts, options, notice conditions and the two anti-spam lists, with the
+// menus, the commands they share, the timers, and the life cycle of the monitor (start-up,
+// hiding to the tray, saving, leaving). Data files live beside the executable.
+class TmQuillmere : public QMainWindow {
+    Q_OBJECT
+public:
+    // executable: the monitor's executable; its folder holds the settings and list files.
+    explicit TmQuillmere(const std::filesystem::path& executable, QWidget* parent = nullptr);
+    ~TmQuillmere() override;
+
+    // Files and folders.
+    const std::filesystem::path& executablePath() const { return m_executable; }
+    const std::filesystem::path& ProgramDirectory() const { return m_programDirectory; }
+    std::filesystem::path SettingsPath() const;
+    std::filesystem::path SenderListPath() const;
+    std::filesystem::path SubjectListPath() const;
+
+    // Start-up, run once from StartTimer after the event loop has started.
+    void StartTimerTimer();
+
+    // Settings file and anti-spam lists <-> controls.
+    void LoadSettings();
+    void SaveSettings();
+    void LoadFilterLists();
+    FilterList SenderFilterList() const;
+    FilterList SubjectFilterList() const;
+
+    // Language.
+    const std::string& CurrentLanguage() const { return m_currentLanguage; }
+    void ApplyLanguage(const std::string& code);
+    void English1Click();
+    void Russian1Click();
+    void Italian1Click();
+    // Checks English1, Russian1 and Italian1 exactly when CurrentLanguage is their code.
+    void CheckLanguageMenu();
+    // Interface text in the current language.
+    QString tr_(const char* english) const;
+    // The language table, filled by StartTimerTimer.
+    const TLangRes& LR() const { return m_LR; }
+
+    // Life cycle.
+    void aMinimizeExecute();
+    void aRestoreExecute();
+    void aExitExecute();
+    // Saves and ends the event loop without asking (termination signal, end of session).
+    void SaveAndQuit();
+    void HideToTray();
+    void RestoreFromTray();
+
+    // Autostart.
+    void cbAutoLoadClick();
+    void SetAutoStart(bool enabled);
+    bool IsAutoStartRegistered() const;
+
+    // Scheduler side: the refresh tick and the interval rule.
+    void refreshTimerTimer();
+    void seIntervalChange(int value);
+
+    // The check cycle is not connected yet: these slots exist for it and do nothing so far.
+    void cbExecClick();
+    void TmTimer();
+
+    // The version check: start-up calls it, and it runs UpdateCheck when the option is on.
+    // Nothing is connected to UpdateCheck yet.
+    void StartUpdateCheck();
+    std::function<void()> UpdateCheck;
+    // A version-check thread leaves its result text here (any thread); the refresh tick hands it to
+    // OfferUpdate once.
+    void postUpdateResult(std::string text);
+    std::function<void(const std::string&)> OfferUpdate;
+
+    // The tray icon; a plain one until another is put in its place.
+    TrayFacade* tray() const { return m_tray.get(); }
+    void setTray(std::unique_ptr<TrayFacade> tray);
+
+    // Status bar panel 0.
+    QString statusText() const;
+    void setStatusText(const QString& text);
+
+    // Controls and commands, also found by objectName.
+    QAction* action(const char* objectName) const;
+    AccountListView* lwServers() const { return m_lwServers; }
+    AccountActions* accountActions() const { return m_accountActions; }
+    QMenu* PopupMenu1() const { return m_PopupMenu1; }
+    QTimer* StartTimer() const { return m_StartTimer; }
+    QTimer* Tm() const { return m_Tm; }
+    QTimer* refreshTimer() const { return m_refreshTimer; }
+    QTimer* Timer1() const { return m_Timer1; }
+    QTimer* Timer2() const { return m_Timer2; }
+
+    // The other windows, created after this one in this order.
+    TfmValue* fmValue() const { return m_fmValue; }
+    TAboutBox* AboutBox() const { return m_AboutBox; }
+    Tmess_list_fm* mess_list_fm() const { return m_mess_list_fm; }
+    Taccount_settings_fm* account_settings_fm() const { return m_account_settings_fm; }
+    TselMailCl_fm* selMailCl_fm() const { return m_selMailCl_fm; }
+
+    // Image lists the check cycle and the tray choose from.
+    QList<QIcon> imConnect;
+    QList<QIcon> im1;
+    QList<QIcon> imStopped;
+
+    // Fields of the check cycle; read by the refresh tick, written by the check cycle.
+    std::int32_t CheckIntervalMs = 300000;
+    std::int32_t MessagesOnServer = 0;
+    std::int32_t NoticedMessages = 0;
+    std::int32_t RunningWorkers = 0;
+    std::string HintText;
+    std::string AccountLines;
+    std::vector<std::string> ReceivedAddresses;
+
+    // Options held outside the controls (code page bytes).
+    std::string MailClient;
+    std::string FileName = "messages.txt";
+    // The value-list strings as last stored (FromAddress, Subject).
+    std::string FromAddressText;
+    std::string SubjectText;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Composition.
+    void createActions();
+    void createMenus();
+    QWidget* createConnectPage();
+    QWidget* createOptionsPage();
+    QWidget* createAntiSpamPage();
+    QWidget* createBottomPanel();
+    void createTimers();
+    void createWindows();
+    void fixWindowSize();
+
+    void FormCreate();
+    void applyFallbackSettings();
+    void applyLoadedSettings(const SettingsData& data);
+    SettingsData collectSettings();
+    void setTextColour(QWidget* widget, bool blue);
+
+    QAction* makeAction(const char* objectName, const char* caption, int image = -1);
+    QToolButton* makeButton(QAction* action, const char* objectName);
+
+    std::filesystem::path m_executable;
+    std::filesystem::path m_programDirectory;
+    std::string m_senderListFile;
+    std::string m_subjectListFile;
+    std::string m_currentLanguage = "EN";
+    TLangRes m_LR;
+    bool m_savedForExit = false;
+    bool m_centred = false;
+
+    std::unique_ptr<TrayFacade> m_tray;
+
+    std::mutex m_updateMutex;
+    std::optional<std::string> m_updateResult;
+
+    // Controls.
+    QMenuBar* m_MainMenu1 = nullptr;
+    QMenu* m_PopupMenu1 = nullptr;
+    QTabWidget* m_PageControl1 = nullptr;
+    QStatusBar* m_StatusBar1 = nullptr;
+    QLabel* m_statusPanel = nullptr;
+    QCheckBox* m_cbExec = nullptr;
+    QCheckBox* m_cbAutoLoad = nullptr;
+    QCheckBox* m_cbMinimized = nullptr;
+    QCheckBox* m_cbSound = nullptr;
+    QCheckBox* m_cbCheckNewVersion = nullptr;
+    QSpinBox* m_seInterval = nullptr;
+    QLabel* m_lbTimeNow = nullptr;
+    QLabel* m_lbLastExecTime = nullptr;
+    QCheckBox* m_cbInform = nullptr;
+    QCheckBox* m_cbFromAddress = nullptr;
+    QCheckBox* m_cbSubject = nullptr;
+    QCheckBox* m_cbAttach = nullptr;
+    QCheckBox* m_cbWriteToFile = nullptr;
+    QCheckBox* m_cbOverwrite = nullptr;
+    QComboBox* m_cFromAddress = nullptr;
+    QComboBox* m_cSubject = nullptr;
+    QLineEdit* m_eFileName = nullptr;
+    QCheckBox* m_cbAntiSpamEnabled = nullptr;
+    QCheckBox* m_cbAntiSpamSubjEnabled = nullptr;
+    QListWidget* m_clbAntiSpam = nullptr;
+    QListWidget* m_clbSubjAntiSpam = nullptr;
+    QMenu* m_ASPopup = nullptr;
+    QMenu* m_ASSPopup = nullptr;
+    AccountListView* m_lwServers = nullptr;
+    QToolButton* m_accountButtons[3] = {nullptr, nullptr, nullptr};
+    AccountActions* m_accountActions = nullptr;
+
+    QTimer* m_StartTimer = nullptr;
+    QTimer* m_Tm = nullptr;
+    QTimer* m_refreshTimer = nullptr;
+    QTimer* m_Timer1 = nullptr;
+    QTimer* m_Timer2 = nullptr;
+
+    TfmValue* m_fmValue = nullptr;
+    TAboutBox* m_AboutBox = nullptr;
+    Tmess_list_fm* m_mess_list_fm = nullptr;
+    Taccount_settings_fm* m_account_settings_fm = nullptr;
+    TselMailCl_fm* m_selMailCl_fm = nullptr;
+};
+
+// The value-list items of a sorted combo box: inserts keep the items in alphabetical order.
+void AddSortedItem(QComboBox* box, const QString& text);
+
+} // namespace qm

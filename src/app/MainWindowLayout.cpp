@@ -1,0 +1,458 @@
+// Composition of the main window: frame, pages, menus, commands and timers.
+#include "app/MainWindow.h"
+
+#include "app/ShellDialogs.h"
+#include "app/TrayFacade.h"
+#include "ui/AccountActions.h"
+#include "ui/AccountDialog.h"
+#include "ui/AccountListView.h"
+#include "ui/ImageLists.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+
+namespace qm {
+
+namespace {
+
+// Sizes of the classic layout were measured in a 13-pixel-high font; the desktop font scales them.
+double fontScale(const QWidget* widget) {
+    return std::max(1.0, widget->fontMetrics().height() / 13.0);
+}
+
+int scaled(const QWidget* widget, int pixels) {
+    return static_cast<int>(pixels * fontScale(widget) + 0.5);
+}
+
+QWidget* makePanel(QWidget* parent, const char* objectName) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QString::fromLatin1(objectName));
+    return panel;
+}
+
+QCheckBox* makeCheck(QWidget* parent, const char* objectName, const char* caption) {
+    auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+    box->setObjectName(QString::fromLatin1(objectName));
+    return box;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* objectName, const char* caption) {
+    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    return label;
+}
+
+QToolButton* makeSpeedButton(QWidget* parent, const char* objectName, const char* caption) {
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setText(QString::fromUtf8(caption));
+    button->setFixedSize(scaled(parent, 20), scaled(parent, 20));
+    return button;
+}
+
+QListWidget* makeCheckList(QWidget* parent, const char* objectName) {
+    auto* box = new QListWidget(parent);
+    box->setObjectName(QString::fromLatin1(objectName));
+    box->setSelectionMode(QAbstractItemView::SingleSelection);
+    box->setContextMenuPolicy(Qt::CustomContextMenu);
+    return box;
+}
+
+} // namespace
+
+QAction* TmQuillmere::makeAction(const char* objectName, const char* caption, int image) {
+    auto* list = findChild<QObject*>(QStringLiteral("ActionList1"), Qt::FindDirectChildrenOnly);
+    auto* action = new QAction(QString::fromUtf8(caption), list);
+    action->setObjectName(QString::fromLatin1(objectName));
+    if (image >= 0) {
+        action->setIcon(ActionImage(image));
+    }
+    addAction(action);
+    return action;
+}
+
+QToolButton* TmQuillmere::makeButton(QAction* action, const char* objectName) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoRaise(true);
+    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    if (action != nullptr) {
+        button->setDefaultAction(action);
+    }
+    return button;
+}
+
+void TmQuillmere::createActions() {
+    auto* list = new QObject(this);
+    list->setObjectName(QStringLiteral("ActionList1"));
+    makeAction("aRestore", "Restore");
+    makeAction("aCheckMail", "Check mail");
+    makeAction("aRestart", "Restart");
+    makeAction("aShowMessagesList", "Show addresses of received messages", 1);
+    makeAction("aMinimize", "Minimize");
+    makeAction("aExit", "Exit");
+    makeAction("aAddAddress", "Add", 6);
+    makeAction("aAddSubject", "Add", 6);
+    makeAction("aEditAddress", "Edit", 2);
+    makeAction("aEditSubject", "Edit", 2);
+    makeAction("aDelChecked", "Delete", 4);
+    makeAction("aDelCheckedSubj", "Delete", 4);
+    makeAction("aCheckAll", "Check all", 0);
+    makeAction("aCheckAllSubj", "Check all", 0);
+    makeAction("aUncheckAll", "Uncheck all", 7);
+    makeAction("aUncheckAllSubj", "Uncheck all", 7);
+    makeAction("aRunMailclient", "Run Mail Client");
+    makeAction("aSelectmailClient", "Select Mail Client");
+
+    connect(action("aRestore"), &QAction::triggered, this, &TmQuillmere::aRestoreExecute);
+    connect(action("aMinimize"), &QAction::triggered, this, &TmQuillmere::aMinimizeExecute);
+    connect(action("aExit"), &QAction::triggered, this, &TmQuillmere::aExitExecute);
+}
+
+void TmQuillmere::createMenus() {
+    m_MainMenu1 = menuBar();
+    m_MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu* file = m_MainMenu1->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File1"));
+    file->addAction(action("aCheckMail"));
+    file->addAction(action("aRestart"));
+    file->addAction(action("aShowMessagesList"));
+    file->addSeparator();
+    file->addAction(action("aSelectmailClient"));
+    file->addAction(action("aRunMailclient"));
+    file->addSeparator();
+    QMenu* language = file->addMenu(QStringLiteral("Language"));
+    language->setObjectName(QStringLiteral("Language1"));
+    auto* group = new QActionGroup(language);
+    group->setExclusive(true);
+    const struct {
+        const char* name;
+        const char* caption;
+        void (TmQuillmere::*handler)();
+    } items[] = {{"English1", "English", &TmQuillmere::English1Click},
+                 {"Russian1", "Russian", &TmQuillmere::Russian1Click},
+                 {"Italian1", "Italian", &TmQuillmere::Italian1Click}};
+    for (const auto& item : items) {
+        QAction* entry = language->addAction(QString::fromLatin1(item.caption));
+        entry->setObjectName(QString::fromLatin1(item.name));
+        entry->setCheckable(true);
+        group->addAction(entry);
+        connect(entry, &QAction::triggered, this, item.handler);
+    }
+    language->actions().first()->setChecked(true);
+    file->addSeparator();
+    file->addAction(action("aMinimize"));
+    file->addAction(action("aExit"));
+
+    QMenu* help = m_MainMenu1->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    QAction* about = help->addAction(QStringLiteral("About"));
+    about->setObjectName(QStringLiteral("About1"));
+
+    // The tray menu, also the window's own context menu.
+    m_PopupMenu1 = new QMenu(this);
+    m_PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    m_PopupMenu1->addAction(action("aRestore"));
+    m_PopupMenu1->addAction(action("aCheckMail"));
+    m_PopupMenu1->addAction(action("aRestart"));
+    m_PopupMenu1->addAction(action("aShowMessagesList"));
+    m_PopupMenu1->addSeparator();
+    m_PopupMenu1->addAction(action("aSelectmailClient"));
+    m_PopupMenu1->addAction(action("aRunMailclient"));
+    m_PopupMenu1->setDefaultAction(action("aRunMailclient"));
+    m_PopupMenu1->addSeparator();
+    m_PopupMenu1->addAction(action("aMinimize"));
+    m_PopupMenu1->addAction(action("aExit"));
+}
+
+QWidget* TmQuillmere::createConnectPage() {
+    QWidget* page = makePanel(nullptr, "tsConnect");
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+
+    QWidget* options = makePanel(page, "Panel19");
+    auto* grid = new QGridLayout(options);
+    grid->setContentsMargins(4, 2, 4, 2);
+    m_cbAutoLoad = makeCheck(options, "cbAutoLoad", "load when Windows starts");
+    m_cbMinimized = makeCheck(options, "cbMinimized", "start minimized");
+    m_cbSound = makeCheck(options, "cbSound", "sound on");
+    m_cbCheckNewVersion = makeCheck(options, "cbCheckNewVersion", "check for new version of program");
+    grid->addWidget(m_cbAutoLoad, 0, 0);
+    grid->addWidget(m_cbMinimized, 0, 1);
+    grid->addWidget(m_cbSound, 0, 2);
+    grid->addWidget(m_cbCheckNewVersion, 1, 0, 1, 3);
+    layout->addWidget(options);
+
+    QWidget* listPanel = makePanel(page, "Panel7");
+    auto* listLayout = new QVBoxLayout(listPanel);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    m_lwServers = new AccountListView(listPanel);
+    m_lwServers->setObjectName(QStringLiteral("lwServers"));
+    m_lwServers->setMinimumHeight(scaled(this, 168));
+    listLayout->addWidget(m_lwServers);
+    layout->addWidget(listPanel, 1);
+
+    QWidget* buttons = makePanel(page, "Panel4");
+    auto* buttonRow = new QHBoxLayout(buttons);
+    buttonRow->setContentsMargins(0, 0, 0, 0);
+    const char* buttonNames[] = {"bAddAccount", "bEditAccount", "bDelAccount"};
+    for (int i = 0; i < 3; ++i) {
+        m_accountButtons[i] = makeButton(nullptr, buttonNames[i]);
+        m_accountButtons[i]->setParent(buttons);
+        m_accountButtons[i]->setMinimumSize(scaled(this, 117), scaled(this, 25));
+        buttonRow->addWidget(m_accountButtons[i]);
+    }
+    buttonRow->addStretch(1);
+    layout->addWidget(buttons);
+
+    QWidget* interval = makePanel(page, "Panel6");
+    auto* intervalRow = new QHBoxLayout(interval);
+    intervalRow->setContentsMargins(4, 0, 4, 0);
+    intervalRow->addWidget(makeLabel(interval, "lbInterval", "Interval (min):"));
+    m_seInterval = new QSpinBox(interval);
+    m_seInterval->setObjectName(QStringLiteral("seInterval"));
+    // Minutes whose milliseconds still fit the timer; below 2 is raised by seIntervalChange.
+    m_seInterval->setRange(0, INT_MAX / 60000);
+    m_seInterval->setValue(5);
+    m_seInterval->setMinimumWidth(scaled(this, 49) + 20);
+    intervalRow->addWidget(m_seInterval);
+    intervalRow->addStretch(1);
+    layout->addWidget(interval);
+
+    QWidget* times = makePanel(page, "Panel3");
+    auto* timeGrid = new QGridLayout(times);
+    timeGrid->setContentsMargins(4, 2, 4, 2);
+    timeGrid->addWidget(makeLabel(times, "lbNow", "now:"), 0, 0);
+    m_lbTimeNow = makeLabel(times, "lbTimeNow", "...");
+    timeGrid->addWidget(m_lbTimeNow, 0, 1);
+    timeGrid->addWidget(makeLabel(times, "lbExecuted", "executed:"), 1, 0);
+    m_lbLastExecTime = makeLabel(times, "lbLastExecTime", "...");
+    timeGrid->addWidget(m_lbLastExecTime, 1, 1);
+    timeGrid->setColumnMinimumWidth(0, scaled(this, 130) - 8);
+    timeGrid->setColumnStretch(1, 1);
+    layout->addWidget(times);
+    return page;
+}
+
+QWidget* TmQuillmere::createOptionsPage() {
+    QWidget* page = makePanel(nullptr, "tsOptions");
+    auto* layout = new QVBoxLayout(page);
+    m_cbInform = makeCheck(page, "cbInform", "INFORM ME IF");
+    layout->addWidget(m_cbInform);
+
+    auto conditionRow = [&](QCheckBox*& check, const char* checkName, const char* caption, const char* plusName,
+                            const char* minusName, QComboBox*& combo, const char* comboName) {
+        auto* row = new QHBoxLayout;
+        row->setContentsMargins(16, 0, 0, 0);
+        check = makeCheck(page, checkName, caption);
+        row->addWidget(check, 1);
+        row->addWidget(makeSpeedButton(page, plusName, "+"));
+        row->addWidget(makeSpeedButton(page, minusName, "-"));
+        combo = new QComboBox(page);
+        combo->setObjectName(QString::fromLatin1(comboName));
+        combo->setMinimumWidth(scaled(this, 120));
+        row->addWidget(combo);
+        layout->addLayout(row);
+    };
+    conditionRow(m_cbFromAddress, "cbFromAddress", "the sender's address contains", "SpeedButton1", "SpeedButton2",
+                 m_cFromAddress, "cFromAddress");
+    conditionRow(m_cbSubject, "cbSubject", "the subject field contains", "SpeedButton3", "SpeedButton4", m_cSubject,
+                 "cSubject");
+
+    auto* attachRow = new QHBoxLayout;
+    attachRow->setContentsMargins(16, 0, 0, 0);
+    m_cbAttach = makeCheck(page, "cbAttach", "the message has attachments");
+    attachRow->addWidget(m_cbAttach);
+    layout->addLayout(attachRow);
+
+    auto* fileRow = new QHBoxLayout;
+    m_cbWriteToFile = makeCheck(page, "cbWriteToFile", "save message in file");
+    fileRow->addWidget(m_cbWriteToFile);
+    fileRow->addWidget(makeSpeedButton(page, "SpeedButton13", "..."));
+    m_eFileName = new QLineEdit(QStringLiteral("messages.txt"), page);
+    m_eFileName->setObjectName(QStringLiteral("eFileName"));
+    fileRow->addWidget(m_eFileName, 1);
+    layout->addSpacing(8);
+    layout->addLayout(fileRow);
+    auto* overwriteRow = new QHBoxLayout;
+    overwriteRow->setContentsMargins(16, 0, 0, 0);
+    m_cbOverwrite = makeCheck(page, "cbOverwrite", "overwrite always");
+    overwriteRow->addWidget(m_cbOverwrite);
+    layout->addLayout(overwriteRow);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget* TmQuillmere::createAntiSpamPage() {
+    QWidget* page = makePanel(nullptr, "tsAntiSpam");
+    auto* layout = new QVBoxLayout(page);
+    layout->setSpacing(2);
+
+    QToolButton* show = makeButton(action("aShowMessagesList"), "SpeedButton6");
+    show->setParent(page);
+    show->setAutoRaise(false);
+    show->setMinimumSize(scaled(this, 270), scaled(this, 28));
+    layout->addWidget(show, 0, Qt::AlignHCenter);
+    QLabel* title = makeLabel(page, "lbASL", "ANTISPAM LIST");
+    title->setAlignment(Qt::AlignCenter);
+    layout->addWidget(title);
+
+    const int widths[] = {63, 54, 82, 115, 71};
+    auto listBlock = [&](QCheckBox*& enable, const char* enableName, const char* caption, QListWidget*& box,
+                         const char* boxName, QMenu*& popup, const char* popupName, const char* const* actions,
+                         const char* const* buttonNames) {
+        enable = makeCheck(page, enableName, caption);
+        layout->addWidget(enable);
+        box = makeCheckList(page, boxName);
+        layout->addWidget(box, 1);
+        auto* row = new QHBoxLayout;
+        for (int i = 0; i < 5; ++i) {
+            QToolButton* button = makeButton(action(actions[i]), buttonNames[i]);
+            button->setParent(page);
+            button->setMinimumWidth(scaled(this, widths[i]));
+            row->addWidget(button);
+        }
+        row->addStretch(1);
+        layout->addLayout(row);
+
+        popup = new QMenu(box);
+        popup->setObjectName(QString::fromLatin1(popupName));
+        popup->addAction(action(actions[1]));
+        popup->addAction(action(actions[2]));
+        popup->addAction(action(actions[3]));
+        popup->addSeparator();
+        popup->addAction(action(actions[4]));
+        popup->addSeparator();
+        popup->addAction(action("aRunMailclient"));
+        QMenu* menu = popup;
+        QListWidget* list = box;
+        connect(box, &QWidget::customContextMenuRequested, menu,
+                [menu, list](const QPoint& pos) { menu->popup(list->viewport()->mapToGlobal(pos)); });
+    };
+    const char* senderActions[] = {"aAddAddress", "aEditAddress", "aCheckAll", "aUncheckAll", "aDelChecked"};
+    const char* senderButtons[] = {"bAddAddress", "bEditAddress", "bCheckAll", "bUncheckAll", "bDelChecked"};
+    listBlock(m_cbAntiSpamEnabled, "cbAntiSpamEnabled",
+              "(messages from these addresses will be deleted from mail server)", m_clbAntiSpam, "clbAntiSpam",
+              m_ASPopup, "ASPopup", senderActions, senderButtons);
+    const char* subjectActions[] = {"aAddSubject", "aEditSubject", "aCheckAllSubj", "aUncheckAllSubj",
+                                    "aDelCheckedSubj"};
+    const char* subjectButtons[] = {"bAddSubject", "bEditSubject", "bCheckAllSubj", "bUncheckAllSubj",
+                                    "bDelCheckedSubj"};
+    listBlock(m_cbAntiSpamSubjEnabled, "cbAntiSpamSubjEnabled",
+              "(messages with these subjects will be deleted from mail server)", m_clbSubjAntiSpam, "clbSubjAntiSpam",
+              m_ASSPopup, "ASSPopup", subjectActions, subjectButtons);
+    // The subject list is the short one; the sender list takes the free height.
+    m_clbSubjAntiSpam->setFixedHeight(scaled(this, 71));
+    layout->setStretchFactor(m_clbSubjAntiSpam, 0);
+    return page;
+}
+
+QWidget* TmQuillmere::createBottomPanel() {
+    QWidget* panel = makePanel(this, "Panel2");
+    auto* layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(scaled(this, 25), 3, 3, 3);
+    m_cbExec = makeCheck(panel, "cbExec", "Executing");
+    row->addWidget(m_cbExec);
+    row->addStretch(1);
+    QToolButton* minimize = makeButton(action("aMinimize"), "BitBtn1");
+    minimize->setParent(panel);
+    minimize->setAutoRaise(false);
+    minimize->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    minimize->setMinimumSize(scaled(this, 82), scaled(this, 32));
+    row->addWidget(minimize);
+    layout->addLayout(row);
+
+    m_StatusBar1 = new QStatusBar(panel);
+    m_StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_StatusBar1->setSizeGripEnabled(false);
+    m_statusPanel = new QLabel(m_StatusBar1);
+    m_statusPanel->setObjectName(QStringLiteral("StatusBar1Panel0"));
+    m_statusPanel->setMinimumWidth(100);
+    m_StatusBar1->addWidget(m_statusPanel, 1);
+    layout->addWidget(m_StatusBar1);
+    return panel;
+}
+
+void TmQuillmere::createTimers() {
+    auto makeTimer = [this](const char* name, int interval) {
+        auto* timer = new QTimer(this);
+        timer->setObjectName(QString::fromLatin1(name));
+        timer->setInterval(interval);
+        return timer;
+    };
+    m_StartTimer = makeTimer("StartTimer", 10);
+    m_StartTimer->setSingleShot(true);
+    m_Tm = makeTimer("Tm", 20000);
+    m_refreshTimer = makeTimer("refreshTimer", 200);
+    m_Timer1 = makeTimer("Timer1", 1000);
+    m_Timer2 = makeTimer("Timer2", 1000);
+    connect(m_StartTimer, &QTimer::timeout, this, &TmQuillmere::StartTimerTimer);
+    connect(m_Tm, &QTimer::timeout, this, &TmQuillmere::TmTimer);
+    connect(m_refreshTimer, &QTimer::timeout, this, &TmQuillmere::refreshTimerTimer);
+}
+
+void TmQuillmere::createWindows() {
+    m_fmValue = new TfmValue(this);
+    m_AboutBox = new TAboutBox(this);
+    m_mess_list_fm = new Tmess_list_fm(this);
+    m_account_settings_fm = new Taccount_settings_fm(this);
+    m_account_settings_fm->setObjectName(QStringLiteral("account_settings_fm"));
+    m_selMailCl_fm = new TselMailCl_fm(this);
+
+    m_accountActions = new AccountActions(m_lwServers, m_account_settings_fm, this, this);
+    m_accountActions->setObjectName(QStringLiteral("AccountActions"));
+    m_accountActions->setExecutingSource([this] { return m_cbExec->isChecked(); });
+    connect(m_accountActions, &AccountActions::saveSettingsRequested, this, &TmQuillmere::SaveSettings);
+    QAction* accountActions[] = {m_accountActions->aAddAccount(),      m_accountActions->aEditAccount(),
+                                 m_accountActions->aDelAccount(),      m_accountActions->aDisableAccount(),
+                                 m_accountActions->aCopyAccount(),     m_accountActions->aPasteAccount(),
+                                 m_accountActions->aSelectAllAccount()};
+    for (QAction* account : accountActions) {
+        addAction(account);
+    }
+    for (int i = 0; i < 3; ++i) {
+        m_accountButtons[i]->setDefaultAction(accountActions[i]);
+    }
+}
+
+void TmQuillmere::fixWindowSize() {
+    centralWidget()->layout()->activate();
+    layout()->activate();
+    const QSize hint = sizeHint();
+    const QSize classic(scaled(this, 403), scaled(this, 396) + m_MainMenu1->sizeHint().height());
+    setFixedSize(hint.expandedTo(classic).expandedTo(size().boundedTo(QSize(0, 0))));
+    layout()->activate();
+}
+
+void AddSortedItem(QComboBox* box, const QString& text) {
+    int index = 0;
+    while (index < box->count() && QString::compare(box->itemText(index), text, Qt::CaseInsensitive) <= 0) {
+        ++index;
+    }
+    box->insertItem(index, text);
+}
+
+} // namespace qm
