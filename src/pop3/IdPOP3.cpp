@@ -21,6 +21,26 @@ bool equalsNoCase(const std::string& a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
+// Hands the lines of one multi-line answer to the message reader and notes when its
+// terminating "." has gone by (a "." line inside the content arrives dot-stuffed as "..").
+class AnswerLines : public TIdLineSource {
+public:
+    AnswerLines(TIdTCPConnection& connection, bool& pending) : m_connection(connection), m_pending(pending) {
+        m_pending = true;
+    }
+    std::string ReadLine() override {
+        std::string line = m_connection.ReadLine();
+        if (line == ".") {
+            m_pending = false;
+        }
+        return line;
+    }
+
+private:
+    TIdTCPConnection& m_connection;
+    bool& m_pending;
+};
+
 } // namespace
 
 TIdPOP3::TIdPOP3() {
@@ -141,32 +161,20 @@ bool TIdPOP3::FetchMessage(int number, TIdMessage& message) {
     if (GetResponse() != 1) {
         return false;
     }
-    m_messagePending = true;
-    try {
-        if (message.ReadHeaderBlock(*this, "") != ".") {
-            message.ReadMessageBody(*this);
-        }
-    } catch (...) {
-        m_messagePending = !message.EndLineSeen();
-        throw;
+    AnswerLines lines(*this, m_messagePending);
+    if (message.ReadHeaderBlock(lines, "") != ".") {
+        message.ReadMessageBody(lines);
     }
-    m_messagePending = false;
     return true;
 }
 
 bool TIdPOP3::FetchHeader(int number, TIdMessage& message) {
     FinishPendingMessage();
     SendCmd("TOP " + std::to_string(number) + " 0", {1});
-    m_messagePending = true;
+    AnswerLines lines(*this, m_messagePending);
     // A header answer is small: all of it must arrive within the time-out.
     DeadlineScope deadline(*this, ReadTimeout);
-    try {
-        message.ReadHeaderBlock(*this, ".");
-    } catch (...) {
-        m_messagePending = !message.EndLineSeen();
-        throw;
-    }
-    m_messagePending = false;
+    message.ReadHeaderBlock(lines, ".");
     return true;
 }
 

@@ -160,6 +160,10 @@ FakePop3Server& FakePop3Server::StartTls() {
     m_script.push_back({Step::kStartTls, {}});
     return *this;
 }
+FakePop3Server& FakePop3Server::Pause(int milliseconds) {
+    m_script.push_back({Step::kPause, std::to_string(milliseconds)});
+    return *this;
+}
 void FakePop3Server::SetTls(TlsIdentity identity) {
     m_tls = std::move(identity);
 }
@@ -293,6 +297,9 @@ void FakePop3Server::RunScript(Session& session) {
             return;
         case Step::kClose:
             return;
+        case Step::kPause:
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(step.text)));
+            break;
         case Step::kStartTls: {
             std::string error;
             if (!session.StartTls(m_tls, error)) {

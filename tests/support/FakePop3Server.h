@@ -74,9 +74,10 @@ public:
     FakePop3Server& Expect(std::string line);   // read one client line; it must equal `line`
     FakePop3Server& ExpectAny();                // read and record one client line, whatever it is
     FakePop3Server& Reply(std::string expected, std::string replyLine); // Expect + SendLine
-    FakePop3Server& Stall();    // end of script: send nothing, keep the line open
-    FakePop3Server& Close();    // close the connection now
-    FakePop3Server& StartTls(); // TLS handshake as server (needs SetTls)
+    FakePop3Server& Stall();                 // end of script: send nothing, keep the line open
+    FakePop3Server& Close();                 // close the connection now
+    FakePop3Server& StartTls();              // TLS handshake as server (needs SetTls)
+    FakePop3Server& Pause(int milliseconds); // wait before the next step (a slow server)
 
     // TLS identity for StartTls and for implicit TLS.
     void SetTls(TlsIdentity identity);
@@ -99,7 +100,7 @@ public:
     int Sessions() const;                      // connections accepted so far
 
     struct Step {
-        enum Kind { kSend, kExpect, kExpectAny, kStall, kClose, kStartTls } kind;
+        enum Kind { kSend, kExpect, kExpectAny, kStall, kClose, kStartTls, kPause } kind;
         std::string text;
     };
 
