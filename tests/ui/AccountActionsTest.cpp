@@ -1,0 +1,309 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+
+#include "UiTestSupport.h"
+#include "settings/PasswordScrambler.h"
+#include "ui/AccountActions.h"
+#include "ui/AccountDialog.h"
+#include "ui/AccountListView.h"
+#include "ui/CodePageText.h"
+#include "ui/ImageLists.h"
+
+namespace qm {
+namespace {
+
+AccountRow makeRow(std::string server, std::string disabled = "False") {
+    return AccountRow{std::move(server), "user", ScramblePassword("pw"), "110", "60", std::move(disabled), "0"};
+}
+
+// What the user types into the account dialog before pressing its OK button.
+struct Typed {
+    const char* server;
+    const char* account;
+    const char* password;
+    int port = 110;
+    int timeOut = 60;
+    int security = 0;
+};
+
+class AccountActionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureApp();
+        setUiCodePage(1251);
+        window = std::make_unique<QWidget>();
+        list = new AccountListView(window.get());
+        dialog = new Taccount_settings_fm(window.get());
+        actions = std::make_unique<AccountActions>(list, dialog, window.get());
+        actions->setExecutingSource([this] { return executing; });
+        saves = std::make_unique<QSignalSpy>(actions.get(), &AccountActions::saveSettingsRequested);
+    }
+    void TearDown() override {
+        actions.reset();
+        window.reset();
+        setUiCodePage(0);
+    }
+
+    std::unique_ptr<test::ModalAnswerer> typeIntoDialog(Typed typed, bool ok = true) {
+        return std::make_unique<test::ModalAnswerer>([typed, ok, this](QWidget* modal) {
+            EXPECT_EQ(modal, dialog);
+            dialog->findChild<QLineEdit*>(QStringLiteral("ePop"))->setText(QString::fromUtf8(typed.server));
+            dialog->findChild<QLineEdit*>(QStringLiteral("eAcc"))->setText(QString::fromUtf8(typed.account));
+            dialog->findChild<QLineEdit*>(QStringLiteral("ePass"))->setText(QString::fromUtf8(typed.password));
+            dialog->findChild<QSpinBox*>(QStringLiteral("sePort"))->setValue(typed.port);
+            dialog->findChild<QSpinBox*>(QStringLiteral("seTimeOut"))->setValue(typed.timeOut);
+            dialog->setSecurity(typed.security);
+            const char* button = ok ? "bbAddEdit" : "bbCancel";
+            QTest::mouseClick(dialog->findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
+        });
+    }
+    std::unique_ptr<test::ModalAnswerer> answerConfirmation(QMessageBox::StandardButton answer,
+                                                            QString* text = nullptr) {
+        return std::make_unique<test::ModalAnswerer>([answer, text](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_NE(box, nullptr);
+            if (text != nullptr)
+                *text = box->text();
+            QTest::mouseClick(box->button(answer), Qt::LeftButton);
+        });
+    }
+
+    bool executing = false;
+    std::unique_ptr<QWidget> window;
+    AccountListView* list = nullptr;
+    Taccount_settings_fm* dialog = nullptr;
+    std::unique_ptr<AccountActions> actions;
+    std::unique_ptr<QSignalSpy> saves;
+};
+
+TEST_F(AccountActionsTest, EnablingFollowsTheRefreshRules) {
+    struct Case {
+        bool executing;
+        int rows;
+        bool selected;
+        bool copied;
+        // add, edit, delete, copy, disable, paste, select all
+        std::array<bool, 7> enabled;
+    };
+    const Case cases[] = {
+        {false, 0, false, false, {true, false, false, false, false, false, false}},
+        {false, 2, false, false, {true, false, false, false, false, false, true}},
+        {false, 2, true, false, {true, true, true, true, true, false, true}},
+        {false, 2, true, true, {true, true, true, true, true, true, true}},
+        {true, 2, true, true, {false, false, false, false, true, false, false}},
+        {true, 2, false, false, {false, false, false, false, false, false, false}},
+        {true, 0, false, false, {false, false, false, false, false, false, false}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.executing << c.rows << c.selected << c.copied);
+        executing = false;
+        list->setRows({});
+        for (int i = 0; i < c.rows; ++i)
+            list->appendRow(makeRow("h" + std::to_string(i)));
+        if (c.copied) {
+            list->setRowSelected(1, true);
+            actions->aCopyAccountExecute();
+        }
+        list->clearSelection();
+        if (c.selected)
+            list->setRowSelected(0, true);
+        executing = c.executing;
+        actions->refreshEnabling(c.executing);
+        const std::array<QAction*, 7> all = {
+            actions->aAddAccount(),     actions->aEditAccount(),  actions->aDelAccount(),      actions->aCopyAccount(),
+            actions->aDisableAccount(), actions->aPasteAccount(), actions->aSelectAllAccount()};
+        for (std::size_t i = 0; i < all.size(); ++i)
+            EXPECT_EQ(all[i]->isEnabled(), c.enabled[i]) << all[i]->objectName().toStdString();
+    }
+}
+
+TEST_F(AccountActionsTest, AddAppendsTheTypedAccountWithItsPasswordScrambled) {
+    actions->refreshEnabling(false);
+    auto answer = typeIntoDialog({"pop.example.ru", "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD", "secret", 995, 30, 1});
+    actions->aAddAccount()->trigger();
+    ASSERT_TRUE(answer->answered());
+    ASSERT_EQ(list->rowCount(), 1);
+    const AccountRow expected{"pop.example.ru", "\xC8\xE2\xE0\xED", "TTMOZVUB", "995", "30", "False", "1"};
+    EXPECT_EQ(list->row(0), expected);
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Add new account"));
+    EXPECT_EQ(saves->count(), 1);
+}
+
+TEST_F(AccountActionsTest, AddWithAnEmptyFieldOrCancelAddsNothingButStillSaves) {
+    const Typed attempts[] = {{"host", "user", ""}, {"", "user", "pw"}, {"host", "", "pw"}};
+    for (const Typed& typed : attempts) {
+        auto answer = typeIntoDialog(typed);
+        actions->aAddAccountExecute();
+        ASSERT_TRUE(answer->answered());
+    }
+    auto cancel = typeIntoDialog({"host", "user", "pw"}, false);
+    actions->aAddAccountExecute();
+    ASSERT_TRUE(cancel->answered());
+    EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_EQ(saves->count(), 4);
+}
+
+TEST_F(AccountActionsTest, EditShowsThePlainPasswordAndKeepsDisabledAndImage) {
+    list->setRows({makeRow("a"), AccountRow{"b", "bob", ScramblePassword("old"), "110", "45", "True", "0"}});
+    list->setRowImage(1, kConnectConnected);
+    list->setRowSelected(1, true);
+    QString shownPassword;
+    int shownTimeOut = 0;
+    test::ModalAnswerer answer([&](QWidget*) {
+        shownPassword = dialog->password();
+        shownTimeOut = dialog->timeOut();
+        dialog->setPassword(QStringLiteral("new"));
+        dialog->setServer(QStringLiteral("b2"));
+        dialog->accept();
+    });
+    actions->aEditAccountExecute();
+    ASSERT_TRUE(answer.answered());
+    EXPECT_EQ(shownPassword, QStringLiteral("old"));
+    EXPECT_EQ(shownTimeOut, 45);
+    EXPECT_EQ(list->row(1), (AccountRow{"b2", "bob", ScramblePassword("new"), "110", "45", "True", "0"}));
+    EXPECT_EQ(list->rowImage(1), kConnectConnected);
+    EXPECT_EQ(saves->count(), 1);
+}
+
+TEST_F(AccountActionsTest, DoubleClickWhileExecutingOpensNoDialog) {
+    list->setRows({makeRow("a")});
+    list->show();
+    list->setRowSelected(0, true);
+    executing = true;
+    actions->refreshEnabling(true);
+    test::ModalAnswerer answer([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); }, 300);
+    const QRect rect = list->visualItemRect(list->topLevelItem(0));
+    // An opened dialog would run its modal loop inside the click and be answered there.
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_FALSE(answer.answered());
+    EXPECT_EQ(saves->count(), 0);
+}
+
+TEST_F(AccountActionsTest, DeleteRemovesAllSelectedRowsOnlyOnYes) {
+    list->setRows({makeRow("a"), makeRow("b"), makeRow("c"), makeRow("d")});
+    for (int i : {0, 2, 3})
+        list->setRowSelected(i, true);
+    actions->setLanguage("RU");
+    QString question;
+    {
+        auto no = answerConfirmation(QMessageBox::No, &question);
+        actions->aDelAccountExecute();
+        ASSERT_TRUE(no->answered());
+    }
+    EXPECT_EQ(question, QString::fromUtf8("Вы уверены?"));
+    EXPECT_EQ(list->rowCount(), 4);
+    auto yes = answerConfirmation(QMessageBox::Yes);
+    actions->refreshEnabling(false);
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_TRUE(yes->answered());
+    ASSERT_EQ(list->rowCount(), 1);
+    EXPECT_EQ(list->row(0).Caption, "b");
+    EXPECT_EQ(saves->count(), 2);
+}
+
+TEST_F(AccountActionsTest, DisableFlipsEverySelectedRowAndCaptionsTheMenu) {
+    list->setRows({makeRow("a", "False"), makeRow("b", "True"), makeRow("c", "False")});
+    list->setRowImage(1, kConnectConnected);
+    list->setRowSelected(1, true);
+    actions->SettPopupPopup();
+    EXPECT_EQ(actions->aDisableAccount()->text(), QStringLiteral("Enable account"));
+    list->setRowSelected(1, false);
+    list->setRowSelected(0, true);
+    actions->SettPopupPopup();
+    EXPECT_EQ(actions->aDisableAccount()->text(), QStringLiteral("Disable account"));
+    list->setRowSelected(1, true);
+    actions->SettPopupPopup();
+    EXPECT_EQ(actions->aDisableAccount()->text(), QStringLiteral("Enable/disable account"));
+
+    executing = true; // the toggle stays available during a check
+    actions->refreshEnabling(true);
+    actions->aDisableAccount()->trigger();
+    EXPECT_EQ(list->cell(0, kColDisabled), "True");
+    EXPECT_EQ(list->cell(1, kColDisabled), "False");
+    EXPECT_EQ(list->cell(2, kColDisabled), "False");
+    EXPECT_EQ(list->rowImage(1), kConnectIdle);
+    EXPECT_EQ(list->shownImage(0), kConnectDisabled);
+    EXPECT_EQ(saves->count(), 0);
+}
+
+TEST_F(AccountActionsTest, PasteAppendsTheCopiedRowAsItIsNow) {
+    list->setRows({makeRow("a"), makeRow("b")});
+    list->setRowSelected(1, true);
+    actions->aCopyAccountExecute();
+    list->setCell(1, kColPort, "2110");
+    list->clearSelection();
+    actions->aPasteAccountExecute();
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(list->row(2), list->row(1));
+    EXPECT_EQ(list->row(2).Port, "2110");
+    EXPECT_TRUE(list->selectedRows().empty());
+    EXPECT_EQ(saves->count(), 0);
+}
+
+TEST_F(AccountActionsTest, ACopiedRowThatIsDeletedOrMovedIsForgotten) {
+    list->setRows({makeRow("a"), makeRow("b"), makeRow("c")});
+    list->setRowSelected(2, true);
+    actions->aCopyAccountExecute();
+    EXPECT_EQ(actions->copiedRow(), 2);
+    list->sortRowsBy(kColServer); // a sort keeps the row itself
+    EXPECT_EQ(actions->copiedRow(), 2);
+    ASSERT_TRUE(list->moveSelectedRowBefore(0));
+    EXPECT_EQ(actions->copiedRow(), -1);
+
+    list->clearSelection();
+    list->setRowSelected(1, true);
+    actions->aCopyAccountExecute();
+    auto yes = answerConfirmation(QMessageBox::Yes);
+    actions->aDelAccountExecute();
+    ASSERT_TRUE(yes->answered());
+    actions->refreshEnabling(false);
+    EXPECT_FALSE(actions->aPasteAccount()->isEnabled());
+    actions->aPasteAccountExecute();
+    EXPECT_EQ(list->rowCount(), 2);
+}
+
+TEST_F(AccountActionsTest, ShortcutsCopyAndPasteInTheWindow) {
+    list->setRows({makeRow("a")});
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    list->setFocus();
+    list->setRowSelected(0, true);
+    actions->refreshEnabling(false);
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    actions->refreshEnabling(false);
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(list->rowCount(), 2);
+    // While checking, the disabled paste does nothing.
+    executing = true;
+    actions->refreshEnabling(true);
+    QTest::keyClick(list, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(list->rowCount(), 2);
+}
+
+TEST_F(AccountActionsTest, SelectAllAndTheContextMenuOrder) {
+    list->setRows({makeRow("a"), makeRow("b"), makeRow("c")});
+    actions->aSelectAllAccount()->trigger();
+    EXPECT_EQ(list->selectedRows().size(), 3u);
+    QStringList names;
+    for (QAction* action : actions->SettPopup()->actions())
+        names << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+    EXPECT_EQ(names.join(QLatin1Char(' ')),
+              QStringLiteral("aAddAccount aEditAccount aDelAccount aDisableAccount - aCopyAccount aPasteAccount - "
+                             "aSelectAllAccount"));
+    EXPECT_EQ(actions->aCopyAccount()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
+    actions->setLanguage("RU");
+    EXPECT_EQ(actions->aAddAccount()->text(), QString::fromUtf8("Добавить запись"));
+    EXPECT_EQ(actions->aSelectAllAccount()->text(), QString::fromUtf8("Выдел.все"));
+}
+
+} // namespace
+} // namespace qm
