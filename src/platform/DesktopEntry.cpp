@@ -2,7 +2,6 @@
 #include "platform/DesktopEntry.h"
 
 #include <fstream>
-#include <iterator>
 
 namespace qm {
 
@@ -60,7 +59,6 @@ std::string unescapeString(std::string_view value) {
 
 std::optional<std::string> DesktopEntryValue(std::string_view fileText, std::string_view key) {
     bool inEntryGroup = false;
-    bool seenEntryGroup = false;
     while (!fileText.empty()) {
         const std::size_t eol = fileText.find('\n');
         std::string_view line = fileText.substr(0, eol);
@@ -71,11 +69,10 @@ std::optional<std::string> DesktopEntryValue(std::string_view fileText, std::str
         if (trimmed.empty() || trimmed.front() == '#')
             continue;
         if (trimmed.front() == '[') {
-            // Only the first [Desktop Entry] group counts; a repeated one is not valid.
+            // The entry group ends at the next group header; later groups never count.
             if (inEntryGroup)
                 return std::nullopt;
-            inEntryGroup = !seenEntryGroup && trimmed == "[Desktop Entry]";
-            seenEntryGroup = seenEntryGroup || inEntryGroup;
+            inEntryGroup = trimmed == "[Desktop Entry]";
             continue;
         }
         if (!inEntryGroup)
