@@ -1,0 +1,216 @@
+#include "check/ConsoleCheck.h"
+
+#include "check/ConsoleInvoker.h"
+#include "engine/CheckCycle.h"
+#include "engine/CheckOptions.h"
+#include "platform/CodePage.h"
+#include "settings/FilterList.h"
+#include "settings/SettingsFile.h"
+
+#include <chrono>
+#include <memory>
+#include <system_error>
+
+namespace qm {
+
+namespace {
+
+constexpr const char* kSettingsFileName = "quillmere.ini";
+
+// Status lines go out as the status bar shows them; the rest of the window has no console form.
+class ConsoleView : public ICheckView {
+public:
+    explicit ConsoleView(std::ostream& out) : m_out(out) {}
+
+    void ShowStatus(const std::string& text) override {
+        if (!text.empty()) {
+            m_out << text << '\n' << std::flush;
+        }
+    }
+    void MarkConnected(int) override {}
+    void MarkFailed(int) override {}
+    void TrayConnected() override {}
+    void PublishSummary(const CheckSummary& summary) override {
+        m_summary = summary;
+        m_published = true;
+    }
+
+    bool Published() const { return m_published; }
+    const CheckSummary& Summary() const { return m_summary; }
+
+private:
+    std::ostream& m_out;
+    bool m_published = false;
+    CheckSummary m_summary;
+};
+
+// The popup shows the hint text's CR-separated lines one under the other.
+void PrintHint(std::ostream& out, const std::string& hint) {
+    std::string text;
+    for (const char c : hint) {
+        text += c == '\r' ? '\n' : c;
+    }
+    out << text;
+    if (text.empty() || text.back() != '\n') {
+        out << '\n';
+    }
+}
+
+// Reads a list file without ever creating it: a missing file is an empty list.
+bool ReadFilterList(FilterList& list, const std::filesystem::path& file, std::string& error) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+        return true;
+    }
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        error = "not a file: " + file.string();
+        return false;
+    }
+    const FileResult result = LoadFilterList(list, file);
+    if (!result.ok) {
+        error = result.error;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string ConsoleUsage() {
+    return "Usage: quillmere-check [--dir DIR]\n"
+           "\n"
+           "Runs one mail check of every enabled account, exactly as the Quillmere32 tray monitor\n"
+           "does: the same settings and lists, all accounts in parallel, spam deleted from the\n"
+           "servers, noticed messages appended to the message file when the settings say so\n"
+           "(and the file started afresh when \"overwrite always\" is on).\n"
+           "\n"
+           "It reads DIR/quillmere.ini, DIR/antiSpamList.txt and DIR/antiSpamSbjList.txt, where DIR\n"
+           "is the folder of this program unless --dir names another. These files are only read,\n"
+           "never created or rewritten; a missing list file counts as an empty list.\n"
+           "\n"
+           "Output: every status line the status bar shows during the check, one per line (empty\n"
+           "ones left out), then the final status bar text and the popup text. For each account\n"
+           "whose session failed, one line on stderr: the server, the account name in\n"
+           "parentheses, and the error.\n"
+           "\n"
+           "Options:\n"
+           "  --dir DIR   take the settings and lists from DIR\n"
+           "  --help      show this text\n"
+           "\n"
+           "Exit status: 0 the check found new messages, 1 it found none, 2 it could not run\n"
+           "(missing or unreadable settings, bad arguments; the reason is printed on stderr).\n";
+}
+
+std::string OneLine(const std::string& text) {
+    std::string out;
+    bool pendingBlank = false;
+    for (const char c : text) {
+        if (c == '\r' || c == '\n') {
+            pendingBlank = true;
+            continue;
+        }
+        if (pendingBlank && !out.empty() && out.back() != ' ') {
+            out += ' ';
+        }
+        pendingBlank = false;
+        out += c;
+    }
+    const auto first = out.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return std::string();
+    }
+    return out.substr(first, out.find_last_not_of(' ') - first + 1);
+}
+
+int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem::path& executable, std::ostream& out,
+                    std::ostream& err) {
+    std::filesystem::path dir = executable.parent_path();
+    bool dirGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            out << ConsoleUsage();
+            return kExitNews;
+        }
+        if ((arg == "--dir" && i + 1 < args.size()) || arg.rfind("--dir=", 0) == 0) {
+            if (dirGiven) {
+                err << "quillmere-check: --dir given twice (see --help)\n";
+                return kExitCannotRun;
+            }
+            dir = arg == "--dir" ? std::filesystem::path(args[++i]) : std::filesystem::path(arg.substr(6));
+            dirGiven = true;
+            continue;
+        }
+        if (arg == "--dir") {
+            err << "quillmere-check: --dir needs a folder (see --help)\n";
+        } else {
+            err << "quillmere-check: unknown argument '" << arg << "' (see --help)\n";
+        }
+        return kExitCannotRun;
+    }
+    if (dir.empty()) {
+        dir = ".";
+    }
+
+    const std::filesystem::path settingsPath = dir / kSettingsFileName;
+    std::error_code ec;
+    if (!std::filesystem::exists(settingsPath, ec)) {
+        err << "quillmere-check: no settings file " << settingsPath.string() << '\n';
+        return kExitCannotRun;
+    }
+    if (!std::filesystem::is_regular_file(settingsPath, ec)) {
+        err << "quillmere-check: cannot read settings file " << settingsPath.string() << '\n';
+        return kExitCannotRun;
+    }
+    const LoadResult loaded = LoadSettings(settingsPath);
+    if (loaded.status != LoadStatus::Loaded) {
+        err << "quillmere-check: cannot read settings file " << settingsPath.string() << '\n';
+        return kExitCannotRun;
+    }
+    const MonitorSettings& settings = loaded.data.main;
+
+    FilterList senderList;
+    FilterList subjectList;
+    std::string listError;
+    if (!ReadFilterList(senderList, dir / kAntiSpamListFile, listError) ||
+        !ReadFilterList(subjectList, dir / kAntiSpamSubjListFile, listError)) {
+        err << "quillmere-check: cannot read list file: " << listError << '\n';
+        return kExitCannotRun;
+    }
+    senderList.enabled = settings.AntiSpamListEnabled;
+    subjectList.enabled = settings.AntiSpamSubjListEnabled;
+
+    const int codePage = AnsiCodePage();
+    const CheckOptions options =
+        MakeCheckOptions(settings, senderList, subjectList, SortedValueItems(settings.FromAddress),
+                         SortedValueItems(settings.Subject), codePage);
+    MessageLogOptions log;
+    log.overwrite = settings.Overwrite;
+    log.fileName = settings.FileName;
+
+    auto invoker = std::make_shared<ConsoleInvoker>();
+    ConsoleView view(out);
+    CheckSummary summary;
+    std::vector<CheckCycle::AccountFailure> failures;
+    {
+        CheckCycle cycle(invoker, view);
+        cycle.SetLanguage(settings.Language);
+        cycle.BeginCheck(loaded.data.accounts, options, log);
+        invoker->RunUntil([&] { return view.Published(); });
+        summary = view.Summary();
+        failures = cycle.AccountErrors();
+        // Workers make no call after their last one; closing first means none can wait on us.
+        invoker->Close();
+        cycle.Shutdown(std::chrono::seconds(10));
+    }
+
+    out << summary.statusText << '\n';
+    PrintHint(out, summary.hintText);
+    out << std::flush;
+    for (const auto& failure : failures) {
+        err << failure.host << " (" << failure.accountName << "): " << OneLine(failure.error) << '\n';
+    }
+    return summary.news ? kExitNews : kExitNoNews;
+}
+
+} // namespace qm

@@ -1,0 +1,255 @@
+#include "CycleHarness.h"
+#include "FakePop3Server.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qm::test {
+namespace {
+
+std::string Msg(const std::string& from, const std::string& subject = "s") {
+    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Mon, 3 Jun 2024 10:00:00 +0000\r\n\r\nbody\r\n";
+}
+
+FakeMailbox Box(std::vector<std::string> messages, const std::string& user = "user") {
+    FakeMailbox mb;
+    mb.user = user;
+    mb.messages = std::move(messages);
+    return mb;
+}
+
+std::filesystem::path FreshDir(const std::string& name) {
+    const auto dir = std::filesystem::path(QM_TEST_TMP_DIR) / "engine-cycle" / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST(CheckCycle, NoAccountsPublishAtOnce) {
+    CycleFixture f;
+    f.cycle->BeginCheck({}, CheckOptions{}, MessageLogOptions{});
+    ASSERT_EQ(f.view.summaries.size(), 1u);
+    EXPECT_FALSE(f.view.summaries[0].news);
+    EXPECT_EQ(f.view.summaries[0].statusText, "you haven't new messages");
+    EXPECT_EQ(f.view.summaries[0].hintText, "you haven't new messages");
+    EXPECT_EQ(f.cycle->HintText(), "you haven't new messages");
+    EXPECT_EQ(f.cycle->RunningWorkers(), 0);
+    EXPECT_EQ(f.view.statuses, (std::vector<std::string>{"connecting...", ""}));
+}
+
+TEST(CheckCycle, DisabledAccountsAreNotContacted) {
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("a@x.example")}));
+    server.Start();
+    CycleFixture f;
+    f.cycle->StartWorkers({CycleRow(server.Port(), "user", "secret", true)}, CheckOptions{}, MessageLogOptions{});
+    ASSERT_EQ(f.view.summaries.size(), 1u);
+    EXPECT_FALSE(f.view.summaries[0].news);
+    EXPECT_EQ(f.cycle->RunningWorkers(), 0);
+    EXPECT_EQ(server.Sessions(), 0);
+}
+
+TEST(CheckCycle, TwoAccountsSummary) {
+    // Account alice: 4 messages, 3 of them news; account bob: 5 messages, 4 of them news.
+    FakePop3Server alice;
+    alice.ServeMailbox(
+        Box({Msg("n1@news.example"), Msg("other@x.example"), Msg("n2@news.example"), Msg("n3@news.example")}, "alice"));
+    alice.Start();
+    FakePop3Server bob;
+    bob.ServeMailbox(Box({Msg("n1@news.example"), Msg("n2@news.example"), Msg("n3@news.example"),
+                          Msg("n4@news.example"), Msg("other@x.example")},
+                         "bob"));
+    bob.Start();
+    CheckOptions options;
+    options.inform = true;
+    options.useFrom = true;
+    options.fromMasks = {"*@news.example"};
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(alice.Port(), "alice"), CycleRow(bob.Port(), "bob")}, options, MessageLogOptions{});
+    EXPECT_EQ(f.cycle->RunningWorkers(), 2);
+    f.RunUntilSummaries(1);
+
+    const CheckSummary& s = f.view.summaries.at(0);
+    EXPECT_TRUE(s.news);
+    EXPECT_EQ(s.messagesOnServer, 9);
+    EXPECT_EQ(s.noticedMessages, 7);
+    EXPECT_EQ(s.statusText, "you have 9 messages in total.");
+    const std::string head = "in total 9 messages:\r";
+    const std::string a = "127.0.0.1(alice): 3\r";
+    const std::string b = "127.0.0.1(bob): 4\r";
+    EXPECT_TRUE(s.hintText == head + a + b || s.hintText == head + b + a) << s.hintText;
+    EXPECT_EQ(f.cycle->RunningWorkers(), 0);
+    // Every sender once, whichever account saw it first.
+    EXPECT_EQ(f.cycle->ReceivedAddresses().size(), 5u);
+    EXPECT_TRUE(f.cycle->AccountErrors().empty());
+}
+
+TEST(CheckCycle, SameMailboxTwiceGivesTwoLinesAndAddressesOnce) {
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("Pat@X.example"), Msg("pat@x.example"), Msg("kim@x.example")}));
+    server.Start();
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(server.Port()), CycleRow(server.Port())}, CheckOptions{}, MessageLogOptions{});
+    f.RunUntilSummaries(1);
+    const CheckSummary& s = f.view.summaries.at(0);
+    EXPECT_EQ(s.hintText, "in total 6 messages:\r127.0.0.1(user): 3\r127.0.0.1(user): 3\r");
+    EXPECT_EQ(f.cycle->ReceivedAddresses().size(), 2u);
+}
+
+TEST(CheckCycle, SpamLowersTheTotal) {
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("a@x.example"), Msg("b@spam.example"), Msg("c@x.example")}));
+    server.Start();
+    CheckOptions options;
+    options.senderFilter = {"*@spam.example"};
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(server.Port())}, options, MessageLogOptions{});
+    f.RunUntilSummaries(1);
+    EXPECT_EQ(f.view.summaries.at(0).hintText, "in total 2 messages:\r127.0.0.1(user): 2\r");
+    EXPECT_EQ(f.view.summaries.at(0).statusText, "you have 2 messages in total.");
+    EXPECT_EQ(server.Deleted(), (std::set<int>{2}));
+}
+
+TEST(CheckCycle, MessagesButNoNewsIsNoNews) {
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("a@x.example"), Msg("b@x.example")}));
+    server.Start();
+    CheckOptions options;
+    options.inform = true;
+    options.attach = true;
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(server.Port())}, options, MessageLogOptions{});
+    f.RunUntilSummaries(1);
+    EXPECT_FALSE(f.view.summaries.at(0).news);
+    EXPECT_EQ(f.view.summaries.at(0).messagesOnServer, 2);
+    EXPECT_EQ(f.view.summaries.at(0).hintText, "you haven't new messages");
+}
+
+TEST(CheckCycle, FailedAccountKeepsItsLastError) {
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("a@x.example")}));
+    server.Start();
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(server.Port(), "user", "wrong"), CycleRow(server.Port())}, CheckOptions{},
+                        MessageLogOptions{});
+    f.RunUntilSummaries(1);
+    const auto errors = f.cycle->AccountErrors();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].accountRow, 0);
+    EXPECT_EQ(errors[0].error, " authentication failed\r\n");
+    EXPECT_NE(std::find(f.view.events.begin(), f.view.events.end(), "failed:0"), f.view.events.end());
+    EXPECT_NE(std::find(f.view.events.begin(), f.view.events.end(), "connected:1"), f.view.events.end());
+    EXPECT_EQ(f.view.summaries.at(0).hintText, "in total 1 messages:\r127.0.0.1(user): 1\r");
+
+    // The next check that goes through clears it.
+    f.cycle->BeginCheck({CycleRow(server.Port())}, CheckOptions{}, MessageLogOptions{});
+    f.RunUntilSummaries(2);
+    EXPECT_TRUE(f.cycle->AccountErrors().empty());
+}
+
+TEST(CheckCycle, OverlappingChecksPublishOnceWhenAllHaveEnded) {
+    FakePop3Server slow;
+    slow.SendLine("+OK ready")
+        .Reply("USER user", "+OK")
+        .Reply("PASS secret", "+OK")
+        .Reply("STAT", "+OK 1 10")
+        .Expect("TOP 1 0")
+        .Stall();
+    slow.Start();
+    FakePop3Server quick;
+    quick.ServeMailbox(Box({Msg("a@x.example"), Msg("b@x.example")}));
+    quick.Start();
+
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(slow.Port(), "user", "secret", false, "600")}, CheckOptions{}, MessageLogOptions{});
+    f.invoker->RunUntil([&] { return f.cycle->MessagesOnServer() == 1; }); // the slow one is in its loop
+
+    f.cycle->BeginCheck({CycleRow(quick.Port())}, CheckOptions{}, MessageLogOptions{});
+    EXPECT_EQ(f.cycle->RunningWorkers(), 2);
+    EXPECT_EQ(f.cycle->MessagesOnServer(), 0);
+    f.invoker->RunUntil([&] { return f.cycle->RunningWorkers() == 1; });
+    EXPECT_TRUE(f.view.summaries.empty());
+
+    slow.Stop(); // the slow session loses its connection and ends
+    f.RunUntilSummaries(1);
+    EXPECT_EQ(f.view.summaries.size(), 1u);
+    EXPECT_EQ(f.view.summaries[0].messagesOnServer, 2);
+    EXPECT_EQ(f.view.summaries[0].hintText, "in total 2 messages:\r127.0.0.1(user): 2\r");
+}
+
+struct OverwriteRow {
+    bool inform;
+    bool overwrite;
+    bool deleted;
+};
+
+class CheckCycleOverwrite : public ::testing::TestWithParam<OverwriteRow> {};
+
+TEST_P(CheckCycleOverwrite, DeletesTheLogOnlyWithInformAndOverwrite) {
+    const auto dir = FreshDir("overwrite");
+    const auto log = dir / "messages.txt";
+    std::ofstream(log) << "old\r\n";
+    CheckOptions options;
+    options.inform = GetParam().inform;
+    MessageLogOptions logOptions;
+    logOptions.overwrite = GetParam().overwrite;
+    logOptions.fileName = log.string();
+    CycleFixture f;
+    f.cycle->StartWorkers({}, options, logOptions);
+    EXPECT_EQ(!std::filesystem::exists(log), GetParam().deleted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CheckCycleOverwrite,
+                         ::testing::Values(OverwriteRow{true, true, true}, OverwriteRow{true, false, false},
+                                           OverwriteRow{false, true, false}, OverwriteRow{false, false, false}));
+
+TEST(CheckCycle, NoticedMessagesGoToTheLog) {
+    const auto dir = FreshDir("log");
+    const auto log = dir / "messages.txt";
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("keep@x.example", "Report"), Msg("other@y.example")}));
+    server.Start();
+    CheckOptions options;
+    options.inform = true;
+    options.writeToFile = true;
+    options.useFrom = true;
+    options.fromMasks = {"*@x.example"};
+    MessageLogOptions logOptions;
+    logOptions.fileName = log.string();
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(server.Port())}, options, logOptions);
+    f.RunUntilSummaries(1);
+    const std::string text = ReadAll(log);
+    EXPECT_EQ(text.rfind("File created ", 0), 0u) << text;
+    EXPECT_NE(text.find("-------------- keep@x.example received "), std::string::npos) << text;
+    EXPECT_EQ(text.find("other@y.example"), std::string::npos) << text;
+}
+
+TEST(CheckCycle, ShutdownEndsAStalledSession) {
+    FakePop3Server server;
+    server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Expect("STAT").Stall();
+    server.Start();
+    auto invoker = std::make_shared<ConsoleInvoker>();
+    RecordingView view;
+    auto cycle = std::make_unique<CheckCycle>(invoker, view);
+    cycle->BeginCheck({CycleRow(server.Port(), "user", "secret", false, "600")}, CheckOptions{}, MessageLogOptions{});
+    invoker->RunUntil([&] { return view.events.size() >= 2; }); // connected, tray: now blocked in STAT
+    invoker->Close();
+    EXPECT_TRUE(cycle->Shutdown(std::chrono::seconds(60)));
+    cycle.reset();
+    EXPECT_TRUE(view.summaries.empty());
+}
+
+} // namespace
+} // namespace qm::test
