@@ -117,6 +117,7 @@ void TCoolTrayIcon::RefreshIcon() {
             tip.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         }
         m_backend->setToolTip(tip);
+        m_desktopToolTip = tip;
     }
     emit IconRefreshed();
 }

@@ -59,6 +59,8 @@ public:
     void SetShowHint(bool show);
     // What the desktop's own tooltip shows.
     QString ShellTip() const;
+    // The tooltip last handed to the desktop: ShellTip, or the hover text where there is no hover.
+    const QString& DesktopToolTip() const { return m_desktopToolTip; }
 
     // Text shown as the desktop's tooltip where the desktop gives no hover events (CR starts a line).
     void SetHoverText(const QString& text);
@@ -81,6 +83,9 @@ public:
 
     void HideToTray();
     void RestoreFromTray();
+
+    // The animation's timer; it runs only while CycleIcons is on with a non-zero CycleInterval.
+    const TSimpleTimer& CycleTimer() const { return m_cycleTimer; }
 
     TrayBackendKind BackendKind() const;
     bool HasHoverEvents() const;
@@ -129,6 +134,7 @@ private:
     QString m_hint;
     bool m_showHint = true;
     QString m_hoverText;
+    QString m_desktopToolTip;
     bool m_enabled = true;
     QPointer<QMenu> m_popupMenu;
     bool m_leftPopup = false;

@@ -1,6 +1,7 @@
 #include "tray/TrayResources.h"
 
 #include <QFile>
+#include <QPixmap>
 
 // Resources of a static library are only linked in when something calls their initialiser.
 static void initTrayResourceData() {
@@ -24,6 +25,18 @@ QList<QImage> LoadImageStrip(const QString& path, int side) {
     for (int x = 0; x + side <= argb.width(); x += side)
         frames.append(argb.copy(x, 0, side, side));
     return frames;
+}
+
+QList<QImage> ImagesFromIcons(const QList<QIcon>& icons, int side) {
+    QList<QImage> images;
+    for (const QIcon& icon : icons) {
+        QImage image = icon.pixmap(QSize(side, side)).toImage().convertToFormat(QImage::Format_ARGB32);
+        // A pixmap of a high-density screen comes back larger; the tray works in plain pixels.
+        if (!image.isNull() && image.size() != QSize(side, side))
+            image = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        images.append(image);
+    }
+    return images;
 }
 
 QList<QImage> TrayImagesIm1() {

@@ -10,6 +10,11 @@ namespace {
 class QtAppEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
+        // Never reach for a real display or session bus from a unit test, however it was started.
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
         static int argc = 1;
         static char name[] = "tray_test";
         static char* argv[] = {name, nullptr};
