@@ -1,5 +1,6 @@
 #include "settings/AtomicFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -86,7 +87,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
     return true;
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string& content) {
+bool ReadWholeFile(const std::filesystem::path& path, std::string& content, std::size_t maxBytes) {
     content.clear();
     // Non-blocking open and regular files only: a FIFO or a device such as /dev/zero would hang
     // the read or fill memory without end.
@@ -101,8 +102,8 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& content) {
     }
     char buffer[65536];
     bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    while (content.size() < maxBytes) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, maxBytes - content.size()));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;

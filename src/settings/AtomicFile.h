@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -13,8 +14,10 @@ namespace qm {
 // old file is then untouched and no temporary file is left behind.
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error = nullptr);
 
-// Reads a whole file as bytes. Returns false when it cannot be opened; a read error part-way
-// keeps what was read so far in `content` and also returns false.
-bool ReadWholeFile(const std::filesystem::path& path, std::string& content);
+// Reads a whole regular file as bytes, at most `maxBytes` of it (the rest is not read). Returns
+// false when it cannot be opened or is no regular file; a read error part-way keeps what was read
+// so far in `content` and also returns false.
+bool ReadWholeFile(const std::filesystem::path& path, std::string& content,
+                   std::size_t maxBytes = static_cast<std::size_t>(-1));
 
 } // namespace qm

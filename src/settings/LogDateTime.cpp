@@ -27,11 +27,24 @@ int dayOfWeek(double value) {
     return static_cast<int>(((days + 6) % 7 + 7) % 7);
 }
 
+// Whether a pattern asks for AM/PM outside its quoted text; "h" is then a 12-hour clock.
+bool hasAmPmMarker(std::string_view pattern) {
+    bool quoted = false;
+    for (char c : pattern) {
+        if (c == '\'') {
+            quoted = !quoted;
+        } else if (!quoted && (c == 'A' || c == 'a')) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 std::string FormatDateTimePattern(double value, std::string_view pattern) {
     const TDateTimeParts p = DecodeDateTime(value);
-    const bool twelveHour = pattern.find_first_of("Aa") != std::string_view::npos;
+    const bool twelveHour = hasAmPmMarker(pattern);
     std::string out;
     std::size_t i = 0;
     while (i < pattern.size()) {

@@ -12,6 +12,10 @@ namespace {
 
 constexpr const char* kMain = "Main";
 
+// A settings file is a few kilobytes; reading stops here so a huge file cannot exhaust memory
+// (every counted account section costs a row, even an absent one).
+constexpr std::size_t kMaxSettingsBytes = 4u << 20;
+
 std::string accountSection(std::size_t number) {
     return "Settings" + std::to_string(number);
 }
@@ -150,7 +154,7 @@ int CountAccountSectionsInText(std::string_view content) {
 
 std::optional<int> CountAccountSections(const std::filesystem::path& path) {
     std::string content;
-    if (!ReadWholeFile(path, content) && content.empty()) {
+    if (!ReadWholeFile(path, content, kMaxSettingsBytes) && content.empty()) {
         return std::nullopt;
     }
     return CountAccountSectionsInText(content);
@@ -170,7 +174,7 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
     }
 
     std::string content;
-    const bool complete = ReadWholeFile(path, content);
+    const bool complete = ReadWholeFile(path, content, kMaxSettingsBytes);
     if (!complete && content.empty()) {
         if (result.status != LoadStatus::CreateFailed) {
             result.status = LoadStatus::ReadFailed;

@@ -34,6 +34,7 @@ TEST(LogDateTime, PatternTable) {
         {At(2026, 1, 1, 12, 0, 0), "h:mm A", "12:00 PM"},
         {At(2026, 1, 1, 9, 0, 0), "h:mm", "9:00"}, // no AM/PM marker: 24-hour clock
         {At(2026, 1, 1, 21, 0, 0), "h:mm", "21:00"},
+        {At(2026, 1, 1, 21, 0, 0), "h 'at' mm", "21 at 00"}, // an "a" in quoted text is no AM/PM marker
         {At(2026, 1, 1, 1, 2, 3, 45), "HH:mm:ss.zzz", "01:02:03.045"},
     };
     for (const auto& c : cases) {

@@ -133,5 +133,17 @@ TEST(LoadSettings, SpecialFilesAreNotRead) {
     EXPECT_EQ(LoadSettings("/dev/zero").status, LoadStatus::ReadFailed);
 }
 
+TEST(LoadSettings, OnlyTheFirstMegabytesAreRead) {
+    // Every counted section becomes a row, so a giant file must not be read whole.
+    const auto path = test::FreshDir() / "q.ini";
+    const std::string text = "[Main]\r\nInterval=9\r\n[Settings1]\r\nPOP3=a\r\n" + std::string(5u << 20, ' ') +
+                             "\r\n[Settings2]\r\nPOP3=b\r\n";
+    test::WriteBytes(path, text);
+    const LoadResult result = LoadSettings(path);
+    EXPECT_EQ(result.data.main.Interval, 9);
+    EXPECT_EQ(result.data.accounts.size(), 1u);
+    EXPECT_EQ(test::ReadBytes(path), text);
+}
+
 } // namespace
 } // namespace qm

@@ -79,13 +79,5 @@ TEST(AccountRow, ConversionFailures) {
     EXPECT_EQ(ToAccount({"h", "", "", "0x6E", "60", "False", "0"})->Port, 110);
 }
 
-TEST(AccountSecurity, KnownValues) {
-    EXPECT_TRUE(IsKnownSecurity(0));
-    EXPECT_TRUE(IsKnownSecurity(1));
-    EXPECT_TRUE(IsKnownSecurity(2));
-    EXPECT_FALSE(IsKnownSecurity(3));
-    EXPECT_FALSE(IsKnownSecurity(-1));
-}
-
 } // namespace
 } // namespace qm
