@@ -1,0 +1,286 @@
+#include "DovecotServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace qm::test {
+
+namespace {
+
+constexpr const char* kDovecot = "/usr/sbin/dovecot";
+constexpr const char* kMailUser = "qmtestmail";
+// Start-up and shut-down guards; a healthy server needs a fraction of a second.
+constexpr auto kStartGuard = std::chrono::seconds(30);
+constexpr auto kStopGuard = std::chrono::seconds(10);
+
+std::uint16_t freeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        throw std::runtime_error("Dovecot fixture: no free port");
+    }
+    ::close(fd);
+    return ntohs(addr.sin_port);
+}
+
+bool accepts(std::uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(port);
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Runs a program and waits for it; returns its exit status (-1 when it could not run).
+int run(const std::vector<std::string>& argv, const std::string& logFile) {
+    const pid_t pid = ::fork();
+    if (pid < 0) {
+        return -1;
+    }
+    if (pid == 0) {
+        const int log = ::open(logFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+        if (log >= 0) {
+            ::dup2(log, 1);
+            ::dup2(log, 2);
+        }
+        std::vector<char*> args;
+        for (const auto& a : argv) {
+            args.push_back(const_cast<char*>(a.c_str()));
+        }
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) {
+        throw std::runtime_error("Dovecot fixture: cannot write " + path);
+    }
+}
+
+// A process that has exited but is not reaped yet (a zombie) counts as gone.
+bool alive(pid_t pid) {
+    if (pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM)) {
+        return false;
+    }
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    return close == std::string::npos || close + 2 >= line.size() || line[close + 2] != 'Z';
+}
+
+} // namespace
+
+DovecotServer::DovecotServer(Certificate certificate) : m_certificate(certificate) {
+    if (::access(kDovecot, X_OK) != 0) {
+        throw std::runtime_error("Dovecot is not installed (Debian package dovecot-pop3d): the test cannot run");
+    }
+    char pattern[] = "/tmp/qm-dovecot-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) {
+        throw std::runtime_error("Dovecot fixture: mkdtemp failed");
+    }
+    m_folder = pattern;
+    try {
+        Start();
+    } catch (...) {
+        Stop();
+        throw;
+    }
+}
+
+DovecotServer::~DovecotServer() {
+    Stop();
+}
+
+void DovecotServer::Start() {
+    // Dovecot's helper processes run as other users and must reach their files.
+    ::chmod(m_folder.c_str(), 0755);
+    m_pki = std::make_unique<TestPki>(m_folder + "/pki");
+    for (const auto& entry : fs::directory_iterator(m_folder + "/pki")) {
+        ::chmod(entry.path().c_str(), 0644);
+    }
+
+    std::string mailUser;
+    if (::geteuid() == 0) {
+        // Dovecot will not serve mail as root: the mail belongs to a system user.
+        if (::getpwnam(kMailUser) == nullptr &&
+            run({"/usr/sbin/useradd", "--system", "--no-create-home", "--shell", "/usr/sbin/nologin", kMailUser},
+                m_folder + "/useradd.log") != 0) {
+            throw std::runtime_error("Dovecot fixture: cannot create the system user " + std::string(kMailUser));
+        }
+        const passwd* pw = ::getpwnam(kMailUser);
+        if (pw == nullptr) {
+            throw std::runtime_error("Dovecot fixture: no user " + std::string(kMailUser));
+        }
+        m_mailUid = pw->pw_uid;
+        m_mailGid = pw->pw_gid;
+    } else {
+        m_mailUid = ::geteuid();
+        m_mailGid = ::getegid();
+        const passwd* pw = ::getpwuid(m_mailUid);
+        mailUser = pw != nullptr ? pw->pw_name : "";
+    }
+
+    const std::string home = m_folder + "/home";
+    m_maildir = home + "/Maildir";
+    for (const char* sub : {"", "/new", "/cur", "/tmp"}) {
+        fs::create_directories(m_maildir + sub);
+    }
+    for (const std::string& dir : {home, m_maildir, m_maildir + "/new", m_maildir + "/cur", m_maildir + "/tmp"}) {
+        ::chmod(dir.c_str(), 0700);
+        if (::chown(dir.c_str(), m_mailUid, m_mailGid) != 0 && ::geteuid() == 0) {
+            throw std::runtime_error("Dovecot fixture: chown " + dir);
+        }
+    }
+    writeFile(m_folder + "/users", m_user + ":{PLAIN}" + m_password + ":" + std::to_string(m_mailUid) + ":" +
+                                       std::to_string(m_mailGid) + "::" + home + "::\n");
+    ::chmod((m_folder + "/users").c_str(), 0644);
+
+    m_pop3Port = freeLoopbackPort();
+    m_pop3sPort = freeLoopbackPort();
+    while (m_pop3sPort == m_pop3Port) {
+        m_pop3sPort = freeLoopbackPort();
+    }
+    const std::string& f = m_folder;
+    const TlsIdentity identity = m_certificate == Certificate::Trusted     ? m_pki->Server()
+                                 : m_certificate == Certificate::WrongHost ? m_pki->WrongHost()
+                                                                           : m_pki->SelfSigned();
+    std::ostringstream conf;
+    conf << "base_dir = " << f << "/run\n"
+         << "state_dir = " << f << "/state\n"
+         << "log_path = " << f << "/dovecot.log\n"
+         << "info_log_path = " << f << "/dovecot.log\n"
+         << "protocols = pop3\n"
+         << "listen = 127.0.0.1\n"
+         << "ssl = yes\n"
+         << "ssl_cert = <" << identity.certFile << "\n"
+         << "ssl_key = <" << identity.keyFile << "\n"
+         << "disable_plaintext_auth = no\n"
+         << "auth_mechanisms = plain\n"
+         << "auth_failure_delay = 0 secs\n"
+         << "first_valid_uid = " << m_mailUid << "\n"
+         << "first_valid_gid = " << m_mailGid << "\n"
+         << "mail_location = maildir:~/Maildir\n"
+         << "pop3_uidl_format = %08Xu%08Xv\n";
+    if (!mailUser.empty()) {
+        conf << "default_internal_user = " << mailUser << "\n"
+             << "default_login_user = " << mailUser << "\n";
+    }
+    conf << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " << f << "/users\n}\n"
+         << "userdb {\n  driver = passwd-file\n  args = username_format=%u " << f << "/users\n}\n"
+         << "service pop3-login {\n"
+         << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << m_pop3Port << "\n  }\n"
+         << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << m_pop3sPort << "\n    ssl = yes\n  }\n"
+         << "  service_count = 0\n}\n"
+         << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
+    writeFile(f + "/dovecot.conf", conf.str());
+
+    if (run({kDovecot, "-c", f + "/dovecot.conf"}, f + "/dovecot.log") != 0) {
+        throw std::runtime_error("Dovecot did not start:\n" + Log());
+    }
+    const auto until = std::chrono::steady_clock::now() + kStartGuard;
+    for (;;) {
+        std::ifstream pidFile(f + "/run/master.pid");
+        if (m_masterPid <= 0 && pidFile >> m_masterPid) {
+            // the master is up; wait for its listeners
+        }
+        if (m_masterPid > 0 && accepts(m_pop3Port) && accepts(m_pop3sPort)) {
+            return;
+        }
+        if (std::chrono::steady_clock::now() > until) {
+            throw std::runtime_error("Dovecot did not open its ports:\n" + Log());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void DovecotServer::Stop() {
+    if (m_masterPid > 0) {
+        ::kill(m_masterPid, SIGTERM);
+        const auto until = std::chrono::steady_clock::now() + kStopGuard;
+        while (alive(m_masterPid) && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        if (alive(m_masterPid)) {
+            ::kill(m_masterPid, SIGKILL);
+        }
+        m_masterPid = -1;
+    }
+    if (!m_folder.empty() && std::getenv("QM_KEEP_DOVECOT") == nullptr) {
+        std::error_code ignored;
+        fs::remove_all(m_folder, ignored);
+    }
+}
+
+void DovecotServer::AddMessage(const std::string& raw) {
+    ++m_messageSerial;
+    const std::string name = "1700000000.M" + std::to_string(m_messageSerial) + "P" + std::to_string(::getpid()) +
+                             ".qmtest,S=" + std::to_string(raw.size());
+    const std::string temp = m_maildir + "/tmp/" + name;
+    writeFile(temp, raw);
+    if (::chown(temp.c_str(), m_mailUid, m_mailGid) != 0 && ::geteuid() == 0) {
+        throw std::runtime_error("Dovecot fixture: chown " + temp);
+    }
+    fs::rename(temp, m_maildir + "/new/" + name);
+}
+
+void DovecotServer::AddMessages(int count) {
+    for (int i = 1; i <= count; ++i) {
+        const std::string n = std::to_string(i);
+        AddMessage("From: Sender " + n + " <sender" + n + "@example.com>\r\n" + "To: " + m_user + "@localhost\r\n" +
+                   "Subject: Test message " + n + "\r\n" + "Date: Mon, 6 Nov 2023 10:00:00 +0000\r\n" +
+                   "Message-ID: <" + n + "@qmtest>\r\n\r\n" + "Body of message " + n + "\r\n.leading dot\r\n");
+    }
+}
+
+int DovecotServer::MessagesOnDisk() const {
+    int count = 0;
+    for (const char* sub : {"/new", "/cur"}) {
+        for (const auto& entry : fs::directory_iterator(m_maildir + sub)) {
+            count += entry.is_regular_file() ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+std::string DovecotServer::Log() const {
+    std::ifstream in(m_folder + "/dovecot.log");
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+} // namespace qm::test
