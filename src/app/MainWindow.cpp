@@ -259,6 +259,8 @@ void TmQuillmere::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!m_centred) {
         m_centred = true;
+        // Only now is the list laid out at its real width; the shares are taken of that width.
+        m_lwServers->setColumnShares(m_lwServers->width());
         if (const QScreen* where = screen()) {
             const QRect area = where->availableGeometry();
             move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));

@@ -430,9 +430,6 @@ void TmQuillmere::createWindows() {
                                  m_accountActions->aDelAccount(),      m_accountActions->aDisableAccount(),
                                  m_accountActions->aCopyAccount(),     m_accountActions->aPasteAccount(),
                                  m_accountActions->aSelectAllAccount()};
-    for (QAction* account : accountActions) {
-        addAction(account);
-    }
     for (int i = 0; i < 3; ++i) {
         m_accountButtons[i]->setDefaultAction(accountActions[i]);
     }
