@@ -37,7 +37,8 @@ bool writeAll(int fd, std::string_view content) {
 
 } // namespace
 
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error) {
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error,
+                         unsigned newMode) {
     std::filesystem::path target = path;
     std::error_code ec;
     if (std::filesystem::is_symlink(target, ec)) {
@@ -49,14 +50,16 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
     }
     const std::filesystem::path temp = target.string() + ".tmp";
 
-    mode_t mode = 0666;
+    mode_t mode = static_cast<mode_t>(newMode & 07777);
     struct stat old {};
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
     if (hadOld) {
         mode = old.st_mode & 07777;
     }
 
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    // A stale temporary file from an interrupted save goes first, so the new one gets our mode.
+    (void)::unlink(temp.c_str());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
     if (fd < 0) {
         setError(error, "cannot create " + temp.string(), errno);
         return false;

@@ -11,8 +11,10 @@ namespace qm {
 // it to disk and renaming it over the old file, so a failure never leaves a half-written or
 // missing file. A symbolic link at `path` is written through to its target; the mode of an
 // existing file is kept. Returns false (and `error`, when given, says why) when it failed; the
-// old file is then untouched and no temporary file is left behind.
-bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error = nullptr);
+// old file is then untouched and no temporary file is left behind. A new file gets `newMode`
+// (less the umask).
+bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error = nullptr,
+                         unsigned newMode = 0666);
 
 // Reads a whole regular file as bytes, at most `maxBytes` of it (the rest is not read). Returns
 // false when it cannot be opened or is no regular file; a read error part-way keeps what was read

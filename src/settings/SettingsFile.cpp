@@ -16,6 +16,10 @@ constexpr const char* kMain = "Main";
 // (every counted account section costs a row, even an absent one).
 constexpr std::size_t kMaxSettingsBytes = 4u << 20;
 
+// The file holds the account passwords, in a form any copy of the program can turn back:
+// a new file is readable by its owner only.
+constexpr unsigned kSettingsFileMode = 0600;
+
 std::string accountSection(std::size_t number) {
     return "Settings" + std::to_string(number);
 }
@@ -165,7 +169,7 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec)) && !std::filesystem::exists(path, ec)) {
         std::string error;
-        if (WriteFileAtomically(path, DefaultSettingsText(), &error)) {
+        if (WriteFileAtomically(path, DefaultSettingsText(), &error, kSettingsFileMode)) {
             result.status = LoadStatus::Created;
         } else {
             result.status = LoadStatus::CreateFailed;
@@ -263,7 +267,7 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
         ini.WriteBool(section, "Disabled", account->Disabled);
         ini.WriteInteger(section, "Security", account->Security);
     }
-    return WriteFileAtomically(path, ini.Serialize(), error);
+    return WriteFileAtomically(path, ini.Serialize(), error, kSettingsFileMode);
 }
 
 std::vector<std::string> SplitValueList(std::string_view text) {

@@ -145,5 +145,18 @@ TEST(LoadSettings, OnlyTheFirstMegabytesAreRead) {
     EXPECT_EQ(test::ReadBytes(path), text);
 }
 
+TEST(SaveSettings, NewFileIsPrivateAndAnExistingModeIsKept) {
+    namespace fs = std::filesystem;
+    const auto dir = test::FreshDir();
+    ASSERT_EQ(LoadSettings(dir / "new.ini").status, LoadStatus::Created);
+    EXPECT_EQ(fs::status(dir / "new.ini").permissions() & (fs::perms::group_all | fs::perms::others_all),
+              fs::perms::none);
+    test::WriteBytes(dir / "old.ini", "[Main]\r\n");
+    fs::permissions(dir / "old.ini", fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_TRUE(SaveSettings(dir / "old.ini", SampleData()));
+    EXPECT_EQ(fs::status(dir / "old.ini").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
 } // namespace
 } // namespace qm
