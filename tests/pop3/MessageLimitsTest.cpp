@@ -86,10 +86,13 @@ TEST(MessageLimits, FiftyMegabyteAttachmentIsStreamedAndDropped) {
     ASSERT_GT(before, 0);
     test::ReadWholeMessage(msg, source);
     const long growth = ReadPeakKiB() - before;
-    EXPECT_LT(growth, 512) << "peak resident size grew by " << growth << " KiB";
     msg.UpdatePartCounts();
     EXPECT_EQ(msg.AttachmentCount, 1);
     EXPECT_TRUE(msg.EndLineSeen());
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer keeps freed memory in quarantine; the memory bound is checked in plain builds";
+#endif
+    EXPECT_LT(growth, 512) << "peak resident size grew by " << growth << " KiB";
 }
 
 TEST(MessageLimits, HugeTextIsRefusedNotHeld) {
