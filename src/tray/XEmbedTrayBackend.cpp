@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWindow>
 
 #include <xcb/xcb.h>
 
@@ -200,12 +201,19 @@ void XEmbedTrayBackend::createWidget() {
     xcb_connection_t* connection = x11Connection();
     if (!connection)
         return;
-    const auto window = static_cast<xcb_window_t>(m_widget->winId()); // creates the window, unmapped
+    m_widget->winId(); // creates the window, unmapped
+    const xcb_window_t window = currentWindow();
     // Not mapped: we map ourselves once the tray has taken the window in.
     const uint32_t info[2] = {kXEmbedVersion, 0};
     const xcb_atom_t xembedInfo = internAtom(connection, "_XEMBED_INFO");
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, xembedInfo, xembedInfo, 32, 2, info);
     xcb_flush(connection);
+}
+
+uint32_t XEmbedTrayBackend::currentWindow() const {
+    // Ask the platform window: it may have replaced its X window since the widget was created.
+    const QWindow* handle = m_widget ? m_widget->windowHandle() : nullptr;
+    return handle ? static_cast<uint32_t>(handle->winId()) : 0;
 }
 
 void XEmbedTrayBackend::requestDock() {
@@ -223,7 +231,7 @@ void XEmbedTrayBackend::requestDock() {
     event.type = m_opcodeAtom;
     event.data.data32[0] = XCB_CURRENT_TIME;
     event.data.data32[1] = kSystemTrayRequestDock;
-    event.data.data32[2] = static_cast<uint32_t>(m_widget->winId());
+    event.data.data32[2] = currentWindow();
     xcb_send_event(connection, 0, manager, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
     xcb_flush(connection);
 }
@@ -242,7 +250,7 @@ bool XEmbedTrayBackend::nativeEventFilter(const QByteArray& eventType, void* mes
     switch (event->response_type & 0x7f) {
     case XCB_REPARENT_NOTIFY: {
         const auto* reparent = reinterpret_cast<const xcb_reparent_notify_event_t*>(event);
-        if (!m_widget || reparent->window != static_cast<xcb_window_t>(m_widget->winId()))
+        if (!m_widget || reparent->window != currentWindow())
             break;
         if (reparent->parent == m_root) {
             // The tray went away and left us on the desktop: stay out of sight until the next one.

@@ -54,10 +54,11 @@ public:
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
     bool embedded() const { return m_embedded; }
-    WId nativeWindow() const override { return m_widget ? m_widget->winId() : 0; }
+    WId nativeWindow() const override { return currentWindow(); }
 
 private:
     void createWidget();
+    uint32_t currentWindow() const;
     void requestDock();
     void setEmbedded(bool embedded);
 

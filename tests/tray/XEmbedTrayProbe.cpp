@@ -11,6 +11,8 @@
 #include <QEvent>
 #include <QMenu>
 #include <QThread>
+#include <QTimer>
+#include <QWindow>
 
 #include <cstdio>
 
@@ -29,9 +31,13 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* widget = static_cast<QWidget*>(watched);
-        if (event->type() == QEvent::Show)
-            report(m_name + "_SHOWN " + QByteArray::number(widget->winId()));
-        else if (event->type() == QEvent::Hide)
+        if (event->type() == QEvent::Show) {
+            // Reported once the window is really up, with the native window it ended up with.
+            QTimer::singleShot(0, widget, [this, widget] {
+                if (widget->isVisible())
+                    report(m_name + "_SHOWN " + QByteArray::number(widget->windowHandle()->winId()));
+            });
+        } else if (event->type() == QEvent::Hide)
             report(m_name + "_HIDDEN");
         return false;
     }

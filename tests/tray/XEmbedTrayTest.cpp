@@ -1,0 +1,206 @@
+// The tray icon under a real X11 system tray: a virtual X server, trayer as the tray host, the
+// tray program docked into it, and the pointer driven from outside with xdotool.
+#include "TestPaths.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPoint>
+#include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+class XEmbedTrayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"Xvfb", "trayer", "xdotool", "xwininfo", "import"})
+            ASSERT_FALSE(QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                << tool << " missing: the test command installs it";
+        QDir().mkpath(QStringLiteral(QM_TEST_TMP_DIR));
+
+        // The server picks a free display and tells its number on standard output.
+        m_server.start(QStringLiteral("Xvfb"),
+                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                        QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
+                        QStringLiteral("tcp")});
+        ASSERT_TRUE(m_server.waitForStarted(kWaitMs));
+        QByteArray number;
+        QElapsedTimer clock;
+        clock.start();
+        while (!number.contains('\n') && clock.elapsed() < kWaitMs) {
+            m_server.waitForReadyRead(200);
+            number += m_server.readAllStandardOutput();
+        }
+        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not start";
+        m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(QStringLiteral("DISPLAY"), m_display);
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
+        m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+
+        startTray();
+        m_probe.setProcessEnvironment(m_env);
+        m_probe.setProcessChannelMode(QProcess::SeparateChannels);
+        m_probe.setStandardErrorFile(QProcess::nullDevice());
+        m_probe.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), {});
+        ASSERT_TRUE(m_probe.waitForStarted(kWaitMs));
+        ASSERT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND xembed"));
+        const QString docked = waitForLine("DOCKED");
+        ASSERT_FALSE(docked.isEmpty()) << "never docked";
+        m_iconWindow = docked.section(QLatin1Char(' '), 1);
+        // The tray lays its slots out after taking the window in: wait until ours is mapped and settled.
+        QRect previous;
+        QElapsedTimer settling;
+        settling.start();
+        while (settling.elapsed() < kWaitMs) {
+            const QRect now = windowGeometry(m_iconWindow);
+            if (viewable(m_iconWindow) && now == previous && now.width() > 1)
+                break;
+            previous = now;
+            QThread::msleep(100);
+        }
+        m_iconCentre = previous.center();
+    }
+
+    void TearDown() override {
+        for (QProcess* process : {&m_probe, &m_tray, &m_server}) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(kWaitMs);
+            }
+        }
+    }
+
+    void startTray() {
+        m_tray.setProcessEnvironment(m_env);
+        m_tray.setStandardOutputFile(QProcess::nullDevice());
+        m_tray.setStandardErrorFile(QProcess::nullDevice());
+        m_tray.start(QStringLiteral("trayer"),
+                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
+                      QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
+                      QStringLiteral("--height"), QStringLiteral("24")});
+        ASSERT_TRUE(m_tray.waitForStarted(kWaitMs));
+    }
+
+    // Runs an X client against the test display and returns its output.
+    QString x11(const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(m_env);
+        process.start(program, arguments);
+        process.waitForFinished(kWaitMs);
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
+
+    void pointer(const QStringList& actions) { x11(QStringLiteral("xdotool"), actions); }
+
+    QRect windowGeometry(const QString& window) {
+        const QString info = x11(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window});
+        auto field = [&info](const char* name) {
+            const QRegularExpression re(QString::fromLatin1(name) + QStringLiteral(":\\s+(-?\\d+)"));
+            return re.match(info).captured(1).toInt();
+        };
+        return {field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")};
+    }
+
+    bool viewable(const QString& window) {
+        return x11(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window}).contains(QStringLiteral("IsViewable"));
+    }
+
+    void screenshot(const QString& name) {
+        x11(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
+                                       QStringLiteral(QM_TEST_TMP_DIR "/") + name + QStringLiteral(".png")});
+    }
+
+    // The next line the tray program reports that starts with prefix; lines before it are passed.
+    QString waitForLine(const char* prefix) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kWaitMs) {
+            while (m_probe.canReadLine()) {
+                const QString line = QString::fromLocal8Bit(m_probe.readLine()).trimmed();
+                m_seen.append(line);
+                if (line.startsWith(QString::fromLatin1(prefix)))
+                    return line;
+            }
+            if (m_probe.state() == QProcess::NotRunning)
+                break;
+            m_probe.waitForReadyRead(200);
+        }
+        ADD_FAILURE() << "no " << prefix << " after: " << m_seen.join(QStringLiteral(" | ")).toStdString();
+        return {};
+    }
+
+    QProcess m_server;
+    QProcess m_tray;
+    QProcess m_probe;
+    QProcessEnvironment m_env;
+    QString m_display;
+    QString m_iconWindow;
+    QPoint m_iconCentre;
+    QStringList m_seen;
+};
+
+TEST_F(XEmbedTrayTest, DocksAsAFullSizedIcon) {
+    const QRect icon = windowGeometry(m_iconWindow);
+    EXPECT_GE(icon.width(), 22);
+    EXPECT_GE(icon.height(), 22);
+    EXPECT_TRUE(viewable(m_iconWindow));
+}
+
+TEST_F(XEmbedTrayTest, RestingShowsThePopupAndLeavingHidesIt) {
+    pointer({QStringLiteral("mousemove"), QString::number(m_iconCentre.x()), QString::number(m_iconCentre.y())});
+    EXPECT_EQ(waitForLine("ENTER"), QStringLiteral("ENTER"));
+    const QString shown = waitForLine("HINT_SHOWN");
+    ASSERT_FALSE(shown.isEmpty());
+    const QString popup = shown.section(QLatin1Char(' '), 1);
+    EXPECT_TRUE(viewable(popup));
+    const QRect placed = windowGeometry(popup);
+    EXPECT_EQ(placed.x() + placed.width(), m_iconCentre.x()); // left of the pointer
+    EXPECT_GE(placed.y(), 0);                                 // inside the screen below a top tray
+    screenshot(QStringLiteral("tray-popup"));
+
+    pointer({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("300")});
+    EXPECT_FALSE(waitForLine("HINT_HIDDEN").isEmpty());
+    EXPECT_FALSE(waitForLine("EXIT").isEmpty());
+    EXPECT_FALSE(viewable(popup));
+}
+
+TEST_F(XEmbedTrayTest, DoubleClickRunsTheDefaultItem) {
+    pointer({QStringLiteral("mousemove"), QString::number(m_iconCentre.x()), QString::number(m_iconCentre.y()),
+             QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
+             QStringLiteral("60"), QStringLiteral("1")});
+    EXPECT_EQ(waitForLine("DEFAULT_ITEM"), QStringLiteral("DEFAULT_ITEM"));
+    EXPECT_FALSE(m_seen.contains(QStringLiteral("MENU_SHOWN")));
+}
+
+TEST_F(XEmbedTrayTest, RightClickOpensTheMenu) {
+    pointer({QStringLiteral("mousemove"), QString::number(m_iconCentre.x()), QString::number(m_iconCentre.y()),
+             QStringLiteral("click"), QStringLiteral("3")});
+    EXPECT_EQ(waitForLine("MENU_SHOWN"), QStringLiteral("MENU_SHOWN"));
+    EXPECT_FALSE(m_seen.contains(QStringLiteral("DEFAULT_ITEM")));
+    screenshot(QStringLiteral("tray-menu"));
+    pointer({QStringLiteral("key"), QStringLiteral("Escape")});
+    EXPECT_EQ(waitForLine("MENU_HIDDEN"), QStringLiteral("MENU_HIDDEN"));
+}
+
+TEST_F(XEmbedTrayTest, ANewTrayTakesTheIconInAgain) {
+    m_tray.kill();
+    m_tray.waitForFinished(kWaitMs);
+    EXPECT_EQ(waitForLine("UNDOCKED"), QStringLiteral("UNDOCKED"));
+    EXPECT_FALSE(viewable(m_iconWindow)); // not left lying on the desktop
+    startTray();
+    EXPECT_FALSE(waitForLine("DOCKED").isEmpty());
+    EXPECT_TRUE(viewable(m_iconWindow));
+    screenshot(QStringLiteral("tray-redocked"));
+}
+
+} // namespace
