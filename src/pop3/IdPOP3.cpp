@@ -105,8 +105,8 @@ void TIdPOP3::Connect(int timeoutMs) {
 
 void TIdPOP3::Login() {
     if (!APOP) {
-        SendCmd("USER " + Username, {1});
-        SendCmd("PASS " + Password, {1});
+        SendCommand("USER " + Username, {1});
+        SendCommand("PASS " + Password, {1});
         return;
     }
     const std::string line = Greeting().Text().empty() ? std::string() : Greeting().Text().front();
@@ -121,7 +121,7 @@ void TIdPOP3::Login() {
     if (timestamp.empty()) {
         throw EIdException("Server do not support APOP (no timestamp)");
     }
-    SendCmd("APOP " + Username + " " + ApopDigest(timestamp, Password), {1});
+    SendCommand("APOP " + Username + " " + ApopDigest(timestamp, Password), {1});
 }
 
 void TIdPOP3::FinishPendingMessage() {
@@ -136,7 +136,7 @@ void TIdPOP3::FinishPendingMessage() {
 
 int TIdPOP3::MessageCount() {
     FinishPendingMessage();
-    SendCmd("STAT", {1});
+    SendCommand("STAT", {1});
     const auto& text = LastCmdResult().Text();
     const std::string line = text.empty() ? std::string() : text.front();
     if (line.empty()) {
@@ -170,7 +170,7 @@ bool TIdPOP3::FetchMessage(int number, TIdMessage& message) {
 
 bool TIdPOP3::FetchHeader(int number, TIdMessage& message) {
     FinishPendingMessage();
-    SendCmd("TOP " + std::to_string(number) + " 0", {1});
+    SendCommand("TOP " + std::to_string(number) + " 0", {1});
     AnswerLines lines(*this, m_messagePending);
     // A header answer is small: all of it must arrive within the time-out.
     DeadlineScope deadline(*this, ReadTimeout);
@@ -180,16 +180,16 @@ bool TIdPOP3::FetchHeader(int number, TIdMessage& message) {
 
 bool TIdPOP3::DeleteMessage(int number) {
     FinishPendingMessage();
-    return SendCmd("DELE " + std::to_string(number), {1}) == 1;
+    return SendCommand("DELE " + std::to_string(number), {1}) == 1;
 }
 
 void TIdPOP3::Disconnect() {
     try {
-        if (Connected()) {
+        if (IsConnected()) {
             // The server must read QUIT to commit deletions; it only does so after sending the
             // rest of a message we stopped reading.
             FinishPendingMessage();
-            if (Connected()) {
+            if (IsConnected()) {
                 WriteLine("QUIT");
             }
         }

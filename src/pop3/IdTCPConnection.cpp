@@ -122,7 +122,7 @@ void TIdTCPConnection::CloseSocket() {
     }
 }
 
-bool TIdTCPConnection::Connected() {
+bool TIdTCPConnection::IsConnected() {
     CheckClosed(false, false);
     return !m_aborted && m_ioHandler && m_ioHandler->Connected();
 }
@@ -294,7 +294,7 @@ int TIdTCPConnection::CheckReply(int code, const std::vector<int>& allowed) {
     return code;
 }
 
-int TIdTCPConnection::SendCmd(const std::string& text, const std::vector<int>& allowed) {
+int TIdTCPConnection::SendCommand(const std::string& text, const std::vector<int>& allowed) {
     WriteLine(text);
     return CheckReply(GetResponse(), allowed);
 }

@@ -54,7 +54,7 @@ public:
     // Marks the connection closed and closes the socket (used on error paths).
     void CloseSocket();
     // True while the socket is open and the peer has not been seen closing it.
-    bool Connected();
+    bool IsConnected();
     // Ends a blocked or future connect, read or write of this connection with EIdClosedSocket.
     // Thread-safe; the owner thread still calls Disconnect afterwards.
     void Abort();
@@ -80,7 +80,7 @@ public:
     // allows everything. Returns the code.
     int CheckReply(int code, const std::vector<int>& allowed);
     // WriteLine, GetResponse, CheckReply.
-    int SendCmd(const std::string& text, const std::vector<int>& allowed);
+    int SendCommand(const std::string& text, const std::vector<int>& allowed);
 
     // Reads and drops lines up to and including one equal to endLine, however long the lines
     // are, within timeoutMs (negative: no limit). Returns false, with the connection closed,

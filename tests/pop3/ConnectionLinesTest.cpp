@@ -140,7 +140,7 @@ TEST(PeerClose, LastLineThenClosedGracefully) {
         EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
     }
     EXPECT_TRUE(client->ClosedGracefully());
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     EXPECT_THROW(client->WriteLine("QUIT"), EIdConnClosedGracefully);
 }
 
@@ -164,7 +164,7 @@ TEST(ReadTimeout, StalledPeerEndsTheReadAndTheConnection) {
         EXPECT_STREQ(e.what(), "Read Timeout");
     }
     // What would arrive late must never be read as the answer to the next command.
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
 }
 
 TEST(ReadTimeout, ExplicitLimitReturnsEmptyLine) {
@@ -174,7 +174,7 @@ TEST(ReadTimeout, ExplicitLimitReturnsEmptyLine) {
     auto client = connectTo(server, 0);
     EXPECT_EQ(client->ReadLine("\n", 100), "");
     EXPECT_TRUE(client->ReadLnTimedOut());
-    EXPECT_TRUE(client->Connected());
+    EXPECT_TRUE(client->IsConnected());
     client->Disconnect();
 }
 
@@ -198,7 +198,7 @@ TEST(Abort, FromAnotherThreadEndsABlockedRead) {
         EXPECT_STREQ(e.what(), "Disconnected.");
     }
     aborter.join();
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     client->Disconnect();
 }
 
@@ -239,9 +239,9 @@ TEST(ReadReply, CheckReplyAndSendCmd) {
     server.Reply("HELO", "250 fine").Reply("BAD", "550 no such thing");
     server.Start();
     auto client = connectTo(server);
-    EXPECT_EQ(client->SendCmd("HELO", {250}), 250);
+    EXPECT_EQ(client->SendCommand("HELO", {250}), 250);
     try {
-        client->SendCmd("BAD", {250, 251});
+        client->SendCommand("BAD", {250, 251});
         FAIL() << "no exception";
     } catch (const EIdProtocolReplyError& e) {
         EXPECT_EQ(e.ReplyErrorCode(), 550);

@@ -203,7 +203,7 @@ TEST(Connect, RefusedWithinTimeLimitIsConnectException) {
     } catch (const EIdConnectException& e) {
         EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
     }
-    EXPECT_FALSE(client.Connected());
+    EXPECT_FALSE(client.IsConnected());
 }
 
 TEST(Connect, RefusedWithoutTimeLimitIsSocketError) {
@@ -234,7 +234,7 @@ TEST(Connect, UnansweredConnectGivesUpAtTheLimit) {
     } catch (const EIdConnectTimeout& e) {
         EXPECT_STREQ(e.what(), "Connect timed out.");
     }
-    EXPECT_FALSE(client.Connected());
+    EXPECT_FALSE(client.IsConnected());
 }
 
 TEST(Connect, UnknownHostIsSocketError) {
@@ -270,7 +270,7 @@ TEST(Connect, AlreadyConnectedAndReconnectAfterDisconnect) {
     client->WriteLine("one");
     client->Disconnect();
     client->Disconnect(); // harmless when already closed
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     EXPECT_THROW(client->WriteLine("x"), EIdConnClosedGracefully);
 
     server.Join(1);
@@ -284,7 +284,7 @@ TEST(Connect, AlreadyConnectedAndReconnectAfterDisconnect) {
 
 TEST(Connect, NotConnectedBeforeConnect) {
     TIdTCPClient client;
-    EXPECT_FALSE(client.Connected());
+    EXPECT_FALSE(client.IsConnected());
     EXPECT_THROW(client.ReadLine(), EIdConnClosedGracefully);
     client.Disconnect();
 }

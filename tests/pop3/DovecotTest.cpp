@@ -117,7 +117,7 @@ TEST(Dovecot, WrongPasswordIsRejected) {
         EXPECT_EQ(e.ReplyErrorCode(), 2);
         EXPECT_NE(std::string(e.what()).find("Authentication failed"), std::string::npos) << e.what();
     }
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
 }
 
 TEST(Dovecot, TlsOnConnectAndStls) {
@@ -149,7 +149,7 @@ TEST(Dovecot, UntrustedCertificateRefused) {
         } catch (const EIdTLSError& e) {
             EXPECT_STREQ(e.what(), "TLS: certificate verify failed: self-signed certificate");
         }
-        EXPECT_FALSE(client->Connected());
+        EXPECT_FALSE(client->IsConnected());
     }
 }
 

@@ -189,7 +189,7 @@ TEST(Pop3Session, ReplyMapping) {
                 EXPECT_STREQ(e.what(), row.message) << row.greeting;
             }
             // A failed connect has said QUIT and closed.
-            EXPECT_FALSE(client->Connected());
+            EXPECT_FALSE(client->IsConnected());
         }
         client->Disconnect();
         server.Join();

@@ -70,7 +70,7 @@ TEST(HostileServer, GreetingThatNeverComes) {
         EXPECT_STREQ(e.what(), "Read Timeout");
     }
     EXPECT_EQ(client->ReadTimeout, 300);
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     server.Join();
     EXPECT_EQ(server.Received(), Lines{}); // nothing sent, not even QUIT, on the stale line
 }
@@ -99,7 +99,7 @@ TEST(HostileServer, ConnectionDroppedMidMessage) {
     EXPECT_THROW(client->FetchMessage(1, msg), EIdConnClosedGracefully);
     // Every later command fails the same way; no QUIT goes out on the dead line.
     EXPECT_THROW(client->DeleteMessage(1), EIdException);
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     client->Disconnect();
     server.Join();
     EXPECT_EQ(server.Received(), (Lines{"USER joe", "PASS secret", "RETR 1"}));
@@ -190,7 +190,7 @@ TEST(HostileServer, RestThatNeverEndsClosesTheConnection) {
     TIdMessage msg;
     EXPECT_THROW(client->FetchMessage(1, msg), EIdReadLnMaxLineLengthExceeded);
     EXPECT_THROW(client->DeleteMessage(1), EIdException);
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     client->Disconnect();
     server.Join();
     EXPECT_EQ(server.Received(), (Lines{"USER joe", "PASS secret", "RETR 1"}));

@@ -53,7 +53,7 @@ protected:
         } catch (const EIdTLSError& e) {
             EXPECT_EQ(std::string(e.what()), message);
         }
-        EXPECT_FALSE(client.Connected());
+        EXPECT_FALSE(client.IsConnected());
     }
 
     static std::unique_ptr<TestPki> s_pki;
@@ -203,7 +203,7 @@ TEST_F(Tls, SilentServerBoundsTheHandshake) {
     server.Start();
     auto client = clientFor(server, TIdPOP3::kSecurityTls);
     EXPECT_THROW(client->Connect(300), EIdReadTimeout);
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     client->Disconnect();
 }
 
@@ -216,7 +216,7 @@ TEST_F(Tls, PeerGoneMidSessionIsAnError) {
     auto client = clientFor(server, TIdPOP3::kSecurityTls);
     client->Connect(5000);
     EXPECT_THROW(client->MessageCount(), EIdException);
-    EXPECT_FALSE(client->Connected());
+    EXPECT_FALSE(client->IsConnected());
     client->Disconnect();
 }
 
