@@ -1,0 +1,114 @@
+#include "BlackBoxSupport.h"
+
+#include "TestPaths.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+#include <csignal>
+
+namespace qm::test {
+
+XServer::XServer() {
+    // -displayfd: Xvfb chooses a free display number and writes it to stdout once it accepts clients.
+    m_process.start(QStringLiteral("Xvfb"),
+                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                     QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+    if (!m_process.waitForStarted(10000)) {
+        return;
+    }
+    QByteArray out;
+    QDeadlineTimer limit(20000);
+    while (!out.contains('\n') && !limit.hasExpired() && m_process.state() == QProcess::Running) {
+        m_process.waitForReadyRead(200);
+        out += m_process.readAllStandardOutput();
+    }
+    if (out.contains('\n')) {
+        m_display = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
+    }
+}
+
+XServer::~XServer() {
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+}
+
+bool XServer::running() const {
+    return m_process.state() == QProcess::Running && !m_display.isEmpty();
+}
+
+Installation::Installation(const QString& display)
+    : m_dir(QStringLiteral(QM_TEST_TMP_DIR "/bb-XXXXXX")), m_display(display) {
+    QFile::copy(QStringLiteral(QM_QUILLMERE_EXE), file("quillmere"));
+    QDir(folder()).mkdir(QStringLiteral("runtime"));
+    QFile::setPermissions(file("runtime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir(folder()).mkdir(QStringLiteral("config"));
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert(QStringLiteral("DISPLAY"), m_display);
+    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), file("runtime"));
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), file("config"));
+    m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
+}
+
+QProcess* Installation::start() {
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(m_env);
+    process->setWorkingDirectory(QDir::tempPath());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->start(file("quillmere"), {});
+    process->waitForStarted(10000);
+    m_processes.push_back(std::move(process));
+    return m_processes.back().get();
+}
+
+int Installation::visibleWindows(const QString& title) const {
+    QProcess search;
+    search.setProcessEnvironment(m_env);
+    search.start(QStringLiteral("xdotool"),
+                 {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), title});
+    search.waitForFinished(10000);
+    const QByteArray out = search.readAllStandardOutput().trimmed();
+    return out.isEmpty() ? 0 : static_cast<int>(out.split('\n').size());
+}
+
+std::string readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll().toStdString();
+}
+
+void writeFile(const QString& path, const std::string& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+}
+
+std::string defaultSettingsFile() {
+    return "[Main]\r\nInterval=5\r\nExecuting=0\r\nLanguage=EN\r\nFromAddress=\r\nSubject=\r\nUseFrom=0\r\n"
+           "UseSubject=0\r\nAttach=0\r\nWriteToFile=0\r\nOverwrite=0\r\nFileName=messages.txt\r\n"
+           "AntiSpamListEnabled=1\r\nAntiSpamSubjListEnabled=1\r\nCheckNewVersion=1\r\n\r\n";
+}
+
+bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
+    QDeadlineTimer limit(timeoutMs);
+    while (!pred()) {
+        if (limit.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+} // namespace qm::test

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace qm::test {
+
+// A private X server for the run (Xvfb picks a free display and tells us which).
+class XServer {
+public:
+    XServer();
+    ~XServer();
+    bool running() const;
+    QString display() const { return m_display; }
+
+private:
+    QProcess m_process;
+    QString m_display;
+};
+
+// An empty folder holding a copy of the monitor, with its own runtime and config folders.
+class Installation {
+public:
+    explicit Installation(const QString& display);
+    QString folder() const { return m_dir.path(); }
+    QString file(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+    QProcessEnvironment environment() const { return m_env; }
+
+    // Starts the copy; the process is owned by the installation and killed when it goes.
+    QProcess* start();
+
+    // Titles of the visible windows of the X server whose title holds text.
+    int visibleWindows(const QString& title) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_display;
+    QProcessEnvironment m_env;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+std::string readFile(const QString& path);
+void writeFile(const QString& path, const std::string& bytes);
+std::string defaultSettingsFile();
+
+// Polls (event loop running) until pred holds or the limit passes.
+bool waitFor(const std::function<bool()>& pred, int timeoutMs = 20000);
+
+} // namespace qm::test
