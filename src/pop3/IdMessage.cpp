@@ -255,6 +255,7 @@ void TIdMessage::FillFromHeaders() {
 }
 
 std::string TIdMessage::ReadHeaderBlock(TIdLineSource& source, std::string_view endLine) {
+    m_endLineSeen = false;
     std::string line;
     for (;;) {
         line = source.ReadLine();

@@ -1,6 +1,6 @@
 #pragma once
 
-// Line sources for message tests: from a text, from a fixture file, or generated on the fly.
+// Line sources for message tests: from a text or from a fixture file.
 
 #include "TestPaths.h"
 #include "pop3/IdExceptions.h"
@@ -8,7 +8,6 @@
 #include "pop3/LineSource.h"
 
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -42,16 +41,6 @@ public:
 private:
     std::vector<std::string> m_lines;
     std::size_t m_next = 0;
-};
-
-// Lines produced by a function, for messages far too large to hold as text.
-class GeneratedLineSource : public TIdLineSource {
-public:
-    explicit GeneratedLineSource(std::function<std::string()> next) : m_next(std::move(next)) {}
-    std::string ReadLine() override { return m_next(); }
-
-private:
-    std::function<std::string()> m_next;
 };
 
 inline std::string ReadFixture(const std::string& name) {
