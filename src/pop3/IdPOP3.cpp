@@ -77,6 +77,10 @@ int TIdPOP3::GetResponse() {
 }
 
 void TIdPOP3::Connect(int timeoutMs) {
+    // A damaged setting must not quietly mean plain text.
+    if (Security != kSecurityNone && Security != kSecurityTls && Security != kSecuritySTLS) {
+        throw EIdTLSError("TLS: unknown security setting " + std::to_string(Security));
+    }
     m_messagePending = false;
     TIdTCPClient::Connect(timeoutMs);
     if (timeoutMs > 0 && ReadTimeout == 0) {

@@ -34,7 +34,8 @@ public:
     // TCP connect within timeoutMs (0 or -1: no limit), TLS as Security asks, greeting, login.
     // A positive timeoutMs also becomes ReadTimeout unless that was set already. On a failure
     // after the TCP connect, Disconnect runs (QUIT when still connected) and the error is
-    // raised again. TLS failures raise EIdTLSError and never fall back to plain text.
+    // raised again. TLS failures raise EIdTLSError and never fall back to plain text; so does a
+    // Security value other than the three above, before anything is sent.
     void Connect(int timeoutMs) override;
     // STAT; the number of messages. Throws EIdProtocolReplyError, EIdConvertError.
     int MessageCount();

@@ -197,6 +197,17 @@ TEST_F(Tls, PlainServerOnTlsPortIsNoFallback) {
     }
 }
 
+TEST_F(Tls, UnknownSecuritySettingIsRefusedBeforeConnecting) {
+    FakePop3Server server;
+    server.SendLine("+OK plain").ExpectAny();
+    server.Start();
+    for (const int security : {3, -1}) {
+        auto client = clientFor(server, security);
+        expectRefused(*client, "TLS: unknown security setting " + std::to_string(security));
+    }
+    EXPECT_EQ(server.Sessions(), 0);
+}
+
 TEST_F(Tls, SilentServerBoundsTheHandshake) {
     FakePop3Server server;
     server.Stall();
