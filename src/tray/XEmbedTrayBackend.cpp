@@ -158,7 +158,17 @@ XEmbedTrayBackend::XEmbedTrayBackend(TCoolTrayIcon& owner) : m_owner(owner) {
 XEmbedTrayBackend::~XEmbedTrayBackend() {
     if (QCoreApplication::instance())
         QCoreApplication::instance()->removeNativeEventFilter(this);
-    delete m_widget;
+    dropWidget();
+}
+
+void XEmbedTrayBackend::dropWidget() {
+    // Deleted later: this may run inside one of the widget's own mouse handlers (a double click
+    // whose default item hides the icon). Hidden, it gets no more pointer events meanwhile.
+    if (m_widget) {
+        m_widget->hide();
+        m_widget->deleteLater();
+        m_widget = nullptr;
+    }
 }
 
 bool XEmbedTrayBackend::trayManagerPresent() {
@@ -177,7 +187,7 @@ void XEmbedTrayBackend::setVisible(bool visible) {
         requestDock();
     } else {
         // Destroying the window is what makes every tray drop its slot.
-        delete m_widget;
+        dropWidget();
         setEmbedded(false);
     }
 }

@@ -58,6 +58,7 @@ public:
 
 private:
     void createWidget();
+    void dropWidget();
     uint32_t currentWindow() const;
     void requestDock();
     void setEmbedded(bool embedded);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
 #include <QWidget>
@@ -59,6 +60,16 @@ TEST(CoolTrayIconImages, TrayPicturesHaveTheirFrameCounts) {
 }
 
 // Collects the frames the icon hands to the desktop while it animates.
+TEST(CoolTrayIconImages, IconsBecomeSixteenPixelImages) {
+    QPixmap big(32, 32);
+    big.fill(QColor(15, 15, 15));
+    const QList<QImage> images = ImagesFromIcons({QIcon(big), QIcon()});
+    ASSERT_EQ(images.size(), 2);
+    EXPECT_EQ(images.at(0).size(), QSize(16, 16));
+    EXPECT_EQ(frameNumber(images.at(0)), 1);
+    EXPECT_TRUE(images.at(1).isNull());
+}
+
 class ShownFrames : public QObject {
 public:
     explicit ShownFrames(TCoolTrayIcon& icon) {
