@@ -17,7 +17,8 @@ public:
 
     // Resolves Host and connects within timeoutMs (0 or -1: no limit). Name resolution is not
     // bounded by the limit. Throws EIdAlreadyConnected, EIdInvalidSocket, EIdCouldNotBindSocket,
-    // EIdSocketError (also for a failed lookup), EIdConnectTimeout, EIdConnectException.
+    // EIdSocketError (also for a failed lookup, and 10022 for a port outside 0..65535),
+    // EIdConnectTimeout, EIdConnectException.
     // On failure the socket is closed again.
     virtual void Connect(int timeoutMs);
 };

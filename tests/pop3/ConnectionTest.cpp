@@ -282,6 +282,25 @@ TEST(Connect, AlreadyConnectedAndReconnectAfterDisconnect) {
     EXPECT_TRUE(server.Failures().empty());
 }
 
+TEST(Connect, PortOutOfRangeIsRefusedNotWrapped) {
+    FakePop3Server server; // 65536 + its port would land on it if the number were cut to 16 bits
+    server.Stall();
+    server.Start();
+    for (const int port : {65536 + server.Port(), -1}) {
+        TIdTCPClient client;
+        client.Host = "127.0.0.1";
+        client.Port = port;
+        try {
+            client.Connect(1000);
+            ADD_FAILURE() << port << " connected";
+        } catch (const EIdSocketError& e) {
+            EXPECT_EQ(e.LastError(), 10022) << port;
+        }
+    }
+    server.Stop();
+    EXPECT_EQ(server.Sessions(), 0);
+}
+
 TEST(Connect, NotConnectedBeforeConnect) {
     TIdTCPClient client;
     EXPECT_FALSE(client.IsConnected());
