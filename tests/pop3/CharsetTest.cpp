@@ -79,14 +79,6 @@ TEST(CharsetTables, SpotChecksAgainstPublishedCharts) {
     }
 }
 
-TEST(CharsetTables, LowerHalfIsAsciiInEveryCharset) {
-    for (int id = 0; id < kSingleByteCharsetCount; ++id) {
-        for (int b : {0x00, 0x41, 0x7F}) {
-            EXPECT_EQ(UnicodeOf(id, b), b) << id;
-        }
-    }
-}
-
 TEST(ConvertCharset, SingleByteToSingleByte) {
     // KOI8-R "Privet" to windows-1251 and to windows-1252, where nothing fits.
     EXPECT_EQ(ConvertCharset(Bytes({0xF0, 0xD2, 0xC9, 0xD7, 0xC5, 0xD4}), csKOI8_R, csWindows1251),
@@ -148,10 +140,6 @@ TEST(ConvertCharset, UnicodeTargets) {
     EXPECT_EQ(ConvertCharset(Bytes({0xCF}), csWindows1251, csUCS4), Bytes({0, 0, 0x04, 0x1F}));
     const std::string utf7 = ConvertCharset("a+\xD0\x9F\xD1\x80", csUTF8, csUTF7);
     EXPECT_EQ(ConvertCharset(utf7, csUTF7, csUTF8), "a+\xD0\x9F\xD1\x80") << utf7;
-}
-
-TEST(ConvertCharset, OutOfRangeIdsActAsLatin1) {
-    EXPECT_EQ(ConvertCharset(Bytes({0xE9}), -5, 999), Bytes({0xE9}));
 }
 
 TEST(CodePageText, ToUtf8AndBack) {

@@ -124,22 +124,6 @@ TEST(FillFromHeaders, FieldsFromTheHeader) {
     EXPECT_EQ(msg.Boundaries(), (std::vector<std::string>{"ABC"}));
 }
 
-TEST(FillFromHeaders, CharsetParameter) {
-    const struct {
-        const char* contentType;
-        const char* charset;
-    } rows[] = {
-        {"Content-Type: text/plain; charset=utf-8; format=flowed", "UTF-8"},
-        {"Content-Type: text/plain; charset=\"windows-1251\"", "WINDOWS-1251"},
-        {"Content-Type: text/plain", ""},
-    };
-    for (const auto& row : rows) {
-        TIdMessage msg = WithHeaders({row.contentType});
-        msg.FillFromHeaders();
-        EXPECT_EQ(msg.CharSet, row.charset) << row.contentType;
-    }
-}
-
 TEST(FillFromHeaders, Priority) {
     const struct {
         std::vector<std::string> lines;
