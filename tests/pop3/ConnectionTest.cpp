@@ -153,8 +153,11 @@ TEST(HostResolution, LocalhostInAnyCaseAndLookups) {
             stack->ResolveHost(host);
             ADD_FAILURE() << host << " resolved";
         } catch (const EIdSocketError& e) {
-            EXPECT_EQ(e.LastError(), 11001) << host;
-            EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+            // 11001 where a resolver answers "no such name", 11002 where none can be reached.
+            EXPECT_TRUE(e.LastError() == 11001 || e.LastError() == 11002) << host << " " << e.LastError();
+            if (e.LastError() == 11001) {
+                EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+            }
         }
     }
 }
