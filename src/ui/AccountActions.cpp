@@ -60,7 +60,7 @@ AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dial
     m_paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     m_selectAll = makeAction("aSelectAllAccount", "Select All", this);
 
-    m_popup = new QMenu;
+    m_popup = new QMenu(m_list);
     m_popup->setObjectName(QStringLiteral("SettPopup"));
     m_popup->addAction(m_add);
     m_popup->addAction(m_edit);
@@ -93,7 +93,8 @@ AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dial
 }
 
 AccountActions::~AccountActions() {
-    delete m_popup;
+    // The menu belongs to the list; it goes with these actions unless the list took it first.
+    delete m_popup.data();
 }
 
 void AccountActions::setExecutingSource(std::function<bool()> source) {

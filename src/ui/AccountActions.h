@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QMenu>
 #include <QObject>
+#include <QPointer>
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
 class QAction;
-class QMenu;
 class QWidget;
 
 namespace qm {
@@ -86,7 +87,7 @@ private:
     QAction* m_copy = nullptr;
     QAction* m_paste = nullptr;
     QAction* m_selectAll = nullptr;
-    QMenu* m_popup = nullptr;
+    QPointer<QMenu> m_popup;
     std::function<bool()> m_executingSource;
     bool m_lastExecuting = false;
     std::uint64_t m_copiedRowId = 0;

@@ -97,7 +97,7 @@ AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     viewport()->setAcceptDrops(true);
     setDragDropMode(QAbstractItemView::DragDrop);
     setDropIndicatorShown(true);
-    setDefaultDropAction(Qt::MoveAction);
+    setDefaultDropAction(Qt::CopyAction);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header(), &QHeaderView::sectionClicked, this, &AccountListView::onHeaderClicked);
 }
@@ -368,6 +368,13 @@ void AccountListView::dragMoveEvent(QDragMoveEvent* event) {
         event->acceptProposedAction();
     else
         event->ignore();
+}
+
+void AccountListView::startDrag(Qt::DropActions supportedActions) {
+    // Rows leave the list only by our own drop handling: a drag offered as a move would let any
+    // other view that accepts it remove the dragged accounts from here.
+    if (supportedActions.testFlag(Qt::CopyAction))
+        QTreeWidget::startDrag(Qt::CopyAction);
 }
 
 void AccountListView::dropEvent(QDropEvent* event) {

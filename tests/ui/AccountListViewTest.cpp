@@ -95,6 +95,8 @@ TEST_F(AccountListViewTest, DisabledRowsAreDrawnGreyWithImageThree) {
         EXPECT_EQ(list->isRowDisabled(0), c.drawnDisabled);
         EXPECT_EQ(list->shownImage(0), c.drawnDisabled ? kConnectDisabled : kConnectConnected);
         EXPECT_EQ(list->rowImage(0), kConnectConnected);
+        const QImage drawn = list->topLevelItem(0)->icon(kColServer).pixmap(16).toImage();
+        EXPECT_EQ(drawn, ConnectPixmap(c.drawnDisabled ? kConnectDisabled : kConnectConnected).toImage());
         const QColor text = list->topLevelItem(0)->foreground(kColServer).color();
         EXPECT_EQ(text, c.drawnDisabled ? QColor(128, 128, 128) : QColor(Qt::black));
     }
