@@ -88,6 +88,8 @@ TEST_F(Tls, TlsOnConnect) {
         server.Join();
         EXPECT_EQ(server.Received(), (Lines{"USER joe", "PASS secret", "STAT", "TOP 1 0", "QUIT"})) << host;
         EXPECT_EQ(server.Failures(), Lines{}) << host;
+        // The name goes out as SNI; an address never does.
+        EXPECT_EQ(server.TlsServerNames(), Lines{host == std::string("localhost") ? "localhost" : ""}) << host;
     }
 }
 

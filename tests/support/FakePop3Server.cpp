@@ -24,7 +24,7 @@ constexpr auto kJoinGuard = std::chrono::seconds(60);
 // One accepted connection, plain or TLS, with a line reader.
 class FakePop3Server::Session {
 public:
-    explicit Session(int fd) : m_fd(fd) {}
+    Session(FakePop3Server& server, int fd) : m_server(server), m_fd(fd) {}
     ~Session() {
         if (m_ssl != nullptr) {
             SSL_free(m_ssl);
@@ -48,6 +48,9 @@ public:
             ERR_clear_error();
             return false;
         }
+        const char* name = SSL_get_servername(m_ssl, TLSEXT_NAMETYPE_host_name);
+        std::lock_guard lock(m_server.m_mutex);
+        m_server.m_tlsServerNames.push_back(name != nullptr ? name : "");
         return true;
     }
 
@@ -100,6 +103,7 @@ public:
     }
 
 private:
+    FakePop3Server& m_server;
     int m_fd;
     SSL_CTX* m_ctx = nullptr;
     SSL* m_ssl = nullptr;
@@ -221,6 +225,10 @@ std::set<int> FakePop3Server::Deleted() const {
     std::lock_guard lock(m_mutex);
     return m_deleted;
 }
+std::vector<std::string> FakePop3Server::TlsServerNames() const {
+    std::lock_guard lock(m_mutex);
+    return m_tlsServerNames;
+}
 int FakePop3Server::Sessions() const {
     std::lock_guard lock(m_mutex);
     return m_sessions;
@@ -251,7 +259,7 @@ void FakePop3Server::Run() {
             ++m_sessions;
         }
         {
-            Session session(fd);
+            Session session(*this, fd);
             std::string error;
             if (m_implicitTls && !session.StartTls(m_tls, error)) {
                 Fail(error);

@@ -97,7 +97,9 @@ public:
     std::vector<std::string> Received() const; // every client line, in order, over all sessions
     std::vector<std::string> Failures() const; // script mismatches and server-side errors
     std::set<int> Deleted() const;             // mailbox mode: message numbers removed by QUIT
-    int Sessions() const;                      // connections accepted so far
+    int Sessions() const;
+    // The server name (SNI) the client asked for in each TLS handshake; "" when it sent none.
+    std::vector<std::string> TlsServerNames() const; // connections accepted so far
 
     struct Step {
         enum Kind { kSend, kExpect, kExpectAny, kStall, kClose, kStartTls, kPause } kind;
@@ -130,6 +132,7 @@ private:
     std::vector<std::string> m_received;
     std::vector<std::string> m_failures;
     std::set<int> m_deleted;
+    std::vector<std::string> m_tlsServerNames;
 };
 
 } // namespace qm::test
