@@ -97,9 +97,10 @@ public:
     std::vector<std::string> Received() const; // every client line, in order, over all sessions
     std::vector<std::string> Failures() const; // script mismatches and server-side errors
     std::set<int> Deleted() const;             // mailbox mode: message numbers removed by QUIT
+    // Connections accepted so far.
     int Sessions() const;
     // The server name (SNI) the client asked for in each TLS handshake; "" when it sent none.
-    std::vector<std::string> TlsServerNames() const; // connections accepted so far
+    std::vector<std::string> TlsServerNames() const;
 
     struct Step {
         enum Kind { kSend, kExpect, kExpectAny, kStall, kClose, kStartTls, kPause } kind;
