@@ -88,6 +88,11 @@ AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dial
     // same enabling as the buttons.
     connect(m_list, &AccountListView::deleteKeyPressed, m_del, &QAction::trigger);
     connect(m_list, &AccountListView::rowDoubleClicked, m_edit, &QAction::trigger);
+    // A row moved by dragging is no longer the one Copy account remembered.
+    connect(m_list, &AccountListView::rowMoved, this, [this](std::uint64_t id) {
+        if (id == m_copiedRowId)
+            m_copiedRowId = 0;
+    });
     connect(m_list, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_popup->popup(m_list->viewport()->mapToGlobal(pos)); });
 }

@@ -315,14 +315,15 @@ bool AccountListView::moveSelectedRowBefore(int targetIndex) {
     const int moved = currentRow();
     if (moved < 0 || itemAtIndex(targetIndex) == nullptr || targetIndex == moved)
         return false;
+    // A copy goes in before the target and the original goes out; the copy keeps the identity.
     QTreeWidgetItem* copy = topLevelItem(moved)->clone();
-    // The copy is a new row: whatever remembered the moved one no longer finds it.
-    copy->setData(0, kRoleId, QVariant::fromValue<qulonglong>(m_nextId++));
+    const std::uint64_t id = copy->data(0, kRoleId).toULongLong();
     insertTopLevelItem(targetIndex, copy);
     copy->setSelected(false);
     const int oldIndex = moved > targetIndex ? moved + 1 : moved;
     delete takeTopLevelItem(oldIndex);
     applyRowLook(copy);
+    emit rowMoved(id);
     emit rowsChanged();
     return true;
 }

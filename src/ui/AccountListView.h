@@ -90,7 +90,9 @@ public:
     bool moveSelectedRowBefore(int targetIndex);
 
     // A stable identity of the row at index (0 for an index out of range), and the index of the
-    // row with that identity, -1 when that row is gone. A moved row gets a new identity.
+    // row with that identity, -1 when that row is gone. Sorting and moving keep a row's identity;
+    // every added or pasted row gets a new one, and setRows renews them all. A check that started
+    // while rows can still be sorted or dragged finds its account's row again by it.
     std::uint64_t rowId(int index) const;
     int indexOfRowId(std::uint64_t id) const;
 
@@ -99,8 +101,10 @@ signals:
     void deleteKeyPressed();
     // A row was double-clicked.
     void rowDoubleClicked();
-    // Rows were removed or moved (identities may have gone).
+    // Rows were removed, replaced or moved.
     void rowsChanged();
+    // The row with this identity was moved to another place by dragging.
+    void rowMoved(std::uint64_t id);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

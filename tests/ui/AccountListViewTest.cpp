@@ -178,13 +178,23 @@ TEST_F(AccountListViewTest, MovingARowPlacesItBeforeTheTarget) {
     EXPECT_EQ(servers(), (std::vector<std::string>{"d", "b", "a", "c"}));
 }
 
-TEST_F(AccountListViewTest, AMovedRowHasANewIdentity) {
-    list->setRows({makeRow("a"), makeRow("b")});
-    const std::uint64_t id = list->rowId(1);
-    EXPECT_EQ(list->indexOfRowId(id), 1);
-    list->setRowSelected(1, true);
+TEST_F(AccountListViewTest, RowsKeepTheirIdentityWhenSortedOrMoved) {
+    list->setRows({makeRow("c"), makeRow("a"), makeRow("b")});
+    const std::uint64_t idA = list->rowId(1);
+    const std::uint64_t idC = list->rowId(0);
+    list->sortRowsBy(kColServer);
+    EXPECT_EQ(list->indexOfRowId(idA), 0);
+    EXPECT_EQ(list->indexOfRowId(idC), 2);
+    QSignalSpy moved(list.get(), &AccountListView::rowMoved);
+    list->setRowSelected(2, true);
     ASSERT_TRUE(list->moveSelectedRowBefore(0));
-    EXPECT_EQ(list->indexOfRowId(id), -1);
+    EXPECT_EQ(list->indexOfRowId(idC), 0);
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_EQ(moved.at(0).at(0).value<std::uint64_t>(), idC);
+    list->appendRow(list->row(0));
+    EXPECT_NE(list->rowId(3), idC);
+    list->removeRowAt(0);
+    EXPECT_EQ(list->indexOfRowId(idC), -1);
 }
 
 TEST_F(AccountListViewTest, DeleteKeyIsReported) {
