@@ -292,18 +292,6 @@ TEST(CoolTrayIconWindow, MinimisingHidesToTheTray) {
     EXPECT_TRUE(icon.IconVisible());
 }
 
-TEST(CoolTrayIconWindow, MinimisingWithoutMinimizeToTrayKeepsTheWindow) {
-    TCoolTrayIcon icon(nullptr, TrayBackendKind::SystemTray);
-    QWidget window;
-    icon.SetMainWindow(&window);
-    window.show();
-    QTRY_VERIFY(window.isVisible());
-    window.setWindowState(Qt::WindowMinimized);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_FALSE(icon.IconVisible());
-}
-
 TEST(CoolTrayIconBackend, OffscreenUsesTheSystemTrayIcon) {
     TCoolTrayIcon automatic;
     EXPECT_EQ(automatic.BackendKind(), TrayBackendKind::SystemTray);

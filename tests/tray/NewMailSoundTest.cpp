@@ -82,18 +82,6 @@ TEST(WaveData, DamagedOrForeignFilesAreRefused) {
     }
 }
 
-TEST(WaveData, PlayerCommandsCarryTheFormat) {
-    WaveData wave{1, 8000, 8, QByteArray(4, '\x80')};
-    const QList<SoundPlayer::Command> commands = SoundPlayer::PlayerCommands(wave);
-    ASSERT_EQ(commands.size(), 2);
-    EXPECT_EQ(commands.at(0).Program, QStringLiteral("pacat"));
-    EXPECT_TRUE(commands.at(0).Arguments.contains(QStringLiteral("--format=u8")));
-    EXPECT_TRUE(commands.at(0).Arguments.contains(QStringLiteral("--rate=8000")));
-    EXPECT_TRUE(commands.at(0).Arguments.contains(QStringLiteral("--channels=1")));
-    EXPECT_EQ(commands.at(1).Program, QStringLiteral("aplay"));
-    EXPECT_TRUE(commands.at(1).Arguments.contains(QStringLiteral("U8")));
-}
-
 // Points the sound players at a sound server socket for the length of a test.
 class SoundServerEnvironment {
 public:

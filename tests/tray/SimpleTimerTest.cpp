@@ -35,13 +35,6 @@ TEST(SimpleTimer, IntervalZeroPausesButStaysEnabled) {
     EXPECT_EQ(timer.Interval(), 40u);
 }
 
-TEST(SimpleTimer, NewIntervalOnADisabledTimerDoesNotStartIt) {
-    TSimpleTimer timer;
-    EXPECT_EQ(timer.Interval(), 1000u);
-    timer.SetInterval(10);
-    EXPECT_FALSE(timer.Running());
-}
-
 TEST(SimpleTimer, OneShotStopsAfterItsFirstTick) {
     int ticks = 0;
     TSimpleTimer timer(5, [&ticks](TSimpleTimer& self) {

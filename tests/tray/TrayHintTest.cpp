@@ -93,17 +93,6 @@ TEST(TrayHintTimers, OpeningTheMenuStopsBothTimers) {
     menu.hide();
 }
 
-TEST(TrayHintTimers, ThePopupKeepsTheTextItOpenedWith) {
-    QString text = QStringLiteral("connecting...");
-    TrayHintController hint([&text] { return text; });
-    hint.TextTrayIcon1MouseEnter();
-    hint.TextTrayIcon1MouseMove(QPoint(300, 200));
-    hint.Timer1Timer();
-    text = QStringLiteral("you haven't new messages");
-    hint.HintWindow().update();
-    EXPECT_EQ(hint.HintWindow().text(), QStringLiteral("connecting..."));
-}
-
 TEST(TrayHintTimers, IconEventsDriveTheRealTimers) {
     TCoolTrayIcon icon(nullptr, TrayBackendKind::SystemTray);
     icon.SetWantEnterExitEvents(true);
