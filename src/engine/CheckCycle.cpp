@@ -6,10 +6,37 @@
 #include "settings/FilterList.h"
 #include "settings/MessageLog.h"
 
+#include <algorithm>
+#include <climits>
 #include <stdexcept>
 #include <utility>
 
 namespace qm {
+
+namespace {
+
+// Counters add up what servers report; a hostile server's huge counts must not overflow them.
+int SaturatingAdd(int a, int b) {
+    const long long sum = static_cast<long long>(a) + b;
+    return static_cast<int>(std::clamp<long long>(sum, INT_MIN, INT_MAX));
+}
+
+// The Disabled cell as a boolean: "True" in any letter case, or a non-zero number.
+bool DisabledCell(const std::string& text) {
+    std::string lower;
+    for (const char c : text) {
+        lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    }
+    if (lower == "true") {
+        return true;
+    }
+    if (text.empty() || text.find_first_not_of("-0123456789") != std::string::npos) {
+        return false;
+    }
+    return text.find_first_of("123456789") != std::string::npos;
+}
+
+} // namespace
 
 CheckCycle::CheckCycle(std::shared_ptr<IMainThreadInvoker> invoker, ICheckView& view)
     : m_invoker(std::move(invoker)), m_view(view), m_link(std::make_shared<SessionLink>(m_invoker, this)) {}
@@ -50,7 +77,7 @@ void CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOp
     std::size_t skipped = 0;
     std::vector<int> notStarted;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i].Disabled == "True") {
+        if (DisabledCell(rows[i].Disabled)) {
             ++skipped;
             continue;
         }
@@ -112,11 +139,11 @@ void CheckCycle::TrayConnected() {
 }
 
 void CheckCycle::AddServerCount(int count) {
-    m_messagesOnServer += count;
+    m_messagesOnServer = SaturatingAdd(m_messagesOnServer, count);
 }
 
 void CheckCycle::SpamDeleted() {
-    m_messagesOnServer -= 1;
+    m_messagesOnServer = SaturatingAdd(m_messagesOnServer, -1);
 }
 
 void CheckCycle::SaveMessage(const TIdMessage& message) {
@@ -135,7 +162,7 @@ void CheckCycle::AddAddress(const std::string& address) {
 }
 
 void CheckCycle::AccountResult(int noticed, const std::string& reportLine) {
-    m_noticedMessages += noticed;
+    m_noticedMessages = SaturatingAdd(m_noticedMessages, noticed);
     if (noticed > 0) {
         m_accountLines += reportLine;
     }

@@ -44,7 +44,8 @@ public:
     void BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
 
     // Resets the counters, applies the overwrite rule of the message log, and starts a worker
-    // for every row whose Disabled cell is not "True"; publishes at once when none is started.
+    // for every row whose Disabled cell is not true ("True" in any case, or a non-zero number);
+    // publishes at once when none is started.
     void StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
 
     // The interface language of the summary texts (the window's current language).
@@ -56,6 +57,8 @@ public:
     // Stops taking worker calls, aborts the connections of the workers still running so their
     // blocked reads return, and waits for their threads up to `grace`. Workers still running
     // after that end on their own without touching this object. True when none is left.
+    // Stop the invoker from taking calls first (a worker waiting for the main thread would
+    // otherwise wait until the main thread runs again, and the wait here would use up `grace`).
     bool Shutdown(std::chrono::milliseconds grace);
 
     int RunningWorkers() const { return m_runningWorkers; }

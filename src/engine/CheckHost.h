@@ -59,7 +59,8 @@ public:
 
     // Status bar panel 0 := text; repaint at once.
     virtual void ShowStatus(const std::string& text) = 0;
-    // The account row: connected computer image.
+    // The account row: connected computer image. A row index that no longer exists (rows
+    // removed during the check) is left alone, here and in MarkFailed and AccountError.
     virtual void MarkConnected(int accountRow) = 0;
     // The account row: deselected, idle image.
     virtual void MarkFailed(int accountRow) = 0;

@@ -225,7 +225,7 @@ void TConnThread::Session() {
                 throw;
             } catch (const std::exception&) {
                 // This message is skipped: not deleted, not counted, its address not collected.
-                if (!client.Connected()) {
+                if (!client.IsConnected()) {
                     // Every remaining number would fail the same way on a closed connection;
                     // stopping here keeps a server that announced billions of messages bounded.
                     current.Clear();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -118,6 +119,7 @@ TEST(CheckCycle, SpamLowersTheTotal) {
     f.RunUntilSummaries(1);
     EXPECT_EQ(f.view.summaries.at(0).hintText, "in total 2 messages:\r127.0.0.1(user): 2\r");
     EXPECT_EQ(f.view.summaries.at(0).statusText, "you have 2 messages in total.");
+    server.Join(); // the deletion is committed when the server has taken the QUIT
     EXPECT_EQ(server.Deleted(), (std::set<int>{2}));
 }
 
@@ -187,6 +189,46 @@ TEST(CheckCycle, OverlappingChecksPublishOnceWhenAllHaveEnded) {
     EXPECT_EQ(f.view.summaries[0].messagesOnServer, 2);
     EXPECT_EQ(f.view.summaries[0].hintText, "in total 2 messages:\r127.0.0.1(user): 2\r");
 }
+
+TEST(CheckCycle, CountersDoNotOverflowOnHugeServerCounts) {
+    CycleFixture f;
+    ISessionReport& report = *f.cycle;
+    report.AddServerCount(INT_MAX);
+    report.AddServerCount(INT_MAX);
+    EXPECT_EQ(f.cycle->MessagesOnServer(), INT_MAX);
+    report.AccountResult(INT_MAX, "a\r");
+    report.AccountResult(5, "b\r");
+    EXPECT_EQ(f.cycle->NoticedMessages(), INT_MAX);
+    report.AddServerCount(INT_MIN);
+    report.AddServerCount(INT_MIN);
+    report.SpamDeleted();
+    EXPECT_EQ(f.cycle->MessagesOnServer(), INT_MIN);
+}
+
+struct DisabledRow {
+    std::string cell;
+    bool contacted;
+};
+
+class CheckCycleDisabledCell : public ::testing::TestWithParam<DisabledRow> {};
+
+TEST_P(CheckCycleDisabledCell, DecidesWhetherTheAccountIsChecked) {
+    FakePop3Server server;
+    server.ServeMailbox(Box({}));
+    server.Start();
+    AccountRow row = CycleRow(server.Port());
+    row.Disabled = GetParam().cell;
+    CycleFixture f;
+    f.cycle->BeginCheck({row}, CheckOptions{}, MessageLogOptions{});
+    f.RunUntilSummaries(1);
+    EXPECT_EQ(server.Sessions(), GetParam().contacted ? 1 : 0) << "cell '" << GetParam().cell << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, CheckCycleDisabledCell,
+                         ::testing::Values(DisabledRow{"True", false}, DisabledRow{"TRUE", false},
+                                           DisabledRow{"true", false}, DisabledRow{"1", false},
+                                           DisabledRow{"-1", false}, DisabledRow{"False", true}, DisabledRow{"0", true},
+                                           DisabledRow{"", true}));
 
 struct OverwriteRow {
     bool inform;
