@@ -2,6 +2,7 @@
 // tray program docked into it, and the pointer driven from outside with xdotool.
 #include "TestPaths.h"
 
+#include <QDBusConnection>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPoint>
@@ -48,11 +49,7 @@ protected:
         m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
 
         startTray();
-        m_probe.setProcessEnvironment(m_env);
-        m_probe.setProcessChannelMode(QProcess::SeparateChannels);
-        m_probe.setStandardErrorFile(QProcess::nullDevice());
-        m_probe.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), {});
-        ASSERT_TRUE(m_probe.waitForStarted(kWaitMs));
+        startProbe(m_env);
         ASSERT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND xembed"));
         const QString docked = waitForLine("DOCKED");
         ASSERT_FALSE(docked.isEmpty()) << "never docked";
@@ -71,8 +68,22 @@ protected:
         m_iconCentre = previous.center();
     }
 
+    void startProbe(const QProcessEnvironment& env) {
+        m_probe.setProcessEnvironment(env);
+        m_probe.setProcessChannelMode(QProcess::SeparateChannels);
+        m_probe.setStandardErrorFile(QProcess::nullDevice());
+        m_probe.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), {});
+        ASSERT_TRUE(m_probe.waitForStarted(kWaitMs));
+    }
+
+    void stopProbe() {
+        m_probe.kill();
+        m_probe.waitForFinished(kWaitMs);
+        m_seen.clear();
+    }
+
     void TearDown() override {
-        for (QProcess* process : {&m_probe, &m_tray, &m_server}) {
+        for (QProcess* process : {&m_probe, &m_tray, &m_server, &m_bus}) {
             if (process->state() != QProcess::NotRunning) {
                 process->kill();
                 process->waitForFinished(kWaitMs);
@@ -142,6 +153,7 @@ protected:
     QProcess m_server;
     QProcess m_tray;
     QProcess m_probe;
+    QProcess m_bus;
     QProcessEnvironment m_env;
     QString m_display;
     QString m_iconWindow;
@@ -201,6 +213,29 @@ TEST_F(XEmbedTrayTest, ANewTrayTakesTheIconInAgain) {
     EXPECT_FALSE(waitForLine("DOCKED").isEmpty());
     EXPECT_TRUE(viewable(m_iconWindow));
     screenshot(QStringLiteral("tray-redocked"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(XEmbedTrayTest, AStatusNotifierHostOnTheSessionBusWins) {
+    ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty());
+    m_bus.start(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+    ASSERT_TRUE(m_bus.waitForStarted(kWaitMs));
+    ASSERT_TRUE(m_bus.waitForReadyRead(kWaitMs));
+    const QString address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
+    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("status-notifier-host"));
+    ASSERT_TRUE(bus.isConnected());
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+
+    stopProbe();
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    startProbe(env);
+    EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND systemtray"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("status-notifier-host"));
 }
 
 } // namespace
