@@ -1,4 +1,4 @@
-// RIFF WAVE (Microsoft Multimedia Programming Interface and Data Specifications 1.0), PCM only.
+// RIFF WAVE audio files (the Microsoft/IBM multimedia RIFF format), uncompressed PCM only.
 #include "tray/WaveData.h"
 
 #include <cstdint>
