@@ -95,7 +95,7 @@ void TmQuillmere::FormCreate() {
     m_Timer1->setInterval(500);
     m_Timer2->setInterval(2500);
     ReceivedAddresses.clear();
-    m_lwServers->setColumnShares(m_lwServers->width());
+    m_lwServers->setColumnShares(m_lwServers->viewport()->width());
     m_tray->setIconIndex(0);
     m_StartTimer->start();
 }
@@ -119,6 +119,10 @@ void TmQuillmere::StartTimerTimer() {
     LoadSettings();
     BuildLanguageTable(m_LR);
     ApplyLanguage(m_currentLanguage);
+    if (isVisible()) {
+        // The captions may have widened the window since it was shown; the list widened with it.
+        m_lwServers->setColumnShares(m_lwServers->viewport()->width());
+    }
     CheckLanguageMenu();
     StartUpdateCheck();
     if (m_cbExec->isChecked() && !m_Tm->isActive()) {
@@ -260,7 +264,7 @@ void TmQuillmere::showEvent(QShowEvent* event) {
     if (!m_centred) {
         m_centred = true;
         // Only now is the list laid out at its real width; the shares are taken of that width.
-        m_lwServers->setColumnShares(m_lwServers->width());
+        m_lwServers->setColumnShares(m_lwServers->viewport()->width());
         if (const QScreen* where = screen()) {
             const QRect area = where->availableGeometry();
             move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));

@@ -12,6 +12,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -436,11 +437,25 @@ void TmQuillmere::createWindows() {
 }
 
 void TmQuillmere::fixWindowSize() {
+    // A changed caption reaches the window's size hint through one posted layout request per level
+    // of nesting (page, stack, tabs, client, window); deliver them before measuring.
+    for (int level = 0; level < 8; ++level) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    }
+    // Pages behind other tabs are hidden and never pass a changed caption up: measure them afresh.
+    for (int page = 0; page < m_PageControl1->count(); ++page) {
+        if (QLayout* pageLayout = m_PageControl1->widget(page)->layout()) {
+            pageLayout->invalidate();
+            pageLayout->activate();
+        }
+    }
+    m_PageControl1->updateGeometry();
+    centralWidget()->layout()->invalidate();
     centralWidget()->layout()->activate();
-    layout()->activate();
+    layout()->invalidate();
     const QSize hint = sizeHint();
     const QSize classic(scaled(this, 403), scaled(this, 396) + m_MainMenu1->sizeHint().height());
-    setFixedSize(hint.expandedTo(classic).expandedTo(size().boundedTo(QSize(0, 0))));
+    setFixedSize(hint.expandedTo(classic));
     layout()->activate();
 }
 

@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QTabWidget>
+#include <QToolButton>
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace qm::test {
@@ -52,6 +54,45 @@ TEST(Language, MenuItemsReCaptionTheWindow) {
         EXPECT_EQ(window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->tabText(2),
                   QStringLiteral("anti spam"));
         EXPECT_EQ(window->windowTitle(), QStringLiteral("Quillmere32"));
+    }
+}
+
+QString cutButtons(const QList<QToolButton*>& buttons) {
+    QString cut;
+    for (const QToolButton* button : buttons) {
+        if (button->minimumWidth() != button->maximumWidth() && button->width() < button->sizeHint().width()) {
+            cut += QStringLiteral("%1 %2<%3 ")
+                       .arg(button->objectName())
+                       .arg(button->width())
+                       .arg(button->sizeHint().width());
+        }
+    }
+    return cut;
+}
+
+TEST(Language, LongerCaptionsGetTheRoomTheyNeed) {
+    AppFolder folder;
+    auto window = startWindow(folder);
+    ASSERT_NE(window, nullptr);
+    auto* pages = window->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    for (const char* item : {"Russian1", "Italian1"}) {
+        // Switched while the first page is in front, as at start-up; the others are looked at later.
+        pages->setCurrentIndex(0);
+        window->action(item)->trigger();
+        for (int page = 0; page < pages->count(); ++page) {
+            pages->setCurrentIndex(page);
+            const QList<QToolButton*> buttons = pages->currentWidget()->findChildren<QToolButton*>();
+            ASSERT_FALSE(buttons.isEmpty());
+            // Captions are never cut: every button is at least as wide as its text needs.
+            EXPECT_TRUE(waitFor([&buttons] {
+                return std::all_of(buttons.begin(), buttons.end(), [](const QToolButton* button) {
+                    const bool fixedSize = button->minimumWidth() == button->maximumWidth();
+                    return fixedSize || button->width() >= button->sizeHint().width();
+                });
+            })) << item
+                << " on page " << page << ": " << cutButtons(buttons).toStdString() << " in a window "
+                << window->width() << " wide, hint " << window->sizeHint().width();
+        }
     }
 }
 
