@@ -240,6 +240,28 @@ TEST(Startup, ListFilesFillTheCheckListBoxes) {
     EXPECT_EQ(readFile(folder.file("antiSpamSbjList.txt")), "*sale*\r\n");
 }
 
+TEST(Startup, FilesThatCannotBeReadLeaveDefaultsAndStartUpGoesOn) {
+    AppFolder folder;
+    // A folder where a file should be: neither read nor written, whoever runs the test.
+    std::filesystem::create_directory(folder.file("quillmere.ini"));
+    std::filesystem::create_directory(folder.file("antiSpamList.txt"));
+    writeFile(folder.file("antiSpamSbjList.txt"), "*sale*\r\n");
+    auto window = startWindow(folder);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->findChild<QSpinBox*>(QStringLiteral("seInterval"))->value(), 5);
+    EXPECT_TRUE(window->findChild<QCheckBox*>(QStringLiteral("cbCheckNewVersion"))->isChecked());
+    EXPECT_FALSE(window->findChild<QCheckBox*>(QStringLiteral("cbExec"))->isChecked());
+    EXPECT_EQ(window->CurrentLanguage(), "EN");
+    EXPECT_EQ(window->action("aExit")->text(), QStringLiteral("Close"));
+    EXPECT_EQ(window->findChild<QListWidget*>(QStringLiteral("clbAntiSpam"))->count(), 0);
+    EXPECT_EQ(window->findChild<QListWidget*>(QStringLiteral("clbSubjAntiSpam"))->count(), 1);
+
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(std::filesystem::is_directory(folder.file("quillmere.ini")));
+    EXPECT_EQ(readFile(folder.file("antiSpamSbjList.txt")), "*sale*\r\n");
+}
+
 TEST(Startup, FiveMoreWindowsAreCreatedInOrderWithTheirCaptions) {
     AppFolder folder;
     TmQuillmere window(folder.executable());
