@@ -123,7 +123,7 @@ std::string OneLine(const std::string& text) {
 }
 
 int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem::path& executable, std::ostream& out,
-                    std::ostream& err) {
+                    std::ostream& err, bool* workersLeft) {
     std::filesystem::path dir = executable.parent_path();
     bool dirGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -201,7 +201,10 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
         failures = cycle.AccountErrors();
         // Workers make no call after their last one; closing first means none can wait on us.
         invoker->Close();
-        cycle.Shutdown(std::chrono::seconds(10));
+        const bool allEnded = cycle.Shutdown(std::chrono::seconds(10));
+        if (workersLeft != nullptr) {
+            *workersLeft = !allEnded;
+        }
     }
 
     out << summary.statusText << '\n';

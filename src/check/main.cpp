@@ -1,6 +1,7 @@
 #include "check/ConsoleCheck.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -16,5 +17,13 @@ int main(int argc, char** argv) {
     if (ec) {
         executable = std::filesystem::absolute(argc > 0 ? argv[0] : "quillmere-check", ec);
     }
-    return qm::RunConsoleCheck(args, executable, std::cout, std::cerr);
+    bool workersLeft = false;
+    const int code = qm::RunConsoleCheck(args, executable, std::cout, std::cerr, &workersLeft);
+    if (workersLeft) {
+        // A session thread is still winding down: leave without tearing down what it may use.
+        std::cout.flush();
+        std::cerr.flush();
+        std::_Exit(code);
+    }
+    return code;
 }

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace qm::test {
 namespace {
@@ -291,6 +293,41 @@ TEST(CheckCycle, ShutdownEndsAStalledSession) {
     EXPECT_TRUE(cycle->Shutdown(std::chrono::seconds(60)));
     cycle.reset();
     EXPECT_TRUE(view.summaries.empty());
+}
+
+TEST(ConsoleInvoker, RunsCallsOnTheRunningThreadInOrder) {
+    ConsoleInvoker invoker;
+    std::vector<int> order;
+    const auto mainThread = std::this_thread::get_id();
+    bool onMain = true;
+    std::thread worker([&] {
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_TRUE(invoker.invokeOnMainThread([&, i] {
+                order.push_back(i);
+                onMain = onMain && std::this_thread::get_id() == mainThread;
+            }));
+        }
+    });
+    invoker.RunUntil([&] { return order.size() == 3; });
+    worker.join();
+    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_TRUE(onMain);
+}
+
+TEST(ConsoleInvoker, ClosedInvokerReleasesWaitingCallersWithoutRunningThem) {
+    ConsoleInvoker invoker;
+    std::atomic<bool> ran{false};
+    std::atomic<int> answered{-1};
+    std::thread worker([&] { answered = invoker.invokeOnMainThread([&] { ran = true; }) ? 1 : 0; });
+    while (answered == -1) {
+        invoker.Close(); // whether the call was queued yet or not, it must come back false
+        std::this_thread::yield();
+    }
+    worker.join();
+    EXPECT_EQ(answered, 0);
+    EXPECT_FALSE(ran);
+    EXPECT_FALSE(invoker.invokeOnMainThread([&] { ran = true; }));
+    EXPECT_FALSE(ran);
 }
 
 } // namespace
