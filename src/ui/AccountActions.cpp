@@ -4,7 +4,6 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMessageBox>
-#include <QPushButton>
 
 #include <charconv>
 
@@ -214,8 +213,6 @@ void AccountActions::aDelAccountExecute() {
     QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), tr_("Are you sure?"),
                     QMessageBox::Yes | QMessageBox::No, m_dialogParent);
     box.setObjectName(QStringLiteral("confirmBox"));
-    box.button(QMessageBox::Yes)->setText(tr_("Yes"));
-    box.button(QMessageBox::No)->setText(tr_("No"));
     box.setDefaultButton(QMessageBox::Yes);
     if (box.exec() == QMessageBox::Yes) {
         const std::vector<int> selected = m_list->selectedRows();

@@ -51,6 +51,8 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     m_ePass = new QLineEdit(this);
     m_ePass->setObjectName(QStringLiteral("ePass"));
     m_ePass->setEchoMode(QLineEdit::Password);
+    // Every typed character shows as '*'.
+    m_ePass->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     m_sePort = makeUnboundedSpin("sePort", this);
     m_seTimeOut = makeUnboundedSpin("seTimeOut", this);
     m_cSecurity = new QComboBox(this);

