@@ -14,6 +14,9 @@ function(qm_add_test name)
         list(APPEND env "QT_QPA_PLATFORM=offscreen" "DBUS_SESSION_BUS_ADDRESS=disabled:"
              "XDG_RUNTIME_DIR=${PROJECT_BINARY_DIR}/test-tmp/runtime")
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                         PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    # gtest_discover_tests cannot carry a list through its ENVIRONMENT property (the list is split
+    # apart), so the variables reach both the discovery run and every test through `env` as the
+    # launcher of the executable.
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "env;${env}")
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
