@@ -322,8 +322,10 @@ TEST(Session, AbortEndsAStalledRead) {
     auto worker =
         TConnThread::Create(MakeRow(server.Port(), "user", "secret", "600"), CheckOptions{}, link, 3, 0, 600000);
     worker->Start();
-    while (!report.HasPrefix("tray")) {
-        std::this_thread::yield(); // wait until the session is at STAT
+    bool atStat = false;
+    while (!atStat) { // wait until the session is at STAT; the report is read under the invoker's lock
+        invoker->invokeOnMainThread([&] { atStat = report.HasPrefix("tray"); });
+        std::this_thread::yield();
     }
     worker->Abort();
     ASSERT_TRUE(link->WaitForThreads(std::chrono::seconds(60)));
