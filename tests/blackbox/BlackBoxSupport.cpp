@@ -57,9 +57,13 @@ Installation::Installation(const QString& display)
     m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
 }
 
-QProcess* Installation::start() {
+QProcess* Installation::start(const QString& display) {
     auto process = std::make_unique<QProcess>();
-    process->setProcessEnvironment(m_env);
+    QProcessEnvironment env = m_env;
+    if (!display.isEmpty()) {
+        env.insert(QStringLiteral("DISPLAY"), display);
+    }
+    process->setProcessEnvironment(env);
     process->setWorkingDirectory(QDir::tempPath());
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->setStandardOutputFile(QProcess::nullDevice());

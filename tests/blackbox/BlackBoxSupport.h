@@ -34,7 +34,8 @@ public:
     QProcessEnvironment environment() const { return m_env; }
 
     // Starts the copy; the process is owned by the installation and killed when it goes.
-    QProcess* start();
+    // display: another X display than the installation's, e.g. one that does not exist.
+    QProcess* start(const QString& display = QString());
 
     // Titles of the visible windows of the X server whose title holds text.
     int visibleWindows(const QString& title) const;

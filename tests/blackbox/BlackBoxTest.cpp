@@ -70,6 +70,13 @@ TEST_F(BlackBox, SecondStartEndsAndShowsTheRunningMonitor) {
     EXPECT_EQ(second->exitCode(), 0);
     EXPECT_TRUE(waitFor([this] { return install->visibleWindows(kTitle) == 1; }));
     EXPECT_TRUE(running(first));
+
+    // A later start never even opens the display: with one that does not exist it still ends cleanly.
+    QProcess* third = install->start(QStringLiteral(":9999"));
+    ASSERT_TRUE(third->waitForFinished(10000));
+    EXPECT_EQ(third->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(third->exitCode(), 0);
+    EXPECT_TRUE(running(first));
 }
 
 TEST_F(BlackBox, KilledMonitorDoesNotBlockTheNextStart) {
