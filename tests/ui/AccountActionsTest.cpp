@@ -173,18 +173,25 @@ TEST_F(AccountActionsTest, EditShowsThePlainPasswordAndKeepsDisabledAndImage) {
     EXPECT_EQ(saves->count(), 1);
 }
 
-TEST_F(AccountActionsTest, DoubleClickWhileExecutingOpensNoDialog) {
+TEST_F(AccountActionsTest, DoubleClickEditsOnlyWhileNotExecuting) {
     list->setRows({makeRow("a")});
     list->show();
     list->setRowSelected(0, true);
+    const QPoint row = list->visualItemRect(list->topLevelItem(0)).center();
+    // An opened dialog runs its modal loop inside the click and is answered there.
+    const auto doubleClick = [&] {
+        test::ModalAnswerer answer([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); }, 300);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+        return answer.answered();
+    };
     executing = true;
     actions->refreshEnabling(true);
-    test::ModalAnswerer answer([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); }, 300);
-    const QRect rect = list->visualItemRect(list->topLevelItem(0));
-    // An opened dialog would run its modal loop inside the click and be answered there.
-    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rect.center());
-    EXPECT_FALSE(answer.answered());
+    EXPECT_FALSE(doubleClick());
     EXPECT_EQ(saves->count(), 0);
+    executing = false;
+    actions->refreshEnabling(false);
+    EXPECT_TRUE(doubleClick());
+    EXPECT_EQ(saves->count(), 1);
 }
 
 TEST_F(AccountActionsTest, DeleteRemovesAllSelectedRowsOnlyOnYes) {
