@@ -5,6 +5,7 @@
 #include "ui/AccountListView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
@@ -62,6 +63,15 @@ TEST(PlainTray, DoubleClickRunsTheMenusDefaultItemAndHideRestoreActOnTheWindow) 
     tray.RestoreFromTray();
     EXPECT_TRUE(window.isVisible());
     EXPECT_FALSE(window.isMinimized());
+}
+
+TEST(WindowKeys, AccountListHasTheFocusFirst) {
+    AppFolder folder;
+    auto window = startWindow(folder);
+    ASSERT_NE(window, nullptr);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), window->lwServers());
 }
 
 TEST(WindowKeys, CtrlCAndCtrlVCopyAndPasteAnAccount) {
