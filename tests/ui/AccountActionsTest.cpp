@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -239,6 +240,22 @@ TEST_F(AccountActionsTest, DisableFlipsEverySelectedRowAndCaptionsTheMenu) {
     EXPECT_EQ(list->rowImage(1), kConnectIdle);
     EXPECT_EQ(list->shownImage(0), kConnectDisabled);
     EXPECT_EQ(saves->count(), 0);
+}
+
+TEST_F(AccountActionsTest, RightClickOpensTheMenuWithATranslatedToggleCaption) {
+    list->setRows({makeRow("a", "True"), makeRow("b", "False")});
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    actions->setLanguage("RU");
+    list->setRowSelected(0, true);
+    list->setRowSelected(1, true);
+    const QPoint row = list->visualItemRect(list->topLevelItem(1)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, row, list->viewport()->mapToGlobal(row));
+    QApplication::sendEvent(list->viewport(), &event);
+    QMenu* menu = actions->SettPopup();
+    EXPECT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }));
+    EXPECT_EQ(actions->aDisableAccount()->text(), QString::fromUtf8("Активировать/деактивировать запись"));
+    menu->hide();
 }
 
 TEST_F(AccountActionsTest, PasteAppendsTheCopiedRowAsItIsNow) {
