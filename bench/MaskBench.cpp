@@ -1,4 +1,5 @@
 // Wildcard masks: compiling, matching, and the anti-spam sender list against many addresses.
+#include "BenchSupport.h"
 #include "engine/CheckOptions.h"
 #include "engine/Mask.h"
 #include "engine/MessageEvaluation.h"
@@ -187,5 +188,57 @@ void BM_PathologicalMixed(benchmark::State& state) {
     state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_PathologicalMixed)->RangeMultiplier(8)->Range(64, 32768)->Complexity();
+
+} // namespace
+
+namespace {
+
+// A long sender address or subject from a hostile server against ordinary two-star masks:
+// `unit` repeated up to the length, never completing a match.
+void BM_HostileValue(benchmark::State& state, const char* mask, const char* unit) {
+    std::string value;
+    while (value.size() < static_cast<std::size_t>(state.range(0))) {
+        value += unit;
+    }
+    value.resize(static_cast<std::size_t>(state.range(0)));
+    const qm::TMask compiled(mask);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(compiled.Matches(value));
+    }
+    state.SetComplexityN(state.range(0));
+    state.SetLabel(mask);
+}
+BENCHMARK_CAPTURE(BM_HostileValue, address, "*@*.ru", "@")
+    ->RangeMultiplier(4)
+    ->Range(1024, 65536)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK_CAPTURE(BM_HostileValue, subject, "*offer*free*", "offer ")
+    ->RangeMultiplier(4)
+    ->Range(1024, 65536)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+
+// The same through a session's path: a From header of 16,000-byte lines (the longest line the
+// connection takes), folded `range(0)` times, read as TOP returns it and held against a sender
+// list of one such mask.
+void BM_HostileFoldedFromThroughIsSpam(benchmark::State& state) {
+    std::vector<std::string> lines = {"From: x@" + std::string(16000, '@')};
+    for (int i = 0; i < state.range(0); ++i) {
+        lines.push_back(" " + std::string(16000, '@'));
+    }
+    lines.emplace_back("Subject: hello");
+    lines.emplace_back(".");
+    qm::bench::PreparedLineSource source(std::move(lines));
+    qm::TIdMessage message;
+    message.ReadHeaderBlock(source, ".");
+    qm::CheckOptions options;
+    options.senderFilter = {"*@*.ru"};
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(qm::IsSpam(message, options));
+    }
+    state.SetLabel("From.Address of " + std::to_string(message.From.Address.size()) + " bytes");
+}
+BENCHMARK(BM_HostileFoldedFromThroughIsSpam)->Arg(0)->Arg(1)->Arg(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
