@@ -1,11 +1,14 @@
 #include "app/AppMain.h"
 
+#include "app/CheckWiring.h"
 #include "app/MainWindow.h"
 #include "app/QmApplication.h"
 #include "app/SignalWatcher.h"
 #include "platform/gui/SingleInstance.h"
 
 #include <QFile>
+
+#include <cstdlib>
 
 namespace qm {
 
@@ -31,6 +34,11 @@ int RunQuillmere(int argc, char** argv) {
 
     window.show();
     app.exec();
+    // A session thread that outlived its grace time must not meet the program's teardown; the
+    // settings are saved by now, so such a run ends here.
+    if (!window.checkWiring()->Shutdown(std::chrono::milliseconds(500))) {
+        std::_Exit(0);
+    }
     return 0;
 }
 

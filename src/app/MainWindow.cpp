@@ -1,9 +1,12 @@
 // The main window's life: creation, start-up, hiding to the tray, leaving, autostart.
 #include "app/MainWindow.h"
 
+#include "app/CheckWiring.h"
 #include "app/FilterListBox.h"
 #include "app/TrayFacade.h"
+#include "app/TrayWiring.h"
 #include "platform/AutoStart.h"
+#include "tray/TrayResources.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountListView.h"
 #include "ui/ImageLists.h"
@@ -38,9 +41,20 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
     for (int i = 0; i < kConnectImageCount; ++i) {
         imConnect.append(ConnectImage(i));
     }
-    // The tray's envelope pictures until the tray brings its own.
-    im1 = {FallbackEnvelopeIcon(false)};
-    imStopped = {FallbackEnvelopeIcon(true)};
+    for (const QImage& image : TrayImagesIm1()) {
+        im1.append(QIcon(QPixmap::fromImage(image)));
+    }
+    for (const QImage& image : TrayImagesStopped()) {
+        imStopped.append(QIcon(QPixmap::fromImage(image)));
+    }
+    // Pictures of our own should the tray's resources ever be missing.
+    if (im1.isEmpty()) {
+        im1 = {FallbackEnvelopeIcon(false)};
+    }
+    if (imStopped.isEmpty()) {
+        imStopped = {FallbackEnvelopeIcon(true)};
+    }
+    setWindowIcon(ApplicationIcon());
 
     createActions();
     createMenus();
@@ -61,8 +75,12 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
     createTimers();
     fixWindowSize();
 
-    auto tray = std::make_unique<PlainTrayIcon>(this);
+    m_check = new CheckWiring(*this);
+    auto tray = std::make_unique<TextTrayFacade>(this, [this] { return CheckWiring::displayText(HintText); });
+    tray->useHintTimers(*m_Timer1, *m_Timer2);
     setTray(std::move(tray));
+    connect(action("aCheckMail"), &QAction::triggered, this, &TmQuillmere::aCheckMailExecute);
+    connect(action("aRestart"), &QAction::triggered, this, &TmQuillmere::aRestartExecute);
 
     connect(m_seInterval, &QSpinBox::valueChanged, this, &TmQuillmere::seIntervalChange);
     connect(m_cbExec, &QCheckBox::toggled, this, &TmQuillmere::cbExecClick);
@@ -72,6 +90,9 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
             SaveSettings();
             m_savedForExit = true;
         }
+        // Sessions still running are let go and their connections cut, so leaving never waits
+        // long for a server.
+        m_check->Shutdown(std::chrono::milliseconds(2000));
     });
 #ifndef QT_NO_SESSIONMANAGER
     // The desktop session ends: keep what the user changed.
@@ -84,6 +105,8 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
 }
 
 TmQuillmere::~TmQuillmere() {
+    // No session may reach the window once its parts start going.
+    m_check->Shutdown(std::chrono::milliseconds(2000));
     // The tray icon goes first: it refers to this window.
     m_tray.reset();
 }
@@ -143,14 +166,6 @@ void TmQuillmere::StartUpdateCheck() {
 void TmQuillmere::postUpdateResult(std::string text) {
     std::lock_guard<std::mutex> lock(m_updateMutex);
     m_updateResult = std::move(text);
-}
-
-void TmQuillmere::cbExecClick() {
-    // The check cycle is not connected yet; switching Executing changes nothing else so far.
-}
-
-void TmQuillmere::TmTimer() {
-    // The check cycle is not connected yet; the check timer's tick starts no check so far.
 }
 
 void TmQuillmere::setTray(std::unique_ptr<TrayFacade> tray) {

@@ -37,6 +37,7 @@ namespace qm {
 
 class AccountActions;
 class AccountListView;
+class CheckWiring;
 class TAboutBox;
 class Taccount_settings_fm;
 class TfmValue;
@@ -102,9 +103,12 @@ public:
     void refreshTimerTimer();
     void seIntervalChange(int value);
 
-    // The check cycle is not connected yet: these slots exist for it and do nothing so far.
+    // The check cycle: the Executing switch, the check timer, Check mail and Restart.
     void cbExecClick();
     void TmTimer();
+    void aCheckMailExecute();
+    void aRestartExecute();
+    CheckWiring* checkWiring() const { return m_check; }
 
     // The version check: start-up calls it, and it runs UpdateCheck when the option is on.
     // Nothing is connected to UpdateCheck yet.
@@ -115,7 +119,7 @@ public:
     void postUpdateResult(std::string text);
     std::function<void(const std::string&)> OfferUpdate;
 
-    // The tray icon; a plain one until another is put in its place.
+    // The tray icon.
     TrayFacade* tray() const { return m_tray.get(); }
     void setTray(std::unique_ptr<TrayFacade> tray);
 
@@ -199,6 +203,7 @@ private:
     bool m_centred = false;
 
     std::unique_ptr<TrayFacade> m_tray;
+    CheckWiring* m_check = nullptr;
 
     std::mutex m_updateMutex;
     std::optional<std::string> m_updateResult;

@@ -35,6 +35,9 @@ public:
     // Feeds the controller from the icon's pointer events and the menu's opening.
     void Attach(TCoolTrayIcon& icon);
     void AttachMenu(QMenu& menu);
+    // Runs the show and hide delays on timers the caller owns (a window's Timer1 and Timer2)
+    // instead of its own; their intervals are set here. They must outlive the controller.
+    void UseTimers(QTimer& timer1, QTimer& timer2);
 
     void TextTrayIcon1MouseMove(QPoint screenPos);
     void TextTrayIcon1MouseEnter();
@@ -45,8 +48,8 @@ public:
     void PopupMenu1Popup();
 
     TrayHintWindow& HintWindow() { return *m_window; }
-    const QTimer& Timer1() const { return m_timer1; }
-    const QTimer& Timer2() const { return m_timer2; }
+    const QTimer& Timer1() const { return *m_timer1; }
+    const QTimer& Timer2() const { return *m_timer2; }
     QPoint TrayCursorPos() const { return m_trayCursorPos; }
     QPoint LastHintPos() const { return m_lastHintPos; }
 
@@ -54,8 +57,10 @@ private:
     HintTextProvider m_hintText;
     TrayHintIntervals m_intervals;
     std::unique_ptr<TrayHintWindow> m_window;
-    QTimer m_timer1;
-    QTimer m_timer2;
+    QTimer m_ownTimer1;
+    QTimer m_ownTimer2;
+    QTimer* m_timer1 = &m_ownTimer1;
+    QTimer* m_timer2 = &m_ownTimer2;
     QPoint m_trayCursorPos;
     QPoint m_lastHintPos;
 };
