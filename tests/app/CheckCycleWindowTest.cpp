@@ -1,0 +1,202 @@
+// The check cycle in the main window against the fake POP3 server on the loopback address.
+#include "CheckWindowSupport.h"
+
+#include "settings/PasswordScrambler.h"
+#include "tray/TextTrayIcon.h"
+#include "ui/AccountListView.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QSpinBox>
+
+#include <gtest/gtest.h>
+
+namespace qm::test {
+namespace {
+
+class CheckCycleWindow : public ::testing::Test {
+protected:
+    // The fake server serves a mailbox with `count` messages from distinct senders.
+    void serveMessages(int count, const std::string& password = "secret") {
+        FakeMailbox mailbox;
+        mailbox.password = password;
+        for (int i = 1; i <= count; ++i) {
+            mailbox.messages.push_back(testMessage("sender" + std::to_string(i) + "@example.org", "note"));
+        }
+        server.ServeMailbox(mailbox);
+        server.Start();
+    }
+    void start(const std::vector<TestAccount>& accounts, const std::vector<std::string>& mainLines = {}) {
+        writeFile(folder.file("quillmere.ini"), settingsFile(accounts, mainLines));
+        harness = std::make_unique<CheckWindow>(folder);
+        ASSERT_NE(harness->window, nullptr);
+        window = harness->window.get();
+    }
+    QString status() const { return window->statusText(); }
+
+    FakePop3Server server;
+    AppFolder folder;
+    std::unique_ptr<CheckWindow> harness;
+    TmQuillmere* window = nullptr;
+};
+
+TEST_F(CheckCycleWindow, NewsShowsTheTotalListsTheAccountsAndAnimatesTheEnvelope) {
+    serveMessages(3);
+    start({{server.Port()}}, {"Sound=1"});
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+
+    EXPECT_EQ(status(), QStringLiteral("you have 3 messages in total."));
+    EXPECT_EQ(window->HintText, "in total 3 messages:\r127.0.0.1(user): 3\r");
+    EXPECT_EQ(window->MessagesOnServer, 3);
+    EXPECT_EQ(window->NoticedMessages, 3);
+    EXPECT_EQ(window->RunningWorkers, 0);
+    EXPECT_EQ(window->ReceivedAddresses.size(), 3u);
+    TextTrayFacade* tray = harness->tray();
+    ASSERT_NE(tray, nullptr);
+    EXPECT_TRUE(sameIcons(tray->iconList(), window->im1));
+    EXPECT_EQ(tray->iconList().size(), 12);
+    EXPECT_TRUE(tray->cycleIcons());
+    EXPECT_EQ(tray->cycleInterval(), 100u); // a session connected
+    EXPECT_EQ(harness->sounds, 1);
+    EXPECT_EQ(window->lwServers()->rowImage(0), 1);
+    EXPECT_TRUE(window->Tm()->isActive());
+    EXPECT_EQ(window->Tm()->interval(), 5 * 60000);
+    EXPECT_FALSE(window->findChild<QLabel*>(QStringLiteral("lbLastExecTime"))->text().isEmpty());
+    // Where the desktop gives no hover, the popup's lines are the icon's tooltip.
+    if (!tray->icon().HasHoverEvents()) {
+        EXPECT_EQ(tray->icon().DesktopToolTip(), QStringLiteral("in total 3 messages:\n127.0.0.1(user): 3\n"));
+    }
+}
+
+TEST_F(CheckCycleWindow, NoNewsSaysSoWithThePlainEnvelopeAndNoSound) {
+    serveMessages(0);
+    start({{server.Port()}}, {"Sound=1"});
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+
+    EXPECT_EQ(status(), QStringLiteral("you haven't new messages"));
+    EXPECT_EQ(window->HintText, "you haven't new messages");
+    TextTrayFacade* tray = harness->tray();
+    EXPECT_TRUE(sameIcons(tray->iconList(), window->im1));
+    EXPECT_FALSE(tray->cycleIcons());
+    EXPECT_EQ(tray->iconIndex(), 0);
+    EXPECT_EQ(harness->sounds, 0);
+    EXPECT_EQ(server.Received().back(), "QUIT");
+}
+
+TEST_F(CheckCycleWindow, WithoutEnabledAccountsTheResultIsPublishedAtOnce) {
+    const struct {
+        const char* name;
+        std::vector<TestAccount> accounts;
+    } cases[] = {{"no accounts", {}}, {"all disabled", {{1, "a", "b", true}, {2, "c", "d", true}}}};
+    for (const auto& c : cases) {
+        start(c.accounts);
+        harness->box("cbExec")->setChecked(true);
+        // Published within the click, before the event loop runs again.
+        EXPECT_EQ(harness->summaries, 1) << c.name;
+        EXPECT_EQ(status(), QStringLiteral("you haven't new messages")) << c.name;
+        EXPECT_EQ(window->RunningWorkers, 0) << c.name;
+        EXPECT_TRUE(window->Tm()->isActive()) << c.name;
+        harness.reset();
+    }
+}
+
+TEST_F(CheckCycleWindow, FailedLoginMarksTheRowAndAGoodSessionClearsItsError) {
+    serveMessages(1, "other");
+    start({{server.Port()}});
+    window->lwServers()->setRowSelected(0, true);
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+
+    EXPECT_EQ(window->lwServers()->rowImage(0), 0);
+    EXPECT_TRUE(window->lwServers()->selectedRows().empty());
+    EXPECT_FALSE(window->lwServers()->rowError(0).isEmpty());
+    EXPECT_EQ(status(), QStringLiteral("you haven't new messages"));
+
+    // The same account with the right password: the tooltip goes.
+    AccountRow row = window->lwServers()->row(0);
+    row.AccountPassword = ScramblePassword("other");
+    window->lwServers()->setRow(0, row);
+    window->aRestartExecute();
+    ASSERT_TRUE(harness->waitForSummary(2));
+    EXPECT_TRUE(window->lwServers()->rowError(0).isEmpty());
+    EXPECT_EQ(window->lwServers()->rowImage(0), 1);
+}
+
+TEST_F(CheckCycleWindow, IntervalBelowTwoMinutesBecomesTwo) {
+    start({});
+    auto* interval = window->findChild<QSpinBox*>(QStringLiteral("seInterval"));
+    const struct { int typed, shown; } rows[] = {{0, 2}, {1, 2}, {2, 2}, {7, 7}};
+    for (const auto& row : rows) {
+        harness->box("cbExec")->setChecked(false);
+        interval->setValue(row.typed);
+        EXPECT_EQ(interval->value(), row.shown) << row.typed;
+        harness->box("cbExec")->setChecked(true);
+        EXPECT_EQ(window->CheckIntervalMs, row.shown * 60000) << row.typed;
+        EXPECT_EQ(window->Tm()->interval(), row.shown * 60000) << row.typed;
+    }
+}
+
+TEST_F(CheckCycleWindow, CheckMailTogglesExecutingAndSwitchingOffShowsTheStoppedIcon) {
+    start({});
+    window->refreshTimer()->stop(); // ticks are run by hand
+    QAction* checkMail = window->action("aCheckMail");
+    checkMail->trigger();
+    EXPECT_TRUE(harness->box("cbExec")->isChecked());
+    EXPECT_EQ(harness->summaries, 1);
+    window->refreshTimerTimer();
+    EXPECT_EQ(checkMail->text(), QStringLiteral("Stop"));
+
+    checkMail->trigger();
+    EXPECT_FALSE(harness->box("cbExec")->isChecked());
+    EXPECT_FALSE(window->Tm()->isActive());
+    EXPECT_EQ(harness->tray()->cycleInterval(), 100u);
+    window->refreshTimerTimer();
+    EXPECT_EQ(checkMail->text(), QStringLiteral("Start"));
+    EXPECT_TRUE(sameIcons(harness->tray()->iconList(), window->imStopped));
+}
+
+TEST_F(CheckCycleWindow, ExecutingStoredOnStartsTheFirstCheckDuringStartUp) {
+    serveMessages(2);
+    start({{server.Port()}}, {"Executing=1"});
+    // The start-up step has run: the timer counts towards the next check already.
+    EXPECT_TRUE(harness->box("cbExec")->isChecked());
+    EXPECT_TRUE(window->Tm()->isActive());
+    ASSERT_TRUE(waitFor([this] { return status() == QStringLiteral("you have 2 messages in total."); }, 30000))
+        << status().toStdString();
+    EXPECT_EQ(window->RunningWorkers, 0);
+    EXPECT_EQ(server.Sessions(), 1);
+}
+
+TEST_F(CheckCycleWindow, OverwriteDeletesTheMessageFileOnlyWithInformOn) {
+    const struct {
+        bool inform, overwrite, deleted;
+    } rows[] = {{false, false, false}, {false, true, false}, {true, false, false}, {true, true, true}};
+    for (const auto& row : rows) {
+        start({});
+        const std::filesystem::path log = folder.file("log.txt");
+        writeFile(log, "old record\r\n");
+        window->FileName = log.string();
+        harness->box("cbInform")->setChecked(row.inform);
+        harness->box("cbOverwrite")->setChecked(row.overwrite);
+        harness->box("cbExec")->setChecked(true);
+        EXPECT_EQ(!std::filesystem::exists(log), row.deleted) << row.inform << row.overwrite;
+        harness.reset();
+    }
+}
+
+TEST_F(CheckCycleWindow, NoticedMessagesAreAppendedToTheMessageFile) {
+    serveMessages(2);
+    start({{server.Port()}}, {"Inform=1", "WriteToFile=1"});
+    const std::filesystem::path log = folder.file("news.txt");
+    window->FileName = log.string();
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+    const std::string written = readFile(log);
+    EXPECT_NE(written.find("sender1@example.org"), std::string::npos) << written;
+    EXPECT_NE(written.find("sender2@example.org"), std::string::npos) << written;
+}
+
+} // namespace
+} // namespace qm::test
