@@ -10,7 +10,6 @@
 #include <QRect>
 #include <QRegularExpression>
 #include <QSet>
-#include <QThread>
 
 #include <csignal>
 #include <gtest/gtest.h>
