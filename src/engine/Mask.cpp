@@ -1,6 +1,12 @@
 #include "engine/Mask.h"
 
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace qm {
 
@@ -40,8 +46,11 @@ TMask::TMask(std::string_view mask, int codePage) : m_codePage(codePage) {
 }
 
 void TMask::addState(State st, std::size_t position, std::string_view mask, int& skipCount) {
-    if (st.skipTo && ++skipCount > kMaxSkipStates) {
-        invalidMask(mask, position);
+    if (st.skipTo) {
+        if (++skipCount > kMaxSkipStates) {
+            invalidMask(mask, position);
+        }
+        st.star = static_cast<unsigned char>(m_starCount++);
     }
     m_states.push_back(st);
 }
@@ -151,34 +160,87 @@ bool TMask::accepts(const State& st, std::string_view value, std::size_t p) cons
     return false;
 }
 
-bool TMask::attempt(std::string_view value, std::size_t p, std::size_t first,
-                    std::array<std::pair<std::size_t, std::size_t>, kMaxSkipStates>& stack, int& depth) const {
+// One run of Matches: the single resume point, and what the run has learned about searches
+// for a state after a "*" that find nothing. Such a search passes the same positions, in the
+// same steps, as a search started at any of them, so those find nothing either; a later search
+// that reaches one of them stops there. Without this, every resume point of an earlier "*"
+// would search the rest of the value for the later state again ("*@*.ru" against a long run
+// of "@"), which takes time quadratic in the value's length.
+struct TMask::Search {
+    static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+
+    bool canResume = false;
+    std::size_t resumeAt = 0;
+    std::size_t resumeState = 0;
+    // Searches in steps of one byte: nothing from this position to the end of the value.
+    std::array<std::size_t, kMaxSkipStates> fruitlessFrom;
+    // Searches for a two-byte character, whose steps depend on the value: the positions passed
+    // by searches that found nothing. Made only when such a search fails.
+    std::vector<std::vector<bool>> fruitlessAt;
+};
+
+// Moves p to the first position, from p on, where st accepts and returns true; or moves p to
+// the end of the value and returns false when there is none before the end.
+bool TMask::seek(const State& st, std::string_view value, std::size_t& p, Search& search) const {
     const std::size_t n = value.size();
+    if (st.kind != Kind::DoubleByte) {
+        std::size_t& fruitless = search.fruitlessFrom[st.star];
+        const std::size_t limit = std::min(n, fruitless);
+        const std::size_t start = p;
+        while (p < limit && !accepts(st, value, p)) {
+            ++p;
+        }
+        if (p < limit) {
+            return true;
+        }
+        fruitless = std::min(fruitless, start);
+        p = n;
+        return false;
+    }
+    // A two-byte character of the value is stepped over whole when looking for a two-byte
+    // literal, so its trail byte is never taken as a lead byte.
+    const auto step = [&](std::size_t q) {
+        return IsLeadByte(m_codePage, static_cast<unsigned char>(value[q])) ? 2 : 1;
+    };
+    const std::vector<bool>* known = search.fruitlessAt.empty() ? nullptr : &search.fruitlessAt[st.star];
+    const auto isKnown = [&](std::size_t q) { return known != nullptr && !known->empty() && (*known)[q]; };
+    const std::size_t start = p;
+    while (p < n && !isKnown(p) && !accepts(st, value, p)) {
+        p += step(p);
+    }
+    if (p < n && !isKnown(p)) {
+        return true;
+    }
+    if (search.fruitlessAt.empty()) {
+        search.fruitlessAt.resize(static_cast<std::size_t>(m_starCount));
+    }
+    std::vector<bool>& marks = search.fruitlessAt[st.star];
+    if (marks.empty()) {
+        marks.resize(n);
+    }
+    for (std::size_t q = start; q < n && !marks[q]; q += step(q)) {
+        marks[q] = true;
+    }
+    p = n;
+    return false;
+}
+
+bool TMask::attempt(std::string_view value, std::size_t p, std::size_t first, Search& search) const {
     for (std::size_t s = first; s < m_states.size(); ++s) {
         const State& st = m_states[s];
-        const std::size_t width = st.kind == Kind::DoubleByte ? 2 : 1;
-        if (st.skipTo) {
-            while (p < n && !accepts(st, value, p)) {
-                // A two-byte character of the value is stepped over whole when looking
-                // for a two-byte literal, so its trail byte is never taken as a lead byte.
-                p += (width == 2 && IsLeadByte(m_codePage, static_cast<unsigned char>(value[p]))) ? 2 : 1;
-            }
-            if (p > n) {
-                p = n;
-            }
-            if (p < n) {
-                // Once a later "*" is reached, shifting an earlier one can only push this
-                // state further right, which this state's own resume point already covers;
-                // so the earlier resume points are dropped. This keeps matching at
-                // O(mask x value) instead of exponential in the number of stars.
-                depth = 0;
-                stack[static_cast<std::size_t>(depth++)] = {p + 1, s};
-            }
+        if (st.skipTo && seek(st, value, p, search)) {
+            // Once a later "*" is reached, shifting an earlier one can only push this state
+            // further right, which this state's own resume point already covers; so the
+            // earlier resume point is dropped. This keeps the number of attempts at
+            // O(mask x value) instead of exponential in the number of stars.
+            search.canResume = true;
+            search.resumeAt = p + 1;
+            search.resumeState = s;
         }
         if (!accepts(st, value, p)) {
             return false;
         }
-        p += width;
+        p += st.kind == Kind::DoubleByte ? 2 : 1;
     }
     return true;
 }
@@ -186,26 +248,99 @@ bool TMask::attempt(std::string_view value, std::size_t p, std::size_t first,
 bool TMask::Matches(std::string_view value) const {
     // The value is a NUL-terminated text: anything after an embedded NUL is not part of it.
     value = value.substr(0, value.find('\0'));
-    std::array<std::pair<std::size_t, std::size_t>, kMaxSkipStates> stack{};
-    int depth = 0;
+    Search search;
+    std::fill_n(search.fruitlessFrom.begin(), m_starCount, Search::kNone);
     std::size_t p = 0;
     std::size_t state = 0;
-    for (;;) {
-        if (attempt(value, p, state, stack, depth)) {
-            return true;
-        }
-        if (depth == 0) {
+    while (!attempt(value, p, state, search)) {
+        if (!search.canResume) {
             return false;
         }
-        --depth;
-        p = stack[static_cast<std::size_t>(depth)].first;
-        state = stack[static_cast<std::size_t>(depth)].second;
+        search.canResume = false;
+        p = search.resumeAt;
+        state = search.resumeState;
     }
+    return true;
 }
 
 bool MatchMask(std::string_view value, std::string_view mask, int codePage) {
     const TMask compiled(mask, codePage);
     return compiled.Matches(value);
+}
+
+struct MaskList::Compiled {
+    int codePage = 0;
+    // One per mask text: the compiled mask, or the error its compiling raised.
+    std::vector<std::optional<TMask>> masks;
+    std::vector<std::string> errors;
+};
+
+MaskList::MaskList(const MaskList& other) : m_masks(other.m_masks), m_compiled(other.shared()) {}
+
+MaskList& MaskList::operator=(const MaskList& other) {
+    if (this != &other) {
+        std::vector<std::string> masks = other.m_masks;
+        std::shared_ptr<const Compiled> compiled = other.shared();
+        const std::lock_guard lock(m_mutex);
+        m_masks = std::move(masks);
+        m_compiled = std::move(compiled);
+    }
+    return *this;
+}
+
+MaskList::MaskList(MaskList&& other) noexcept : m_masks(std::move(other.m_masks)) {
+    const std::lock_guard lock(other.m_mutex);
+    m_compiled = std::move(other.m_compiled);
+}
+
+MaskList& MaskList::operator=(MaskList&& other) noexcept {
+    if (this != &other) {
+        const std::scoped_lock lock(m_mutex, other.m_mutex);
+        m_masks = std::move(other.m_masks);
+        m_compiled = std::move(other.m_compiled);
+    }
+    return *this;
+}
+
+std::shared_ptr<const MaskList::Compiled> MaskList::shared() const {
+    const std::lock_guard lock(m_mutex);
+    return m_compiled;
+}
+
+std::shared_ptr<const MaskList::Compiled> MaskList::compiled(int codePage) const {
+    const std::lock_guard lock(m_mutex);
+    if (!m_compiled || m_compiled->codePage != codePage) {
+        auto fresh = std::make_shared<Compiled>();
+        fresh->codePage = codePage;
+        fresh->masks.reserve(m_masks.size());
+        fresh->errors.resize(m_masks.size());
+        for (std::size_t i = 0; i < m_masks.size(); ++i) {
+            try {
+                fresh->masks.emplace_back(std::in_place, m_masks[i], codePage);
+            } catch (const EMaskException& e) {
+                fresh->masks.emplace_back(std::nullopt);
+                fresh->errors[i] = e.what();
+            }
+        }
+        m_compiled = std::move(fresh);
+    }
+    return m_compiled;
+}
+
+bool MaskList::AnyMatches(std::string_view value, int codePage) const {
+    if (m_masks.empty()) {
+        return false;
+    }
+    const std::shared_ptr<const Compiled> list = compiled(codePage);
+    for (std::size_t i = 0; i < list->masks.size(); ++i) {
+        if (!list->masks[i]) {
+            throw EMaskException(list->errors[i]);
+        }
+        if (list->masks[i]->Matches(value)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace qm

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <array>
 #include <bitset>
 #include <cstddef>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,19 +45,55 @@ private:
         bool negate = false;
         unsigned char lead = 0;
         unsigned char trail = 0;
-        std::size_t set = 0; // index into m_sets
+        std::size_t set = 0;    // index into m_sets
+        unsigned char star = 0; // for a state after a "*": its ordinal among those states
     };
+
+    struct Search;
 
     void compile(std::string_view mask, int codePage);
     std::size_t readSet(std::string_view mask, std::size_t i, int codePage, State& st);
     void addState(State st, std::size_t position, std::string_view mask, int& skipCount);
     bool accepts(const State& st, std::string_view value, std::size_t p) const;
-    bool attempt(std::string_view value, std::size_t p, std::size_t first,
-                 std::array<std::pair<std::size_t, std::size_t>, kMaxSkipStates>& stack, int& depth) const;
+    bool seek(const State& st, std::string_view value, std::size_t& p, Search& search) const;
+    bool attempt(std::string_view value, std::size_t p, std::size_t first, Search& search) const;
 
     int m_codePage;
+    int m_starCount = 0;
     std::vector<State> m_states;
     std::vector<std::bitset<256>> m_sets;
+};
+
+// A list of mask texts that compiles its masks once, the first time it is matched for a code
+// page, and keeps them; copies share what was compiled. Matching is safe from several threads.
+class MaskList {
+public:
+    MaskList() = default;
+    // Implicit, so a list is assigned straight from its texts.
+    MaskList(std::vector<std::string> masks) : m_masks(std::move(masks)) {} // NOLINT
+    MaskList(std::initializer_list<std::string> masks) : m_masks(masks) {}
+    MaskList(const MaskList& other);
+    MaskList& operator=(const MaskList& other);
+    MaskList(MaskList&& other) noexcept;
+    MaskList& operator=(MaskList&& other) noexcept;
+    ~MaskList() = default;
+
+    bool empty() const noexcept { return m_masks.empty(); }
+    const std::vector<std::string>& Values() const noexcept { return m_masks; }
+
+    // Whether value matches one of the masks, tried in list order. An invalid mask reached
+    // before a match throws its EMaskException, exactly as compiling it there would.
+    bool AnyMatches(std::string_view value, int codePage) const;
+
+private:
+    struct Compiled;
+
+    std::shared_ptr<const Compiled> compiled(int codePage) const;
+    std::shared_ptr<const Compiled> shared() const;
+
+    std::vector<std::string> m_masks;
+    mutable std::mutex m_mutex; // guards m_compiled
+    mutable std::shared_ptr<const Compiled> m_compiled;
 };
 
 // Compiles mask, matches value, and releases the compiled mask. Throws EMaskException for

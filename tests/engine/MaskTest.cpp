@@ -134,6 +134,11 @@ TEST(MaskCodePages, DoubleByteCharactersStayWhole) {
     // 0x82 0x82 is one character, so the second 0x82 cannot start the searched one.
     EXPECT_FALSE(MatchMask(std::string("\x82\x82\xA0", 3), "*" + hira, 932));
     EXPECT_TRUE(MatchMask(std::string("\x82\x82\xA0", 3), "*" + hira, 1252));
+    // The first search for the character after the second star steps over "\x82\x82" whole
+    // and finds nothing; moving the first star on makes "?" take one 0x82, and the search then
+    // starts at the second 0x82. Giving up after the first fruitless search would miss this.
+    EXPECT_TRUE(MatchMask(std::string("aa\x82\x82\xA0", 5), "*a?*" + hira, 932));
+    EXPECT_FALSE(MatchMask(std::string("a\x82\xA0", 3), "*a?*" + hira, 932)); // "?" takes the lead byte
     EXPECT_EQ(TMask(hira + "a", 932).StateCount(), 3u);
     EXPECT_EQ(TMask(hira + "a", 1252).StateCount(), 4u);
     // A two-byte character inside a set is dropped; the rest of the set stays.
@@ -155,7 +160,25 @@ char up(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-bool referenceMatch(const std::vector<Token>& t, std::size_t ti, const std::string& v, std::size_t p) {
+// Remembers every (token, position) answer, so long values stay cheap: a star either ends
+// here or takes one more character.
+struct Reference {
+    const std::vector<Token>& t;
+    const std::string& v;
+    std::vector<signed char> memo = std::vector<signed char>((t.size() + 1) * (v.size() + 1), -1);
+
+    bool match(std::size_t ti, std::size_t p) {
+        signed char& known = memo[ti * (v.size() + 1) + p];
+        if (known < 0) {
+            known = compute(ti, p) ? 1 : 0;
+        }
+        return known == 1;
+    }
+
+    bool compute(std::size_t ti, std::size_t p);
+};
+
+bool Reference::compute(std::size_t ti, std::size_t p) {
     if (ti == t.size()) {
         return p == v.size();
     }
@@ -165,12 +188,7 @@ bool referenceMatch(const std::vector<Token>& t, std::size_t ti, const std::stri
         while (next < t.size() && (t[next].kind == '*' || t[next].kind == '?')) {
             ++next; // a "?" straight after a star is dropped
         }
-        for (std::size_t q = p; q <= v.size(); ++q) {
-            if (referenceMatch(t, next, v, q)) {
-                return true;
-            }
-        }
-        return false;
+        return match(next, p) || (p < v.size() && match(ti, p + 1));
     }
     if (p >= v.size()) {
         return false;
@@ -184,7 +202,12 @@ bool referenceMatch(const std::vector<Token>& t, std::size_t ti, const std::stri
         const bool in = tok.set.find(up(v[p])) != std::string::npos;
         ok = in != tok.negate;
     }
-    return ok && referenceMatch(t, ti + 1, v, p + 1);
+    return ok && match(ti + 1, p + 1);
+}
+
+bool referenceMatch(const std::vector<Token>& t, const std::string& v) {
+    Reference reference{t, v};
+    return reference.match(0, 0);
 }
 
 TEST(MaskDifferential, AgreesWithExhaustiveSearch) {
@@ -223,11 +246,98 @@ TEST(MaskDifferential, AgreesWithExhaustiveSearch) {
         for (int i = 0; i < valueLength; ++i) {
             value += letters[rng() % letters.size()];
         }
-        const bool expected = referenceMatch(tokens, 0, value, 0);
+        const bool expected = referenceMatch(tokens, value);
         matched += expected ? 1 : 0;
         ASSERT_EQ(MatchMask(value, mask), expected) << "mask '" << mask << "' value '" << value << "'";
     }
     EXPECT_GT(matched, 200); // the generator really produces matches
 }
+
+// Long values made of one short piece repeated, with a short random tail: the shape of a
+// hostile header that nearly matches a mask everywhere.
+TEST(MaskDifferential, AgreesOnLongRepetitiveValues) {
+    std::mt19937 rng(977);
+    const std::string alphabet = "a@.";
+    int matched = 0;
+    for (int round = 0; round < 600; ++round) {
+        std::vector<Token> tokens;
+        std::string mask;
+        const int length = 1 + static_cast<int>(rng() % 8);
+        for (int i = 0; i < length; ++i) {
+            const char c = alphabet[rng() % alphabet.size()];
+            switch (rng() % 6) {
+            case 0:
+            case 1:
+                tokens.push_back({'*', 0, "", false});
+                mask += '*';
+                break;
+            case 2:
+                tokens.push_back({'?', 0, "", false});
+                mask += '?';
+                break;
+            case 3: {
+                const bool negate = rng() % 2 == 0;
+                tokens.push_back({'S', 0, std::string(1, up(c)), negate});
+                mask += std::string(negate ? "[!" : "[") + c + "]";
+                break;
+            }
+            default:
+                tokens.push_back({'L', c, "", false});
+                mask += c;
+            }
+        }
+        std::string piece;
+        for (int i = 0, n = 1 + static_cast<int>(rng() % 3); i < n; ++i) {
+            piece += alphabet[rng() % alphabet.size()];
+        }
+        std::string value = repeat(piece, 200 + static_cast<int>(rng() % 800));
+        for (int i = 0, n = static_cast<int>(rng() % 4); i < n; ++i) {
+            value += alphabet[rng() % alphabet.size()];
+        }
+        const bool expected = referenceMatch(tokens, value);
+        matched += expected ? 1 : 0;
+        ASSERT_EQ(MatchMask(value, mask), expected) << "mask '" << mask << "' value of " << value.size() << " bytes";
+    }
+    EXPECT_GT(matched, 60);
+    EXPECT_LT(matched, 540);
+}
+
+// Values of a megabyte against masks whose later star finds nothing. Searching the rest of the
+// value again for every position of the earlier star would take hours here; the run of the test
+// itself is what would time out.
+struct LongRow {
+    std::string mask;
+    std::string value;
+    bool expected;
+    int codePage;
+};
+
+class MaskLongValues : public ::testing::TestWithParam<LongRow> {};
+
+TEST_P(MaskLongValues, FinishWithTheRightAnswer) {
+    const LongRow& row = GetParam();
+    EXPECT_EQ(MatchMask(row.value, row.mask, row.codePage), row.expected) << "mask '" << row.mask << "'";
+}
+
+const int kMegabyte = 1 << 20;
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MaskLongValues,
+    ::testing::Values(LongRow{"*@*.ru", std::string(kMegabyte, '@'), false, 1252},
+                      LongRow{"*@*.ru", std::string(kMegabyte, '@') + "x.RU", true, 1252},
+                      LongRow{"*@*.ru", "x@" + std::string(kMegabyte, '.') + "r", false, 1252},
+                      LongRow{"*offer*free*", repeat("offer ", kMegabyte / 6), false, 1252},
+                      LongRow{"*offer*free*", repeat("offer ", kMegabyte / 6) + "free", true, 1252},
+                      LongRow{"*a*b*c*d", repeat("abc", kMegabyte / 3), false, 1252},
+                      LongRow{"*[!x]?*[0-9]", std::string(kMegabyte, 'y'), false, 1252},
+                      LongRow{"*[!x]?*[0-9]", std::string(kMegabyte, 'y') + "7", true, 1252},
+                      LongRow{"a*?*[!@]", "a" + std::string(kMegabyte, '@'), false, 1252},
+                      LongRow{repeat("*a", 29) + "*b", std::string(kMegabyte, 'a'), false, 1252},
+                      // Two-byte characters in code page 932: runs of lead bytes keep the searches unaligned.
+                      LongRow{"*[!a]*\x82\xA0", std::string(kMegabyte, '\x82'), false, 932},
+                      LongRow{"*[!a]*\x82\xA0", std::string(kMegabyte, '\x82') + "\xA0", true, 932},
+                      LongRow{"*a?*\x82\xA0", repeat("a\x82", kMegabyte / 2), false, 932},
+                      LongRow{"*a?*\x82\xA0", repeat("a\x82", kMegabyte / 2) + "\xA0", true, 932},
+                      LongRow{"*a?*\x82\xA0", repeat("a\x82\x82", kMegabyte / 3), false, 932}));
 
 } // namespace
