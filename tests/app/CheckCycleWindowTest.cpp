@@ -124,6 +124,18 @@ TEST_F(CheckCycleWindow, FailedLoginMarksTheRowAndAGoodSessionClearsItsError) {
     EXPECT_EQ(window->lwServers()->rowImage(0), 1);
 }
 
+TEST_F(CheckCycleWindow, AccountRowSortedDuringTheCheckIsStillTheOneMarked) {
+    serveMessages(1, "other");
+    start({{server.Port(), "zed"}, {1, "amy", "x", true}});
+    harness->box("cbExec")->setChecked(true);
+    // The session's calls wait for the event loop, so the list is sorted before any of them.
+    window->lwServers()->sortRowsBy(1);
+    ASSERT_EQ(window->lwServers()->cell(0, 1), "amy");
+    ASSERT_TRUE(harness->waitForSummary());
+    EXPECT_TRUE(window->lwServers()->rowError(0).isEmpty());
+    EXPECT_FALSE(window->lwServers()->rowError(1).isEmpty());
+}
+
 TEST_F(CheckCycleWindow, IntervalBelowTwoMinutesBecomesTwo) {
     start({});
     auto* interval = window->findChild<QSpinBox*>(QStringLiteral("seInterval"));
