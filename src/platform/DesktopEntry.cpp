@@ -1,4 +1,4 @@
-// Desktop Entry Specification (freedesktop.org): key-file values and Exec quoting.
+// Desktop entry files (freedesktop.org key-file format): key-file values and Exec quoting.
 #include "platform/DesktopEntry.h"
 
 #include <fstream>

@@ -128,7 +128,7 @@ TEST(MessageBody, UuencodedBlockIsAnAttachment) {
 }
 
 TEST(MessageBody, BodyEncodedMultipartHasOnlyTextParts) {
-    TIdMessage msg = ParseFixture("multipart_8bit.eml");
+    TIdMessage msg = ParseFixture("multipart_eightbit.eml");
     ASSERT_EQ(msg.MessageParts.Count(), 1u);
     EXPECT_EQ(TextAt(msg, 0).Body.size(), 4u);
     msg.UpdatePartCounts();
