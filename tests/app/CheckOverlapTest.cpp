@@ -140,12 +140,5 @@ TEST(QtMainThreadInvokerTest, CloseReleasesAWaitingWorkerWithoutRunningItsCall) 
     EXPECT_FALSE(ran.load());
 }
 
-TEST(QtMainThreadInvokerTest, CallFromTheMainThreadRunsAtOnce) {
-    QtMainThreadInvoker invoker;
-    bool ran = false;
-    EXPECT_TRUE(invoker.invokeOnMainThread([&ran] { ran = true; }));
-    EXPECT_TRUE(ran);
-}
-
 } // namespace
 } // namespace qm::test
