@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/Mask.h"
+
 #include <string>
 #include <vector>
 
@@ -18,16 +20,17 @@ struct CheckOptions {
     bool writeToFile = false; // "save message in file"
 
     // Anti-spam lists: every entry of an enabled list is a mask; check marks play no part.
-    std::vector<std::string> senderFilter;
+    // The lists compile their masks on first use, so a session compiles each mask once.
+    MaskList senderFilter;
     bool senderFilterEnabled = true;
-    std::vector<std::string> subjectFilter;
+    MaskList subjectFilter;
     bool subjectFilterEnabled = true;
 
     // Notice conditions with their mask lists, in the order the drop-down lists hold them.
     bool useFrom = false;
-    std::vector<std::string> fromMasks;
+    MaskList fromMasks;
     bool useSubject = false;
-    std::vector<std::string> subjectMasks;
+    MaskList subjectMasks;
     bool attach = false;
 };
 

@@ -8,29 +8,16 @@
 
 namespace qm {
 
-namespace {
-
-bool AnyMatches(std::string_view value, const std::vector<std::string>& masks, int codePage) {
-    for (const std::string& mask : masks) {
-        if (MatchMask(value, mask, codePage)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-} // namespace
-
 bool IsSpam(const TIdMessage& message, const CheckOptions& options) {
     if (options.senderFilter.empty() && options.subjectFilter.empty()) {
         return false;
     }
-    if (options.senderFilterEnabled && AnyMatches(message.From.Address, options.senderFilter, options.codePage)) {
+    if (options.senderFilterEnabled && options.senderFilter.AnyMatches(message.From.Address, options.codePage)) {
         return true;
     }
     if (options.subjectFilterEnabled && !options.subjectFilter.empty()) {
         const std::string decoded = DecodeSubject(message.Subject, options.codePage);
-        if (AnyMatches(decoded, options.subjectFilter, options.codePage)) {
+        if (options.subjectFilter.AnyMatches(decoded, options.codePage)) {
             return true;
         }
     }
@@ -52,12 +39,12 @@ bool MeetsNoticeConditions(TIdMessage& message, const CheckOptions& options) {
 }
 
 bool SenderMatches(std::string_view address, const CheckOptions& options) {
-    return AnyMatches(address, options.fromMasks, options.codePage);
+    return options.fromMasks.AnyMatches(address, options.codePage);
 }
 
 bool SubjectMatches(std::string_view subject, const CheckOptions& options) {
     const std::string decoded = DecodeSubject(subject, options.codePage);
-    return AnyMatches(decoded, options.subjectMasks, options.codePage);
+    return options.subjectMasks.AnyMatches(decoded, options.codePage);
 }
 
 } // namespace qm

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace qm {
 namespace {
@@ -174,6 +177,72 @@ TEST(ConditionLists, MatchInListOrder) {
     options.codePage = 1251;
     EXPECT_TRUE(SubjectMatches("=?koi8-r?Q?=D3=DE=C5=D4?=", options));
     EXPECT_FALSE(SubjectMatches("=?koi8-r?Q?=F3=FE=E5=F4?=", options)); // upper-case Cyrillic differs
+}
+
+TEST(MaskLists, AssigningNewTextsReplacesWhatWasCompiled) {
+    MaskList list = {"a*", "[bad"};
+    EXPECT_TRUE(list.AnyMatches("abc", 1252));
+    list = {"b*", "c*"}; // same count of entries as before
+    EXPECT_FALSE(list.AnyMatches("abc", 1252));
+    EXPECT_TRUE(list.AnyMatches("cab", 1252));
+    list = std::vector<std::string>{};
+    EXPECT_TRUE(list.empty());
+    EXPECT_FALSE(list.AnyMatches("abc", 1252));
+}
+
+TEST(MaskLists, CodePageDecidesHowTheMasksCompile) {
+    const MaskList list = {std::string("*\x82\xA0")};
+    const std::string value("\x82\x82\xA0", 3);
+    EXPECT_FALSE(list.AnyMatches(value, 932)); // one two-byte character, then a single byte
+    EXPECT_TRUE(list.AnyMatches(value, 1252));
+    EXPECT_FALSE(list.AnyMatches(value, 932));
+}
+
+TEST(MaskLists, InvalidEntryFailsEveryMessageThatReachesIt) {
+    const MaskList list = {"x", "[bad", "*"};
+    EXPECT_TRUE(list.AnyMatches("x", 1252));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(MaskError([&] { list.AnyMatches("y", 1252); }), "'[bad' is an invalid mask at (5)");
+    }
+    const MaskList copy = list;
+    EXPECT_EQ(MaskError([&] { copy.AnyMatches("y", 1252); }), "'[bad' is an invalid mask at (5)");
+    EXPECT_TRUE(copy.AnyMatches("X", 1252));
+}
+
+TEST(MaskLists, SessionCopiesMatchFromSeveralThreads) {
+    CheckOptions options;
+    std::vector<std::string> masks;
+    for (int i = 0; i < 300; ++i) {
+        masks.push_back("*@host" + std::to_string(i) + ".example");
+    }
+    options.senderFilter = masks;
+    std::vector<TIdMessage> messages;
+    int expected = 0;
+    for (int i = 0; i < 200; ++i) {
+        const std::string from = "user@host" + std::to_string(i * 7) + ".example";
+        messages.push_back(MakeMessage(from, "s"));
+        expected += i * 7 < 300 ? 1 : 0;
+    }
+    const CheckOptions shared = options; // copied before anything was compiled
+    std::vector<int> counts(4, 0);
+    std::vector<std::thread> workers;
+    for (std::size_t w = 0; w < counts.size(); ++w) {
+        // Two threads share one snapshot, two take copies of it, as session workers do.
+        workers.emplace_back([&, w] {
+            const CheckOptions copy = shared;
+            const CheckOptions& used = w % 2 == 0 ? shared : copy;
+            for (const TIdMessage& m : messages) {
+                counts[w] += IsSpam(m, used) ? 1 : 0;
+            }
+        });
+    }
+    for (std::thread& t : workers) {
+        t.join();
+    }
+    for (const int count : counts) {
+        EXPECT_EQ(count, expected);
+    }
+    EXPECT_EQ(expected, 43);
 }
 
 } // namespace
