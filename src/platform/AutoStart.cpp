@@ -62,7 +62,11 @@ bool writeAll(int fd, std::string_view data) {
 // Writes the text to a temporary file beside the target and renames it over the target, so the
 // entry is either the old one or the complete new one.
 bool writeFileAtomically(const fs::path& target, std::string_view text) {
-    std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Built by appending: GCC 12 at -O3 flags the prepend of `"." + string` with a false -Wrestrict.
+    std::string leaf = ".";
+    leaf += target.filename().string();
+    leaf += ".XXXXXX";
+    const std::string pattern = (target.parent_path() / leaf).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());
