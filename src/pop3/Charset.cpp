@@ -3,6 +3,7 @@
 
 #include "pop3/Charset.h"
 
+#include "pop3/AsciiText.h"
 #include "pop3/CharsetTables.h"
 
 #include <algorithm>
@@ -14,16 +15,6 @@ namespace {
 
 constexpr char kReplacement = '_';
 constexpr char32_t kUnassigned = 0xFFFD;
-
-std::string UpperAscii(std::string_view text) {
-    std::string result(text);
-    for (char& c : result) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return result;
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -47,25 +38,6 @@ int UnitWidth(int id) {
     default:
         return 1;
     }
-}
-
-int Base64Index(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    if (c == '+') {
-        return 62;
-    }
-    if (c == '/') {
-        return 63;
-    }
-    return -1;
 }
 
 constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -116,7 +88,7 @@ std::vector<char32_t> Utf7ToUnits(std::string_view bytes) {
             continue;
         }
         const std::size_t runStart = i;
-        while (i < bytes.size() && Base64Index(static_cast<unsigned char>(bytes[i])) >= 0) {
+        while (i < bytes.size() && Base64DigitValue(bytes[i], -1) >= 0) {
             ++i;
         }
         const std::string_view run = bytes.substr(runStart, i - runStart);
@@ -131,7 +103,7 @@ std::vector<char32_t> Utf7ToUnits(std::string_view bytes) {
         std::uint32_t buffer = 0;
         int bits = 0;
         for (char rc : run) {
-            buffer = (buffer << 6) | static_cast<std::uint32_t>(Base64Index(static_cast<unsigned char>(rc)));
+            buffer = (buffer << 6) | static_cast<std::uint32_t>(Base64DigitValue(rc, -1));
             bits += 6;
             if (bits >= 8) {
                 bits -= 8;
@@ -241,7 +213,7 @@ char ToSingleByte(char32_t c, int toId, char replacement) {
 } // namespace
 
 int CharsetFromName(std::string_view name) {
-    const std::string s = UpperAscii(name);
+    const std::string s = AsciiUpper(name);
     static constexpr std::string_view kLongIso[] = {"ISO-8859-10", "ISO-8859-13", "ISO-8859-14", "ISO-8859-15"};
     for (int k = 0; k < 4; ++k) {
         if (StartsWith(s, kLongIso[k])) {

@@ -1,5 +1,6 @@
 // RFC 2047 encoded words in header values, for the ISO-* and WINDOWS-* charsets.
 
+#include "pop3/AsciiText.h"
 #include "pop3/MessageDecoders.h"
 
 #include <algorithm>
@@ -7,10 +8,6 @@
 
 namespace qm {
 namespace {
-
-char Upper(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 // The text being decoded. Words are replaced one at a time and the search goes on inside the
 // replacement, so the text is a gap buffer (replacing is cheap near the last replacement) and each
@@ -49,7 +46,7 @@ public:
         const std::size_t limit = n - std::min(n, m_cleanTail[which]);
         for (std::size_t i = from; i < limit && i + pattern.size() <= n; ++i) {
             std::size_t k = 0;
-            while (k < pattern.size() && Upper(At(i + k)) == pattern[k]) {
+            while (k < pattern.size() && AsciiUpperChar(At(i + k)) == pattern[k]) {
                 ++k;
             }
             if (k == pattern.size()) {
@@ -86,38 +83,6 @@ private:
 
 enum Pattern { kIso, kWindows, kQuestion, kClose };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    if (c == '+') {
-        return 62;
-    }
-    if (c == '/') {
-        return 63;
-    }
-    return 0;
-}
-
 // text is the encoded text followed by its closing "?=".
 std::string DecodeQWord(const std::string& text) {
     std::string out;
@@ -127,8 +92,8 @@ std::string DecodeQWord(const std::string& text) {
         if (c == '_') {
             out.push_back(' ');
         } else if (c == '=' && text.size() - i >= 5) {
-            const int hi = HexValue(text[i + 1]);
-            const int lo = HexValue(text[i + 2]);
+            const int hi = HexDigitValue(text[i + 1]);
+            const int lo = HexDigitValue(text[i + 2]);
             if (hi < 0 || lo < 0) {
                 throw EIdConvertError("$" + text.substr(i + 1, 2));
             }
@@ -146,10 +111,10 @@ std::string DecodeQWord(const std::string& text) {
 std::string DecodeBWord(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; text.size() - i >= 4; i += 4) {
-        const unsigned v = (static_cast<unsigned>(Base64Value(text[i])) << 18) |
-                           (static_cast<unsigned>(Base64Value(text[i + 1])) << 12) |
-                           (static_cast<unsigned>(Base64Value(text[i + 2])) << 6) |
-                           static_cast<unsigned>(Base64Value(text[i + 3]));
+        const unsigned v = (static_cast<unsigned>(Base64DigitValue(text[i], 0)) << 18) |
+                           (static_cast<unsigned>(Base64DigitValue(text[i + 1], 0)) << 12) |
+                           (static_cast<unsigned>(Base64DigitValue(text[i + 2], 0)) << 6) |
+                           static_cast<unsigned>(Base64DigitValue(text[i + 3], 0));
         out.push_back(static_cast<char>((v >> 16) & 0xFF));
         out.push_back(static_cast<char>((v >> 8) & 0xFF));
         out.push_back(static_cast<char>(v & 0xFF));
@@ -231,9 +196,9 @@ std::string DecodeEncodedWords(std::string_view value) {
         }
         std::string charset = text.Slice(a + 2, q1);
         for (char& c : charset) {
-            c = Upper(c);
+            c = AsciiUpperChar(c);
         }
-        const char encoding = Upper(text.At(q1 + 1));
+        const char encoding = AsciiUpperChar(text.At(q1 + 1));
         const std::string encoded = text.Slice(q2 + 1, q3 + 2);
         std::string decoded = encoding == 'Q' ? DecodeQWord(encoded) : DecodeBWord(encoded);
         if (charset == "ISO-2022-JP") {

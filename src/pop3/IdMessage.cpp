@@ -2,6 +2,7 @@
 
 #include "pop3/IdMessage.h"
 
+#include "pop3/AsciiText.h"
 #include "pop3/IdMessageDate.h"
 #include "pop3/MessageDecoders.h"
 
@@ -10,42 +11,6 @@
 namespace qm {
 namespace {
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        x = x >= 'a' && x <= 'z' ? static_cast<char>(x - 'a' + 'A') : x;
-        y = y >= 'a' && y <= 'z' ? static_cast<char>(y - 'a' + 'A') : y;
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string Upper(std::string_view text) {
-    std::string s(text);
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return s;
-}
-
-std::string Lower(std::string_view text) {
-    std::string s(text);
-    for (char& c : s) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return s;
-}
-
 void TrimRightInPlace(std::string& s) {
     while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') {
         s.pop_back();
@@ -53,7 +18,7 @@ void TrimRightInPlace(std::string& s) {
 }
 
 TIdMessagePriority PriorityOf(std::string_view value) {
-    const std::string lower = Lower(value);
+    const std::string lower = AsciiLower(value);
     if (lower.find("urgent") != std::string::npos) {
         return mpHigh;
     }
@@ -81,7 +46,7 @@ std::string TIdHeaderList::Values(std::string_view name) const {
         if (!EqualNoCase(lineName, name)) {
             continue;
         }
-        std::string value(TrimCtl(std::string_view(line).substr(colon + 1)));
+        std::string value(TrimControls(std::string_view(line).substr(colon + 1)));
         for (std::size_t k = i + 1; k < m_lines.size(); ++k) {
             const std::string& next = m_lines[k];
             if (next.empty() || (next[0] != ' ' && next[0] != '\t')) {
@@ -90,10 +55,10 @@ std::string TIdHeaderList::Values(std::string_view name) const {
             // value := trim(value) + " " + trim(continuation), without rescanning the value.
             TrimRightInPlace(value);
             if (value.empty()) {
-                value = TrimCtl(next);
+                value = TrimControls(next);
             } else {
                 value += ' ';
-                value += TrimCtl(next);
+                value += TrimControls(next);
             }
         }
         TrimRightInPlace(value);
@@ -201,7 +166,7 @@ void TIdMessage::ChargeKept(std::size_t bytes) {
 void TIdMessage::FillFromHeaders() {
     ContentType = HeaderValue("Content-Type");
     {
-        const std::string upper = Upper(ContentType);
+        const std::string upper = AsciiUpper(ContentType);
         const std::size_t at = upper.find("CHARSET=");
         CharSet.clear();
         if (at != std::string::npos) {
@@ -225,7 +190,7 @@ void TIdMessage::FillFromHeaders() {
         std::size_t start = 0;
         while (start <= groups.size() && !groups.empty()) {
             const std::size_t comma = std::min(groups.find(',', start), groups.size());
-            const std::string_view group = TrimCtl(std::string_view(groups).substr(start, comma - start));
+            const std::string_view group = TrimControls(std::string_view(groups).substr(start, comma - start));
             if (!group.empty()) {
                 Newsgroups.emplace_back(group);
             }

@@ -1,5 +1,6 @@
 // RFC 2822 addresses: 'Name <user@host>', 'user@host (Comment)', 'user@host', quoted names.
 
+#include "pop3/AsciiText.h"
 #include "pop3/MessageDecoders.h"
 
 namespace qm {
@@ -31,7 +32,7 @@ std::string TIdEMailAddressItem::Text() const {
 
 TIdEMailAddressItem ParseAddress(std::string_view text) {
     TIdEMailAddressItem item;
-    std::string_view s = TrimCtl(text);
+    std::string_view s = TrimControls(text);
     if (s.empty()) {
         return item;
     }
@@ -75,7 +76,7 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
                 break;
             }
             if (afterAt) {
-                item.Address += TrimCtl(head);
+                item.Address += TrimControls(head);
             } else {
                 item.Name += head;
                 item.Name += c;
@@ -84,7 +85,7 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
             break;
         case '"':
             if (inQuote) {
-                (bracketed ? item.Address : item.Name) += TrimCtl(head);
+                (bracketed ? item.Address : item.Name) += TrimControls(head);
                 s = after;
                 inQuote = false;
             } else {
@@ -98,7 +99,7 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
             } else {
                 // Text inside a comment belongs to neither part, also when the comment is nested.
                 if (depth == 0 && inAddress) {
-                    item.Address += TrimCtl(head);
+                    item.Address += TrimControls(head);
                 } else if (depth == 0) {
                     item.Name += head;
                 }
@@ -112,7 +113,7 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
             break;
         case '.':
             if (bracketed) {
-                item.Address += Strip(TrimCtl(head));
+                item.Address += Strip(TrimControls(head));
                 item.Address += '.';
                 s = after;
                 while (!s.empty() && (s[0] == ' ' || s[0] == '\t')) {
@@ -128,7 +129,7 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
             if (p > 0) {
                 item.Name += head;
             }
-            item.Name = std::string(Strip(TrimCtl(item.Name)));
+            item.Name = std::string(Strip(TrimControls(item.Name)));
             bracketed = true;
             inAddress = true;
             s = after;
@@ -136,7 +137,7 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
         case '>':
             inAddress = false;
             afterAt = false;
-            item.Address += Strip(TrimCtl(head));
+            item.Address += Strip(TrimControls(head));
             s = after;
             break;
         case '@':
@@ -162,7 +163,7 @@ TIdEMailAddressItem ParseAddress(std::string_view text) {
         }
     }
     if (inAddress && !bracketed) {
-        item.Address += Strip(TrimCtl(s));
+        item.Address += Strip(TrimControls(s));
     }
     return item;
 }

@@ -3,6 +3,7 @@
 
 #include "pop3/IdMessageDate.h"
 
+#include "pop3/AsciiText.h"
 #include "pop3/IdMessageExceptions.h"
 #include "pop3/MessageDecoders.h"
 
@@ -18,16 +19,6 @@ namespace {
 constexpr std::string_view kMonths[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
 constexpr std::string_view kDays[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
-
-std::string Upper(std::string_view text) {
-    std::string s(text);
-    for (char& c : s) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return s;
-}
 
 std::string_view TrimLeft(std::string_view text) {
     while (!text.empty() && static_cast<unsigned char>(text[0]) <= ' ') {
@@ -61,7 +52,7 @@ int MonthOf(std::string_view token) {
     if (token.size() != 3) {
         return 0;
     }
-    const std::string upper = Upper(token);
+    const std::string upper = AsciiUpper(token);
     for (int m = 0; m < 12; ++m) {
         if (upper == kMonths[m]) {
             return m + 1;
@@ -146,12 +137,12 @@ TDateTimeParts DecodeDateTime(double value) {
 }
 
 double ParseMessageDate(std::string_view text, int localOffsetMinutes) {
-    std::string_view s = TrimCtl(text);
+    std::string_view s = TrimControls(text);
     double raw = 0;
     std::string_view zone;
     if (!s.empty()) {
         bool failed = false;
-        const std::string head = Upper(s.substr(0, 3));
+        const std::string head = AsciiUpper(s.substr(0, 3));
         for (std::string_view d : kDays) {
             if (head == d) {
                 const std::size_t space = s.find(' ');
@@ -209,7 +200,7 @@ double ParseMessageDate(std::string_view text, int localOffsetMinutes) {
 
     double zoneOffset = 0;
     if (zone.size() > 4) {
-        const std::string_view z = TrimCtl(zone).substr(0, 5);
+        const std::string_view z = TrimControls(zone).substr(0, 5);
         if (z.size() == 5 && (z[0] == '+' || z[0] == '-')) {
             const long long hours = ToInt(z.substr(1, 2)).value_or(0);
             const long long minutes = ToInt(z.substr(3, 2)).value_or(0);

@@ -2,6 +2,7 @@
 // uuencoded / xxencoded blocks. Attachment content is decoded line by line and dropped, so a
 // message of any size costs only what is kept: plain lines, text parts and part headers.
 
+#include "pop3/AsciiText.h"
 #include "pop3/IdMessage.h"
 #include "pop3/MessageDecoders.h"
 
@@ -9,35 +10,6 @@
 
 namespace qm {
 namespace {
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        x = x >= 'a' && x <= 'z' ? static_cast<char>(x - 'a' + 'A') : x;
-        y = y >= 'a' && y <= 'z' ? static_cast<char>(y - 'a' + 'A') : y;
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool StartsNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-std::size_t FindNoCase(std::string_view text, std::string_view what) {
-    for (std::size_t i = 0; i + what.size() <= text.size(); ++i) {
-        if (EqualNoCase(text.substr(i, what.size()), what)) {
-            return i;
-        }
-    }
-    return std::string_view::npos;
-}
 
 // "--" + boundary, and with closing "--" appended; the boundary is kept upper-cased.
 bool IsBoundaryLine(std::string_view line, std::string_view boundary, bool closing) {
@@ -192,9 +164,9 @@ private:
             boundary = m_msg.m_boundaries.back();
         }
 
-        const bool container = !bodyEncoded && StartsNoCase(TrimCtl(contentType), "multipart");
+        const bool container = !bodyEncoded && StartsWithNoCase(TrimControls(contentType), "multipart");
         const std::string_view dispositionType =
-            TrimCtl(std::string_view(disposition).substr(0, disposition.find(';')));
+            TrimControls(std::string_view(disposition).substr(0, disposition.find(';')));
         const bool attachment = !container && (EqualNoCase(dispositionType, "attachment") ||
                                                FindNoCase(contentType, "NAME") != std::string::npos);
         Encoding encoding = Encoding::None;
@@ -281,7 +253,7 @@ private:
     }
 
     static bool IsUUBegin(std::string_view line) {
-        if (line.size() < 10 || !StartsNoCase(line, "begin ") || line[9] != ' ') {
+        if (line.size() < 10 || !StartsWithNoCase(line, "begin ") || line[9] != ' ') {
             return false;
         }
         int mode = 0;
@@ -307,7 +279,7 @@ private:
                 messageEnded = true;
                 break;
             }
-            if (EqualNoCase(TrimCtl(line), "end")) {
+            if (EqualNoCase(TrimControls(line), "end")) {
                 break;
             }
         }

@@ -1,5 +1,6 @@
 #include "pop3/IdPOP3.h"
 
+#include "pop3/AsciiText.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
 
@@ -10,16 +11,6 @@
 namespace qm {
 
 namespace {
-
-bool equalsNoCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return i == a.size() && b[i] == '\0';
-}
 
 // Hands the lines of one multi-line answer to the message reader and notes when its
 // terminating "." has gone by (a "." line inside the content arrives dot-stuffed as "..").
@@ -66,9 +57,9 @@ std::string TIdPOP3::ApopDigest(const std::string& timestamp, const std::string&
 int TIdPOP3::GetResponse() {
     ReadReply();
     TIdRFCReply& reply = LastCmdResult();
-    if (equalsNoCase(reply.TextCode(), "+OK")) {
+    if (EqualNoCase(reply.TextCode(), "+OK")) {
         reply.SetNumericCode(1);
-    } else if (equalsNoCase(reply.TextCode(), "-ERR")) {
+    } else if (EqualNoCase(reply.TextCode(), "-ERR")) {
         reply.SetNumericCode(2);
     } else {
         throw EIdException("Unrecognized POP3 Response Header:\n\"" + reply.TextWithCrLf() + "\"");
@@ -96,7 +87,8 @@ void TIdPOP3::Connect(int timeoutMs) {
         if (Security == kSecuritySTLS) {
             WriteLine("STLS");
             if (GetResponse() != 1) {
-                throw EIdTLSError("TLS: the server refused STLS: " + TrimControl(LastCmdResult().TextWithCrLf()));
+                throw EIdTLSError("TLS: the server refused STLS: " +
+                                  std::string(TrimControls(LastCmdResult().TextWithCrLf())));
             }
             StartTls(Host, handshakeLimit);
         }

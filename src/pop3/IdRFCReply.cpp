@@ -1,20 +1,10 @@
 #include "pop3/IdRFCReply.h"
 
+#include "pop3/AsciiText.h"
+
 #include <charconv>
 
 namespace qm {
-
-std::string TrimControl(const std::string& s) {
-    std::size_t begin = 0;
-    std::size_t end = s.size();
-    while (begin < end && static_cast<unsigned char>(s[begin]) <= ' ') {
-        ++begin;
-    }
-    while (end > begin && static_cast<unsigned char>(s[end - 1]) <= ' ') {
-        --end;
-    }
-    return s.substr(begin, end - begin);
-}
 
 void TIdRFCReply::SetNumericCode(int code) {
     m_numericCode = code;
@@ -34,7 +24,7 @@ void TIdRFCReply::ParseLines(const std::vector<std::string>& lines) {
     if (lines.empty()) {
         return;
     }
-    m_textCode = TrimControl(lines.front().substr(0, 4));
+    m_textCode = std::string(TrimControls(lines.front().substr(0, 4)));
     if (m_textCode.size() == 4 && m_textCode[3] == '-') {
         m_textCode.pop_back();
     }

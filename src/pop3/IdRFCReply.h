@@ -28,7 +28,4 @@ private:
     std::vector<std::string> m_text;
 };
 
-// Removes leading and trailing spaces and control characters (bytes up to 0x20).
-std::string TrimControl(const std::string& s);
-
 } // namespace qm

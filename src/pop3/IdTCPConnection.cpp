@@ -1,5 +1,6 @@
 #include "pop3/IdTCPConnection.h"
 
+#include "pop3/AsciiText.h"
 #include "pop3/IdExceptions.h"
 
 #include <sys/eventfd.h>
@@ -17,18 +18,6 @@ using Clock = std::chrono::steady_clock;
 
 // A hostile server could otherwise keep one reply growing for ever.
 constexpr std::size_t kMaxReplyLines = 10000;
-
-bool startsWithNoCase(const std::string& s, const std::string& prefix) {
-    if (s.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (std::toupper(static_cast<unsigned char>(s[i])) != std::toupper(static_cast<unsigned char>(prefix[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 } // namespace
 
@@ -259,13 +248,13 @@ void TIdTCPConnection::ReadReply() {
     DeadlineScope deadline(*this, ReadTimeout);
     std::string first;
     for (int attempt = 0; attempt < INT_MAX && first.empty(); ++attempt) {
-        first = TrimControl(ReadLine());
+        first = std::string(TrimControls(ReadLine()));
     }
     std::vector<std::string> lines{first};
     if (first.size() > 3 && first[3] == '-') {
         const std::string prefix = first.substr(0, 3) + " ";
         for (;;) {
-            std::string line = TrimControl(ReadLine());
+            std::string line(TrimControls(ReadLine()));
             if (line.empty()) {
                 continue;
             }
@@ -274,7 +263,7 @@ void TIdTCPConnection::ReadReply() {
                 throw EIdException("Reply too long.");
             }
             lines.push_back(line);
-            if (line.size() < 4 || startsWithNoCase(line, prefix)) {
+            if (line.size() < 4 || StartsWithNoCase(line, prefix)) {
                 break;
             }
         }

@@ -2,58 +2,16 @@
 
 #include "pop3/MessageDecoders.h"
 
+#include "pop3/AsciiText.h"
+
 namespace qm {
 namespace {
-
-int Base64Value(char c) {
-    if (c >= 'A' && c <= 'Z') {
-        return c - 'A';
-    }
-    if (c >= 'a' && c <= 'z') {
-        return c - 'a' + 26;
-    }
-    if (c >= '0' && c <= '9') {
-        return c - '0' + 52;
-    }
-    if (c == '+') {
-        return 62;
-    }
-    if (c == '/') {
-        return 63;
-    }
-    return 0;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
 } // namespace
-
-std::string_view TrimCtl(std::string_view text) {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') {
-        ++begin;
-    }
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') {
-        --end;
-    }
-    return text.substr(begin, end - begin);
-}
 
 std::string DecodeBase64(std::string_view text) {
     if (text.size() % 4 != 0) {
@@ -62,10 +20,10 @@ std::string DecodeBase64(std::string_view text) {
     std::string out;
     out.reserve(text.size() / 4 * 3);
     for (std::size_t i = 0; i < text.size(); i += 4) {
-        const unsigned v = (static_cast<unsigned>(Base64Value(text[i])) << 18) |
-                           (static_cast<unsigned>(Base64Value(text[i + 1])) << 12) |
-                           (static_cast<unsigned>(Base64Value(text[i + 2])) << 6) |
-                           static_cast<unsigned>(Base64Value(text[i + 3]));
+        const unsigned v = (static_cast<unsigned>(Base64DigitValue(text[i], 0)) << 18) |
+                           (static_cast<unsigned>(Base64DigitValue(text[i + 1], 0)) << 12) |
+                           (static_cast<unsigned>(Base64DigitValue(text[i + 2], 0)) << 6) |
+                           static_cast<unsigned>(Base64DigitValue(text[i + 3], 0));
         out.push_back(static_cast<char>((v >> 16) & 0xFF));
         if (text[i + 2] == '=') {
             continue;
@@ -108,8 +66,8 @@ std::string DecodeQuotedPrintable(std::string_view text) {
         ++i;
         int digits = 0;
         int value = 0;
-        while (digits < 2 && i < input.size() && HexValue(input[i]) >= 0) {
-            value = value * 16 + HexValue(input[i]);
+        while (digits < 2 && i < input.size() && HexDigitValue(input[i]) >= 0) {
+            value = value * 16 + HexDigitValue(input[i]);
             ++digits;
             ++i;
         }
@@ -127,12 +85,7 @@ std::string DecodeQuotedPrintable(std::string_view text) {
 }
 
 std::string BoundaryOf(std::string_view contentType) {
-    std::string upper(contentType);
-    for (char& c : upper) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
+    const std::string upper = AsciiUpper(contentType);
     const std::size_t at = upper.find("BOUNDARY=");
     if (at == std::string::npos) {
         return {};

@@ -31,7 +31,4 @@ std::string DecodeQuotedPrintable(std::string_view text);
 // The upper-cased boundary parameter of a content type value; empty when there is none.
 std::string BoundaryOf(std::string_view contentType);
 
-// "Trim": removes every character with a code up to and including space at both ends.
-std::string_view TrimCtl(std::string_view text);
-
 } // namespace qm

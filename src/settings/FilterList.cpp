@@ -1,5 +1,6 @@
 #include "settings/FilterList.h"
 
+#include "pop3/AsciiText.h"
 #include "settings/AtomicFile.h"
 #include "settings/IniFile.h"
 

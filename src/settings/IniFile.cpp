@@ -1,5 +1,6 @@
 #include "settings/IniFile.h"
 
+#include "pop3/AsciiText.h"
 #include "settings/AtomicFile.h"
 
 #include <cstdint>
@@ -8,19 +9,6 @@
 namespace qm {
 
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 // Trims blanks the way the profile reader does: spaces and tabs (and a stray CR).
 std::string_view trimBlanks(std::string_view text) {
@@ -40,7 +28,7 @@ int ParseProfileInteger(std::string_view text, int def) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         std::uint64_t value = 0;
         for (std::size_t i = 2; i < text.size(); ++i) {
-            const int d = hexDigit(text[i]);
+            const int d = HexDigitValue(text[i]);
             if (d < 0) {
                 return def;
             }
@@ -77,27 +65,6 @@ int ParseProfileInteger(std::string_view text, int def) {
         return def;
     }
     return static_cast<int>(value);
-}
-
-std::string AsciiUpper(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return out;
-}
-
-std::string_view TrimControls(std::string_view text) {
-    auto control = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    while (!text.empty() && control(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && control(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 IniFile IniFile::Parse(std::string_view content) {

@@ -19,12 +19,6 @@ inline constexpr std::size_t kProfileValueMax = 2047;
 // 32-bit range. Hex takes at most 32 bits and is read as two's complement ("0xFFFFFFFF" is -1).
 int ParseProfileInteger(std::string_view text, int def);
 
-// ASCII-only upper casing; other bytes (code page letters included) stay as they are.
-std::string AsciiUpper(std::string_view text);
-
-// Removes bytes 0 to 32 from both ends.
-std::string_view TrimControls(std::string_view text);
-
 // An INI file held in memory, with the lookup rules of the Windows profile functions: section
 // and key names compare without regard to ASCII letter case, names and values are trimmed of
 // white space, a value in matching quotes loses them, a value read stops at its first NUL byte

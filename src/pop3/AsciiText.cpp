@@ -1,0 +1,94 @@
+#include "pop3/AsciiText.h"
+
+namespace qm {
+
+char AsciiUpperChar(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string AsciiUpper(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        c = AsciiUpperChar(c);
+    }
+    return out;
+}
+
+std::string AsciiLower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::size_t FindNoCase(std::string_view text, std::string_view what) {
+    for (std::size_t i = 0; i + what.size() <= text.size(); ++i) {
+        if (EqualNoCase(text.substr(i, what.size()), what)) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+int Base64DigitValue(char c, int notInAlphabet) {
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 26;
+    }
+    if (c >= '0' && c <= '9') {
+        return c - '0' + 52;
+    }
+    if (c == '+') {
+        return 62;
+    }
+    if (c == '/') {
+        return 63;
+    }
+    return notInAlphabet;
+}
+
+std::string_view TrimControls(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+} // namespace qm

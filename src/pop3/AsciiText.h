@@ -1,0 +1,33 @@
+#pragma once
+
+// Byte-wise ASCII helpers shared by the protocol client, the message decoders and the settings
+// reader. Only A-Z and a-z change case: bytes of the code page stay as they are whatever the
+// process locale, so header, charset, reply and INI names compare the same everywhere.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+char AsciiUpperChar(char c);
+std::string AsciiUpper(std::string_view text);
+std::string AsciiLower(std::string_view text);
+
+// Comparisons that ignore ASCII letter case.
+bool EqualNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+// First position of what in text; npos when it is not there.
+std::size_t FindNoCase(std::string_view text, std::string_view what);
+
+// Value of a hexadecimal digit of either case; -1 for any other character.
+int HexDigitValue(char c);
+
+// Value of a character of the base64 alphabet (RFC 2045); notInAlphabet for any other character.
+// The body and header decoders count strays as 0, the UTF-7 reader stops a run at them.
+int Base64DigitValue(char c, int notInAlphabet);
+
+// Removes bytes 0 to 32 (spaces and control characters) from both ends.
+std::string_view TrimControls(std::string_view text);
+
+} // namespace qm
