@@ -105,20 +105,25 @@ void TIdIOHandlerSocket::StartTls(const std::string& host, int timeoutMs) {
     }
 }
 
-TIdIOHandlerSocket::IoResult TIdIOHandlerSocket::Recv(char* buffer, std::size_t size, int timeoutMs) {
+// The TLS layer may need the other direction first (a renegotiation or a pending record), so
+// its wants decide what to wait for; a plain socket waits for its own direction.
+template <typename TlsStep, typename PlainStep>
+TIdIOHandlerSocket::IoResult TIdIOHandlerSocket::Transfer(short ownEvent, int timeoutMs, TlsStep tlsStep,
+                                                          PlainStep plainStep) {
     const auto start = Clock::now();
     IoResult result;
     for (;;) {
-        short waitFor = POLLIN;
+        short waitFor = ownEvent;
         if (m_tls) {
             std::size_t n = 0;
-            switch (m_tls->Read(buffer, size, n)) {
+            switch (tlsStep(n)) {
             case TlsSession::Result::Ok:
                 result.bytes = static_cast<long>(n);
                 return result;
             case TlsSession::Result::Closed:
                 return result;
             case TlsSession::Result::WantRead:
+                waitFor = POLLIN;
                 break;
             case TlsSession::Result::WantWrite:
                 waitFor = POLLOUT;
@@ -127,7 +132,7 @@ TIdIOHandlerSocket::IoResult TIdIOHandlerSocket::Recv(char* buffer, std::size_t 
                 throw EIdTLSError(m_tls->ErrorText());
             }
         } else {
-            const ssize_t n = ::recv(m_binding.Handle(), buffer, size, 0);
+            const ssize_t n = plainStep();
             if (n >= 0) {
                 result.bytes = n;
                 return result;
@@ -147,46 +152,16 @@ TIdIOHandlerSocket::IoResult TIdIOHandlerSocket::Recv(char* buffer, std::size_t 
     }
 }
 
+TIdIOHandlerSocket::IoResult TIdIOHandlerSocket::Recv(char* buffer, std::size_t size, int timeoutMs) {
+    return Transfer(
+        POLLIN, timeoutMs, [&](std::size_t& n) { return m_tls->Read(buffer, size, n); },
+        [&] { return ::recv(m_binding.Handle(), buffer, size, 0); });
+}
+
 TIdIOHandlerSocket::IoResult TIdIOHandlerSocket::Send(const char* data, std::size_t size, int timeoutMs) {
-    const auto start = Clock::now();
-    IoResult result;
-    for (;;) {
-        short waitFor = POLLOUT;
-        if (m_tls) {
-            std::size_t n = 0;
-            switch (m_tls->Write(data, size, n)) {
-            case TlsSession::Result::Ok:
-                result.bytes = static_cast<long>(n);
-                return result;
-            case TlsSession::Result::Closed:
-                return result;
-            case TlsSession::Result::WantRead:
-                waitFor = POLLIN;
-                break;
-            case TlsSession::Result::WantWrite:
-                break;
-            case TlsSession::Result::Error:
-                throw EIdTLSError(m_tls->ErrorText());
-            }
-        } else {
-            const ssize_t n = ::send(m_binding.Handle(), data, size, MSG_NOSIGNAL);
-            if (n >= 0) {
-                result.bytes = n;
-                return result;
-            }
-            if (errno == EINTR) {
-                continue;
-            }
-            if (errno != EAGAIN && errno != EWOULDBLOCK) {
-                result.error = TIdStack::TranslateErrno(errno);
-                return result;
-            }
-        }
-        if (!Wait(waitFor, remainingMs(timeoutMs, start))) {
-            result.timedOut = true;
-            return result;
-        }
-    }
+    return Transfer(
+        POLLOUT, timeoutMs, [&](std::size_t& n) { return m_tls->Write(data, size, n); },
+        [&] { return ::send(m_binding.Handle(), data, size, MSG_NOSIGNAL); });
 }
 
 void TIdIOHandlerSocket::Close() {

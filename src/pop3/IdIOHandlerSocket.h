@@ -54,6 +54,11 @@ public:
     bool Wait(short events, int timeoutMs);
 
 private:
+    // One receive or send, repeated until it moves bytes, the peer closes, it fails or the time
+    // passes. tlsStep makes the call through the TLS session, plainStep on the bare socket.
+    template <typename TlsStep, typename PlainStep>
+    IoResult Transfer(short ownEvent, int timeoutMs, TlsStep tlsStep, PlainStep plainStep);
+
     int m_abortFd;
     TIdSocketHandle m_binding;
     std::unique_ptr<TlsSession> m_tls;
