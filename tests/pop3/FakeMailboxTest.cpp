@@ -2,6 +2,7 @@
 // login, counts, TOP and RETR with dot-stuffing, deletions committed by QUIT only, overrides.
 
 #include "FakePop3Server.h"
+#include "ScriptedClientSupport.h"
 #include "TestPaths.h"
 #include "TestPki.h"
 #include "pop3/IdExceptions.h"
@@ -20,6 +21,7 @@
 namespace qm {
 namespace {
 
+using test::clientFor;
 using test::FakeMailbox;
 using test::FakePop3Server;
 using Lines = std::vector<std::string>;
@@ -34,15 +36,6 @@ FakeMailbox threeMessages() {
         "From: three@example.com\r\nSubject: third\r\n\r\n",
     };
     return mb;
-}
-
-std::unique_ptr<TIdPOP3> clientFor(const FakePop3Server& server, const std::string& password = "secret") {
-    auto client = std::make_unique<TIdPOP3>();
-    client->Host = "127.0.0.1";
-    client->Port = server.Port();
-    client->Username = "joe";
-    client->Password = password;
-    return client;
 }
 
 TEST(FakeMailbox, SessionAndDeletionOnQuit) {

@@ -2,6 +2,7 @@
 // the reply mapping, -ERR at every step, hostile replies, and what happens after a fetch fails.
 
 #include "FakePop3Server.h"
+#include "ScriptedClientSupport.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
 #include "pop3/IdPOP3.h"
@@ -15,23 +16,10 @@
 namespace qm {
 namespace {
 
+using test::clientFor;
 using test::FakePop3Server;
+using test::loginScript;
 using Lines = std::vector<std::string>;
-
-// A client for the server with the usual login, not connected yet.
-std::unique_ptr<TIdPOP3> clientFor(const FakePop3Server& server) {
-    auto client = std::make_unique<TIdPOP3>();
-    client->Host = "127.0.0.1";
-    client->Port = server.Port();
-    client->Username = "joe";
-    client->Password = "secret";
-    return client;
-}
-
-// Greeting and a successful USER/PASS login.
-FakePop3Server& loginScript(FakePop3Server& server) {
-    return server.SendLine("+OK POP3 ready").Reply("USER joe", "+OK").Reply("PASS secret", "+OK logged in");
-}
 
 // Runs a session function, then checks that the client sent exactly `wire`.
 template <typename Session> void expectWire(FakePop3Server& server, Session session, const Lines& wire) {

@@ -3,6 +3,7 @@
 // dropped so that no reply is ever taken from message content).
 
 #include "FakePop3Server.h"
+#include "ScriptedClientSupport.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
 #include "pop3/IdPOP3.h"
@@ -16,21 +17,10 @@
 namespace qm {
 namespace {
 
+using test::clientFor;
 using test::FakePop3Server;
+using test::loginScript;
 using Lines = std::vector<std::string>;
-
-std::unique_ptr<TIdPOP3> clientFor(const FakePop3Server& server) {
-    auto client = std::make_unique<TIdPOP3>();
-    client->Host = "127.0.0.1";
-    client->Port = server.Port();
-    client->Username = "joe";
-    client->Password = "secret";
-    return client;
-}
-
-FakePop3Server& loginScript(FakePop3Server& server) {
-    return server.SendLine("+OK POP3 ready").Reply("USER joe", "+OK").Reply("PASS secret", "+OK");
-}
 
 // A message body whose second line is too long for a line read, followed by lines that look
 // like server replies, then more content.
