@@ -15,14 +15,7 @@ namespace qm::test {
 namespace {
 
 std::string Msg(const std::string& from, const std::string& subject = "s") {
-    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Mon, 3 Jun 2024 10:00:00 +0000\r\n\r\nbody\r\n";
-}
-
-FakeMailbox Box(std::vector<std::string> messages, const std::string& user = "user") {
-    FakeMailbox mb;
-    mb.user = user;
-    mb.messages = std::move(messages);
-    return mb;
+    return DatedMessage(from, subject, "body");
 }
 
 std::filesystem::path FreshDir(const std::string& name) {
@@ -53,7 +46,7 @@ TEST(CheckCycle, NoAccountsPublishAtOnce) {
 
 TEST(CheckCycle, DisabledAccountsAreNotContacted) {
     FakePop3Server server;
-    server.ServeMailbox(Box({Msg("a@x.example")}));
+    server.ServeMailbox(MailboxOf({Msg("a@x.example")}));
     server.Start();
     CycleFixture f;
     f.cycle->StartWorkers({CycleRow(server.Port(), "user", "secret", true)}, CheckOptions{}, MessageLogOptions{});
@@ -66,13 +59,13 @@ TEST(CheckCycle, DisabledAccountsAreNotContacted) {
 TEST(CheckCycle, TwoAccountsSummary) {
     // Account alice: 4 messages, 3 of them news; account bob: 5 messages, 4 of them news.
     FakePop3Server alice;
-    alice.ServeMailbox(
-        Box({Msg("n1@news.example"), Msg("other@x.example"), Msg("n2@news.example"), Msg("n3@news.example")}, "alice"));
+    alice.ServeMailbox(MailboxOf(
+        {Msg("n1@news.example"), Msg("other@x.example"), Msg("n2@news.example"), Msg("n3@news.example")}, "alice"));
     alice.Start();
     FakePop3Server bob;
-    bob.ServeMailbox(Box({Msg("n1@news.example"), Msg("n2@news.example"), Msg("n3@news.example"),
-                          Msg("n4@news.example"), Msg("other@x.example")},
-                         "bob"));
+    bob.ServeMailbox(MailboxOf({Msg("n1@news.example"), Msg("n2@news.example"), Msg("n3@news.example"),
+                                Msg("n4@news.example"), Msg("other@x.example")},
+                               "bob"));
     bob.Start();
     CheckOptions options;
     options.inform = true;
@@ -100,7 +93,7 @@ TEST(CheckCycle, TwoAccountsSummary) {
 
 TEST(CheckCycle, SameMailboxTwiceGivesTwoLinesAndAddressesOnce) {
     FakePop3Server server;
-    server.ServeMailbox(Box({Msg("Pat@X.example"), Msg("pat@x.example"), Msg("kim@x.example")}));
+    server.ServeMailbox(MailboxOf({Msg("Pat@X.example"), Msg("pat@x.example"), Msg("kim@x.example")}));
     server.Start();
     CycleFixture f;
     f.cycle->BeginCheck({CycleRow(server.Port()), CycleRow(server.Port())}, CheckOptions{}, MessageLogOptions{});
@@ -112,7 +105,7 @@ TEST(CheckCycle, SameMailboxTwiceGivesTwoLinesAndAddressesOnce) {
 
 TEST(CheckCycle, SpamLowersTheTotal) {
     FakePop3Server server;
-    server.ServeMailbox(Box({Msg("a@x.example"), Msg("b@spam.example"), Msg("c@x.example")}));
+    server.ServeMailbox(MailboxOf({Msg("a@x.example"), Msg("b@spam.example"), Msg("c@x.example")}));
     server.Start();
     CheckOptions options;
     options.senderFilter = {"*@spam.example"};
@@ -127,7 +120,7 @@ TEST(CheckCycle, SpamLowersTheTotal) {
 
 TEST(CheckCycle, MessagesButNoNewsIsNoNews) {
     FakePop3Server server;
-    server.ServeMailbox(Box({Msg("a@x.example"), Msg("b@x.example")}));
+    server.ServeMailbox(MailboxOf({Msg("a@x.example"), Msg("b@x.example")}));
     server.Start();
     CheckOptions options;
     options.inform = true;
@@ -142,7 +135,7 @@ TEST(CheckCycle, MessagesButNoNewsIsNoNews) {
 
 TEST(CheckCycle, FailedAccountKeepsItsLastError) {
     FakePop3Server server;
-    server.ServeMailbox(Box({Msg("a@x.example")}));
+    server.ServeMailbox(MailboxOf({Msg("a@x.example")}));
     server.Start();
     CycleFixture f;
     f.cycle->BeginCheck({CycleRow(server.Port(), "user", "wrong"), CycleRow(server.Port())}, CheckOptions{},
@@ -164,15 +157,10 @@ TEST(CheckCycle, FailedAccountKeepsItsLastError) {
 
 TEST(CheckCycle, OverlappingChecksPublishOnceWhenAllHaveEnded) {
     FakePop3Server slow;
-    slow.SendLine("+OK ready")
-        .Reply("USER user", "+OK")
-        .Reply("PASS secret", "+OK")
-        .Reply("STAT", "+OK 1 10")
-        .Expect("TOP 1 0")
-        .Stall();
+    LoginScript(slow).Reply("STAT", "+OK 1 10").Expect("TOP 1 0").Stall();
     slow.Start();
     FakePop3Server quick;
-    quick.ServeMailbox(Box({Msg("a@x.example"), Msg("b@x.example")}));
+    quick.ServeMailbox(MailboxOf({Msg("a@x.example"), Msg("b@x.example")}));
     quick.Start();
 
     CycleFixture f;
@@ -216,7 +204,7 @@ class CheckCycleDisabledCell : public ::testing::TestWithParam<DisabledRow> {};
 
 TEST_P(CheckCycleDisabledCell, DecidesWhetherTheAccountIsChecked) {
     FakePop3Server server;
-    server.ServeMailbox(Box({}));
+    server.ServeMailbox(MailboxOf({}));
     server.Start();
     AccountRow row = CycleRow(server.Port());
     row.Disabled = GetParam().cell;
@@ -262,7 +250,7 @@ TEST(CheckCycle, NoticedMessagesGoToTheLog) {
     const auto dir = FreshDir("log");
     const auto log = dir / "messages.txt";
     FakePop3Server server;
-    server.ServeMailbox(Box({Msg("keep@x.example", "Report"), Msg("other@y.example")}));
+    server.ServeMailbox(MailboxOf({Msg("keep@x.example", "Report"), Msg("other@y.example")}));
     server.Start();
     CheckOptions options;
     options.inform = true;
@@ -282,7 +270,7 @@ TEST(CheckCycle, NoticedMessagesGoToTheLog) {
 
 TEST(CheckCycle, ShutdownEndsAStalledSession) {
     FakePop3Server server;
-    server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Expect("STAT").Stall();
+    LoginScript(server).Expect("STAT").Stall();
     server.Start();
     auto invoker = std::make_shared<ConsoleInvoker>();
     RecordingView view;

@@ -3,9 +3,9 @@
 // A check cycle driven from the test thread, which plays the main thread: worker calls queue
 // up in the console invoker and run while the test waits for the summary.
 
+#include "LoopbackAccount.h"
 #include "check/ConsoleInvoker.h"
 #include "engine/CheckCycle.h"
-#include "settings/PasswordScrambler.h"
 
 #include <memory>
 #include <string>
@@ -31,15 +31,7 @@ public:
 
 inline AccountRow CycleRow(int port, const std::string& user = "user", const std::string& password = "secret",
                            bool disabled = false, const std::string& timeOut = "20") {
-    AccountRow row;
-    row.Caption = "127.0.0.1";
-    row.AccountName = user;
-    row.AccountPassword = ScramblePassword(password);
-    row.Port = std::to_string(port);
-    row.TimeOut = timeOut;
-    row.Disabled = disabled ? "True" : "False";
-    row.Security = "0";
-    return row;
+    return LoopbackAccount(port, user, password, timeOut, disabled);
 }
 
 struct CycleFixture {

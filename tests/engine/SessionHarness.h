@@ -3,11 +3,11 @@
 // Runs session workers on the test thread: the "main thread" call runs at once, and every
 // report call is recorded as one line of text in call order.
 
+#include "LoopbackAccount.h"
 #include "engine/CheckHost.h"
 #include "engine/ConnThread.h"
 #include "engine/SessionLink.h"
 #include "pop3/IdMessage.h"
-#include "settings/PasswordScrambler.h"
 
 #include <atomic>
 #include <memory>
@@ -87,15 +87,7 @@ public:
 
 inline AccountRow MakeRow(int port, const std::string& user = "user", const std::string& password = "secret",
                           const std::string& timeOut = "10") {
-    AccountRow row;
-    row.Caption = "127.0.0.1";
-    row.AccountName = user;
-    row.AccountPassword = ScramblePassword(password);
-    row.Port = std::to_string(port);
-    row.TimeOut = timeOut;
-    row.Disabled = "False";
-    row.Security = "0";
-    return row;
+    return LoopbackAccount(port, user, password, timeOut, false);
 }
 
 // Runs one session to its end on the calling thread.
@@ -108,8 +100,7 @@ inline void RunSession(const AccountRow& row, const CheckOptions& options, Recor
 }
 
 inline std::string Message(const std::string& from, const std::string& subject, const std::string& body = "hello") {
-    return "From: " + from + "\r\nSubject: " + subject + "\r\nDate: Mon, 3 Jun 2024 10:00:00 +0000\r\n\r\n" + body +
-           "\r\n";
+    return DatedMessage(from, subject, body);
 }
 
 } // namespace qm::test

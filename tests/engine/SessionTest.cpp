@@ -12,10 +12,14 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-FakeMailbox Mailbox(std::vector<std::string> messages) {
-    FakeMailbox mb;
-    mb.messages = std::move(messages);
-    return mb;
+// Serves the mailbox, runs one session of the usual account against it and waits until the
+// server has seen the connection end.
+void RunAgainst(FakePop3Server& server, const FakeMailbox& mailbox, const CheckOptions& options,
+                RecordingReport& report) {
+    server.ServeMailbox(mailbox);
+    server.Start();
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
 }
 
 int CountOf(const Lines& lines, const std::string& line) {
@@ -24,12 +28,11 @@ int CountOf(const Lines& lines, const std::string& line) {
 
 TEST(Session, HeadersOnlyFromHighestToLowest) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("a@one.example", "first"), Message("Bee <b@two.example>", "second"),
-                                 Message("c@three.example", "third")}));
-    server.Start();
     RecordingReport report;
-    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
-    server.Join();
+    RunAgainst(server,
+               MailboxOf({Message("a@one.example", "first"), Message("Bee <b@two.example>", "second"),
+                          Message("c@three.example", "third")}),
+               CheckOptions{}, report);
 
     EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 3 0", "TOP 2 0", "TOP 1 0", "QUIT"}));
     EXPECT_EQ(report.calls, (Lines{"status:connecting to 127.0.0.1...", "status:connected to 127.0.0.1", "connected:0",
@@ -41,13 +44,10 @@ TEST(Session, HeadersOnlyFromHighestToLowest) {
 
 TEST(Session, StatusWordsFollowTheSnapshotLanguage) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({}));
-    server.Start();
     RecordingReport report;
     CheckOptions options;
     options.languageCode = "RU";
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server, MailboxOf({}), options, report);
     ASSERT_GE(report.calls.size(), 2u);
     EXPECT_NE(report.calls[0], "status:connecting to 127.0.0.1...");
     EXPECT_EQ(report.calls[0].substr(report.calls[0].size() - 12), "127.0.0.1...");
@@ -55,29 +55,24 @@ TEST(Session, StatusWordsFollowTheSnapshotLanguage) {
 
 TEST(Session, InformFetchesWholeMessages) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("a@x.example", "one"), Message("b@x.example", "two")}));
-    server.Start();
     RecordingReport report;
     CheckOptions options;
     options.inform = true;
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server, MailboxOf({Message("a@x.example", "one"), Message("b@x.example", "two")}), options, report);
     EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "RETR 2", "RETR 1", "QUIT"}));
     EXPECT_TRUE(report.Has("result:2:127.0.0.1(user): 2\r"));
 }
 
 TEST(Session, InformWithConditionsCountsOnlyMatchesButCollectsEveryAddress) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("boss@work.example", "one"), Message("friend@home.example", "two")}));
-    server.Start();
     RecordingReport report;
     CheckOptions options;
     options.inform = true;
     options.writeToFile = true;
     options.useFrom = true;
     options.fromMasks = {"*@work.example"};
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server, MailboxOf({Message("boss@work.example", "one"), Message("friend@home.example", "two")}), options,
+               report);
     EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
     EXPECT_TRUE(report.Has("save:boss@work.example"));
     EXPECT_EQ(report.savedMessages, 1);
@@ -87,15 +82,12 @@ TEST(Session, InformWithConditionsCountsOnlyMatchesButCollectsEveryAddress) {
 
 TEST(Session, FailedSaveSkipsTheMessage) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("a@x.example", "one")}));
-    server.Start();
     RecordingReport report;
     report.failSave = true;
     CheckOptions options;
     options.inform = true;
     options.writeToFile = true;
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server, MailboxOf({Message("a@x.example", "one")}), options, report);
     EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
     EXPECT_FALSE(report.HasPrefix("address:"));
     EXPECT_EQ(CountOf(server.Received(), "QUIT"), 1);
@@ -103,14 +95,13 @@ TEST(Session, FailedSaveSkipsTheMessage) {
 
 TEST(Session, SpamIsDeletedAndNotCollected) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox(
-        {Message("a@good.example", "one"), Message("x@spam.example", "buy"), Message("c@good.example", "three")}));
-    server.Start();
     RecordingReport report;
     CheckOptions options;
     options.senderFilter = {"*@SPAM.example"};
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server,
+               MailboxOf({Message("a@good.example", "one"), Message("x@spam.example", "buy"),
+                          Message("c@good.example", "three")}),
+               options, report);
     EXPECT_EQ(server.Received(),
               (Lines{"USER user", "PASS secret", "STAT", "TOP 3 0", "TOP 2 0", "DELE 2", "TOP 1 0", "QUIT"}));
     EXPECT_EQ(server.Deleted(), (std::set<int>{2}));
@@ -121,25 +112,19 @@ TEST(Session, SpamIsDeletedAndNotCollected) {
 
 TEST(Session, DisabledFilterListDeletesNothing) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("x@spam.example", "buy")}));
-    server.Start();
     RecordingReport report;
     CheckOptions options;
     options.senderFilter = {"*"};
     options.senderFilterEnabled = false;
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server, MailboxOf({Message("x@spam.example", "buy")}), options, report);
     EXPECT_EQ(CountOf(server.Received(), "DELE 1"), 0);
     EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
 }
 
 TEST(Session, NoMessagesMeansStatThenQuit) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({}));
-    server.Start();
     RecordingReport report;
-    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
-    server.Join();
+    RunAgainst(server, MailboxOf({}), CheckOptions{}, report);
     EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "QUIT"}));
     EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
     EXPECT_TRUE(report.Has("count:0"));
@@ -147,7 +132,7 @@ TEST(Session, NoMessagesMeansStatThenQuit) {
 
 TEST(Session, WrongPasswordFailsTheAccountAndQuitsOnce) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("a@x.example", "one")}));
+    server.ServeMailbox(MailboxOf({Message("a@x.example", "one")}));
     server.Start();
     RecordingReport report;
     RunSession(MakeRow(server.Port(), "user", "wrong"), CheckOptions{}, report);
@@ -159,11 +144,7 @@ TEST(Session, WrongPasswordFailsTheAccountAndQuitsOnce) {
 
 TEST(Session, StatErrorStillEndsWithQuitAndNoLine) {
     FakePop3Server server;
-    server.SendLine("+OK ready")
-        .Reply("USER user", "+OK")
-        .Reply("PASS secret", "+OK")
-        .Reply("STAT", "-ERR mailbox locked")
-        .Expect("QUIT");
+    LoginScript(server).Reply("STAT", "-ERR mailbox locked").Expect("QUIT");
     server.Start();
     RecordingReport report;
     RunSession(MakeRow(server.Port()), CheckOptions{}, report);
@@ -178,9 +159,7 @@ TEST(Session, StatErrorStillEndsWithQuitAndNoLine) {
 
 TEST(Session, LostConnectionSkipsTheRest) {
     FakePop3Server server;
-    server.SendLine("+OK ready")
-        .Reply("USER user", "+OK")
-        .Reply("PASS secret", "+OK")
+    LoginScript(server)
         .Reply("STAT", "+OK 1000000 5000")
         .Reply("TOP 1000000 0", "+OK")
         .SendLine("From: last@x.example")
@@ -202,13 +181,10 @@ TEST(Session, LostConnectionSkipsTheRest) {
 
 TEST(Session, RefusedTopSkipsOnlyThatMessage) {
     FakePop3Server server;
-    FakeMailbox mb = Mailbox({Message("a@x.example", "1"), Message("b@x.example", "2"), Message("c@x.example", "3")});
+    FakeMailbox mb = MailboxOf({Message("a@x.example", "1"), Message("b@x.example", "2"), Message("c@x.example", "3")});
     mb.overrides["TOP 2 0"] = "-ERR no such message";
-    server.ServeMailbox(mb);
-    server.Start();
     RecordingReport report;
-    RunSession(MakeRow(server.Port()), CheckOptions{}, report);
-    server.Join();
+    RunAgainst(server, mb, CheckOptions{}, report);
     EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 3 0", "TOP 2 0", "TOP 1 0", "QUIT"}));
     EXPECT_TRUE(report.Has("result:2:127.0.0.1(user): 2\r"));
     EXPECT_FALSE(report.Has("address:b@x.example"));
@@ -216,15 +192,12 @@ TEST(Session, RefusedTopSkipsOnlyThatMessage) {
 
 TEST(Session, RefusedRetrSkipsOnlyThatMessage) {
     FakePop3Server server;
-    FakeMailbox mb = Mailbox({Message("a@x.example", "1"), Message("b@x.example", "2")});
+    FakeMailbox mb = MailboxOf({Message("a@x.example", "1"), Message("b@x.example", "2")});
     mb.overrides["RETR 2"] = "-ERR gone";
-    server.ServeMailbox(mb);
-    server.Start();
     RecordingReport report;
     CheckOptions options;
     options.inform = true;
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server, mb, options, report);
     EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "RETR 2", "RETR 1", "QUIT"}));
     EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
     EXPECT_FALSE(report.Has("address:b@x.example"));
@@ -232,13 +205,10 @@ TEST(Session, RefusedRetrSkipsOnlyThatMessage) {
 
 TEST(Session, InvalidMaskSkipsTheMessageItReaches) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("y@a.example", "1"), Message("x@b.example", "2")}));
-    server.Start();
     RecordingReport report;
     CheckOptions options;
     options.senderFilter = {"*@a.example", "[bad"};
-    RunSession(MakeRow(server.Port()), options, report);
-    server.Join();
+    RunAgainst(server, MailboxOf({Message("y@a.example", "1"), Message("x@b.example", "2")}), options, report);
     // Message 2 reaches the broken entry and is skipped; message 1 matched before it.
     EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 2 0", "TOP 1 0", "DELE 1", "QUIT"}));
     EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
@@ -257,7 +227,7 @@ class SessionBadCells : public ::testing::TestWithParam<BadCellRow> {};
 
 TEST_P(SessionBadCells, FailLikeARefusedConnect) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({}));
+    server.ServeMailbox(MailboxOf({}));
     server.Start();
     AccountRow row = MakeRow(server.Port());
     const BadCellRow& p = GetParam();
@@ -298,7 +268,7 @@ TEST(Session, RefusedConnectFailsTheAccount) {
 
 TEST(Session, StopsWhenTheMainThreadIsGone) {
     FakePop3Server server;
-    server.ServeMailbox(Mailbox({Message("a@x.example", "1"), Message("b@x.example", "2")}));
+    server.ServeMailbox(MailboxOf({Message("a@x.example", "1"), Message("b@x.example", "2")}));
     server.Start();
     RecordingReport report;
     // Connecting, connected, tray and the server count get through; then the window is gone.
@@ -313,7 +283,7 @@ TEST(Session, StopsWhenTheMainThreadIsGone) {
 
 TEST(Session, AbortEndsAStalledRead) {
     FakePop3Server server;
-    server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Expect("STAT").Stall();
+    LoginScript(server).Expect("STAT").Stall();
     server.Start();
     RecordingReport report;
     auto invoker = std::make_shared<InlineInvoker>();
@@ -335,7 +305,7 @@ TEST(Session, AbortEndsAStalledRead) {
 
 TEST(Session, SilentServerEndsAfterTheTimeOut) {
     FakePop3Server server;
-    server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Expect("STAT").Stall();
+    LoginScript(server).Expect("STAT").Stall();
     server.Start();
     RecordingReport report;
     RunSession(MakeRow(server.Port(), "user", "secret", "1"), CheckOptions{}, report);
