@@ -91,9 +91,7 @@ FileResult SaveFilterList(const FilterList& list, const std::filesystem::path& f
 }
 
 bool ContainsValue(const std::vector<std::string>& strings, std::string_view value) {
-    const std::string wanted = AsciiUpper(value);
-    return std::any_of(strings.begin(), strings.end(),
-                       [&](const std::string& s) { return s.size() == wanted.size() && AsciiUpper(s) == wanted; });
+    return std::any_of(strings.begin(), strings.end(), [&](const std::string& s) { return EqualNoCase(s, value); });
 }
 
 bool ContainsValue(const FilterList& list, std::string_view value) {
