@@ -3,6 +3,7 @@
 #include "engine/MessageEvaluation.h"
 #include "engine/SessionLink.h"
 #include "lang/LangRes.h"
+#include "pop3/Charset.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
 #include "pop3/IdPOP3.h"
@@ -131,6 +132,9 @@ void TConnThread::Execute() {
 void TConnThread::Session() {
     const std::string& host = m_row.Caption;
     const int row = m_accountRow;
+    // Shown texts join translated words (UTF-8) with the account's names (code page bytes):
+    // the names are converted so every line the user sees is in one encoding.
+    const std::string shownHost = CodePageToUtf8(host, m_options.codePage);
 
     TIdPOP3 client;
     SetClient(&client);
@@ -164,10 +168,10 @@ void TConnThread::Session() {
         const int timeoutMs = SecondsToMs(timeOut);
         client.ReadTimeout = timeoutMs > 0 ? timeoutMs : m_fallbackReadTimeoutMs;
 
-        const std::string connecting = StatusWord("connecting to") + " " + host + "...";
+        const std::string connecting = StatusWord("connecting to") + " " + shownHost + "...";
         Sync([&](ISessionReport& r) { r.ShowStatus(connecting); });
         client.Connect(timeoutMs);
-        const std::string connected = StatusWord("connected to") + " " + host;
+        const std::string connected = StatusWord("connected to") + " " + shownHost;
         Sync([&](ISessionReport& r) {
             r.ShowStatus(connected);
             r.MarkConnected(row);
@@ -241,10 +245,11 @@ void TConnThread::Session() {
         sessionError = e.what();
     }
 
-    const std::string reportLine = host + "(" + m_row.AccountName + "): " + std::to_string(noticed) + "\r";
+    const std::string reportLine = shownHost + "(" + CodePageToUtf8(m_row.AccountName, m_options.codePage) +
+                                   "): " + std::to_string(noticed) + "\r";
     Sync([&](ISessionReport& r) { r.AccountResult(noticed, reportLine); });
     client.Disconnect();
-    const std::string disconnected = StatusWord("disconnected from") + " " + host;
+    const std::string disconnected = StatusWord("disconnected from") + " " + shownHost;
     Sync([&](ISessionReport& r) {
         r.ShowStatus(disconnected);
         if (!sessionError.empty()) {

@@ -42,6 +42,25 @@ TEST(Session, HeadersOnlyFromHighestToLowest) {
     EXPECT_TRUE(server.Failures().empty());
 }
 
+TEST(Session, ShownTextsCarryTheAccountNameInUtf8) {
+    // The user name goes to the server as the code page bytes typed; the report line shows it in
+    // UTF-8, like the translated words it stands beside.
+    const std::string name1251 = "\xC8\xE2\xE0\xED"; // "Ivan" in Cyrillic, windows-1251
+    FakePop3Server server;
+    RecordingReport report;
+    CheckOptions options;
+    options.codePage = 1251;
+    FakeMailbox mailbox = MailboxOf({Message("a@one.example", "first")});
+    mailbox.user = name1251;
+    server.ServeMailbox(mailbox);
+    server.Start();
+    RunSession(MakeRow(server.Port(), name1251), options, report);
+    server.Join();
+
+    EXPECT_EQ(server.Received().at(0), "USER " + name1251);
+    EXPECT_EQ(CountOf(report.calls, "result:1:127.0.0.1(\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD): 1\r"), 1);
+}
+
 TEST(Session, StatusWordsFollowTheSnapshotLanguage) {
     FakePop3Server server;
     RecordingReport report;
