@@ -79,8 +79,8 @@ CheckWiring::~CheckWiring() {
 }
 
 QString CheckWiring::displayText(const std::string& text) {
-    // Translated words are UTF-8, account and server names are code page bytes; a line holds
-    // both. Where it is not UTF-8 as a whole, the names decide.
+    // Status lines and summaries come from the engine in UTF-8; an error text quoted from a
+    // server may be code page bytes, so a text that is not UTF-8 as a whole is read in the code page.
     return isUtf8(text) ? fromUtf8(text) : fromCodePage(text);
 }
 

@@ -200,6 +200,8 @@ private:
     std::string m_currentLanguage = "EN";
     TLangRes m_LR;
     bool m_savedForExit = false;
+    // The settings file exists but could not be read: it is never replaced by what this run holds.
+    bool m_settingsUnreadable = false;
     bool m_centred = false;
 
     std::unique_ptr<TrayFacade> m_tray;

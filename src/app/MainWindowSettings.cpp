@@ -50,6 +50,7 @@ std::string joinValueList(const QComboBox* box) {
 void TmQuillmere::LoadSettings() {
     m_lwServers->setRows({});
     const LoadResult result = qm::LoadSettings(SettingsPath());
+    m_settingsUnreadable = result.status == LoadStatus::ReadFailed;
     if (result.status == LoadStatus::CreateFailed || result.status == LoadStatus::ReadFailed) {
         applyFallbackSettings();
         return;
@@ -151,7 +152,9 @@ void TmQuillmere::SaveSettings() {
     // Write failures are silent; the files are replaced whole, so a failure keeps the old ones.
     SaveFilterList(SenderFilterList(), SenderListPath());
     SaveFilterList(SubjectFilterList(), SubjectListPath());
-    qm::SaveSettings(SettingsPath(), data);
+    if (!m_settingsUnreadable) {
+        qm::SaveSettings(SettingsPath(), data);
+    }
 }
 
 } // namespace qm

