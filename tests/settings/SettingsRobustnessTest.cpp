@@ -101,7 +101,9 @@ TEST(LoadSettings, HugeValueIsCutAndSplitsItsLastValue) {
     // Values of 10 bytes plus "; " each: the cut at 2047 falls inside a value.
     std::vector<std::string> items;
     for (int i = 0; i < 1000; ++i) {
-        items.push_back("v" + std::string(9, static_cast<char>('a' + i % 26)));
+        std::string item(10, static_cast<char>('a' + i % 26));
+        item[0] = 'v';
+        items.push_back(item);
     }
     SettingsData data;
     data.main.FromAddress = JoinValueList(items);
