@@ -1,11 +1,12 @@
-# qm_add_test(<name> SOURCES <files...> LIBS <targets...> [GUI] [ENVIRONMENT <VAR=value...>])
+# qm_add_test(<name> SOURCES <files...> LIBS <targets...> [GUI] [SERIAL] [ENVIRONMENT <VAR=value...>])
 # One test executable per call, its cases registered with CTest through gtest_discover_tests.
-# GUI tests run on the offscreen platform without a session bus.
+# GUI tests run on the offscreen platform without a session bus. SERIAL tests (those driving a
+# real X server and tray with a pointer) run alone, so a loaded machine cannot starve them.
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
 function(qm_add_test name)
-    cmake_parse_arguments(ARG "GUI" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;SERIAL" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock qm::warnings)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_BINARY_DIR}/tests)
@@ -18,5 +19,9 @@ function(qm_add_test name)
     # apart), so the variables reach both the discovery run and every test through `env` as the
     # launcher of the executable.
     set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "env;${env}")
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    set(serial FALSE)
+    if(ARG_SERIAL)
+        set(serial TRUE)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 RUN_SERIAL ${serial})
 endfunction()

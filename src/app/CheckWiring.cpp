@@ -99,6 +99,18 @@ TextTrayFacade* CheckWiring::textTray() const {
     return qobject_cast<TextTrayFacade*>(m_window.tray());
 }
 
+void CheckWiring::showPlainEnvelope() {
+    if (TextTrayFacade* tray = textTray()) {
+        tray->setCycleIcons(false);
+        tray->setIconList(m_window.im1);
+        tray->setIconIndex(0);
+        tray->setCycleInterval(100);
+    } else if (TrayFacade* plain = m_window.tray()) {
+        plain->setIconList(m_window.im1);
+        plain->setIconIndex(0);
+    }
+}
+
 std::int32_t CheckWiring::intervalMs(int minutes) const {
     const int limit = INT_MAX / std::max(1, m_minuteMs);
     return std::clamp(minutes, 2, limit) * m_minuteMs;
@@ -199,15 +211,7 @@ void CheckWiring::cbExecClick() {
         TmTimer();
         return;
     }
-    if (TextTrayFacade* tray = textTray()) {
-        tray->setCycleIcons(false);
-        tray->setIconList(m_window.im1);
-        tray->setIconIndex(0);
-        tray->setCycleInterval(100);
-    } else if (TrayFacade* plain = m_window.tray()) {
-        plain->setIconList(m_window.im1);
-        plain->setIconIndex(0);
-    }
+    showPlainEnvelope();
 }
 
 void CheckWiring::aCheckMailExecute() {
@@ -263,15 +267,7 @@ void CheckWiring::MarkFailed(int accountRow) {
 }
 
 void CheckWiring::TrayConnected() {
-    if (TextTrayFacade* tray = textTray()) {
-        tray->setCycleIcons(false);
-        tray->setIconList(m_window.im1);
-        tray->setIconIndex(0);
-        tray->setCycleInterval(100);
-    } else if (TrayFacade* plain = m_window.tray()) {
-        plain->setIconList(m_window.im1);
-        plain->setIconIndex(0);
-    }
+    showPlainEnvelope();
     m_window.repaint();
 }
 

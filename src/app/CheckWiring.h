@@ -70,6 +70,8 @@ private:
     // The list index of an account row of the running check; -1 when that row is gone.
     int listIndex(int accountRow) const;
     TextTrayFacade* textTray() const;
+    // The still envelope of im1, its animation stopped and set to the fast pace.
+    void showPlainEnvelope();
     CheckOptions snapshot() const;
     std::int32_t intervalMs(int minutes) const;
 

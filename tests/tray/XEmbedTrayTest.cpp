@@ -56,11 +56,13 @@ protected:
         m_iconWindow = docked.section(QLatin1Char(' '), 1);
         // The tray lays its slots out after taking the window in: wait until ours is mapped and settled.
         QRect previous;
+        int steady = 0;
         QElapsedTimer settling;
         settling.start();
         while (settling.elapsed() < kWaitMs) {
             const QRect now = windowGeometry(m_iconWindow);
-            if (viewable(m_iconWindow) && now == previous && now.width() > 1)
+            steady = viewable(m_iconWindow) && now == previous && now.width() > 1 ? steady + 1 : 0;
+            if (steady >= 3)
                 break;
             previous = now;
             QThread::msleep(100);
@@ -126,6 +128,18 @@ protected:
         return x11(QStringLiteral("xwininfo"), {QStringLiteral("-id"), window}).contains(QStringLiteral("IsViewable"));
     }
 
+    // Mapping follows the probe's report asynchronously: wait (bounded) for the expected state.
+    bool becomesViewable(const QString& window, bool expected) {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < kWaitMs) {
+            if (viewable(window) == expected)
+                return true;
+            QThread::msleep(100);
+        }
+        return false;
+    }
+
     void screenshot(const QString& name) {
         x11(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
                                        QStringLiteral(QM_TEST_TMP_DIR "/") + name + QStringLiteral(".png")});
@@ -165,7 +179,7 @@ TEST_F(XEmbedTrayTest, DocksAsAFullSizedIcon) {
     const QRect icon = windowGeometry(m_iconWindow);
     EXPECT_GE(icon.width(), 22);
     EXPECT_GE(icon.height(), 22);
-    EXPECT_TRUE(viewable(m_iconWindow));
+    EXPECT_TRUE(becomesViewable(m_iconWindow, true));
 }
 
 TEST_F(XEmbedTrayTest, RestingShowsThePopupAndLeavingHidesIt) {
@@ -174,7 +188,7 @@ TEST_F(XEmbedTrayTest, RestingShowsThePopupAndLeavingHidesIt) {
     const QString shown = waitForLine("HINT_SHOWN");
     ASSERT_FALSE(shown.isEmpty());
     const QString popup = shown.section(QLatin1Char(' '), 1);
-    EXPECT_TRUE(viewable(popup));
+    EXPECT_TRUE(becomesViewable(popup, true));
     const QRect placed = windowGeometry(popup);
     EXPECT_EQ(placed.x() + placed.width(), m_iconCentre.x()); // left of the pointer
     EXPECT_GE(placed.y(), 0);                                 // inside the screen below a top tray
@@ -183,7 +197,7 @@ TEST_F(XEmbedTrayTest, RestingShowsThePopupAndLeavingHidesIt) {
     pointer({QStringLiteral("mousemove"), QStringLiteral("200"), QStringLiteral("300")});
     EXPECT_FALSE(waitForLine("HINT_HIDDEN").isEmpty());
     EXPECT_FALSE(waitForLine("EXIT").isEmpty());
-    EXPECT_FALSE(viewable(popup));
+    EXPECT_TRUE(becomesViewable(popup, false));
 }
 
 TEST_F(XEmbedTrayTest, DoubleClickRunsTheDefaultItem) {
@@ -208,10 +222,10 @@ TEST_F(XEmbedTrayTest, ANewTrayTakesTheIconInAgain) {
     m_tray.kill();
     m_tray.waitForFinished(kWaitMs);
     EXPECT_EQ(waitForLine("UNDOCKED"), QStringLiteral("UNDOCKED"));
-    EXPECT_FALSE(viewable(m_iconWindow)); // not left lying on the desktop
+    EXPECT_TRUE(becomesViewable(m_iconWindow, false)); // not left lying on the desktop
     startTray();
     EXPECT_FALSE(waitForLine("DOCKED").isEmpty());
-    EXPECT_TRUE(viewable(m_iconWindow));
+    EXPECT_TRUE(becomesViewable(m_iconWindow, true));
     screenshot(QStringLiteral("tray-redocked"));
 }
 
