@@ -208,16 +208,7 @@ void XEmbedTrayBackend::createWidget() {
     m_widget = new XEmbedTrayWidget(m_owner);
     m_widget->setIcon(m_icon);
     m_widget->setToolTip(m_toolTip);
-    xcb_connection_t* connection = x11Connection();
-    if (!connection)
-        return;
     m_widget->winId(); // creates the window, unmapped
-    const xcb_window_t window = currentWindow();
-    // Not mapped: we map ourselves once the tray has taken the window in.
-    const uint32_t info[2] = {kXEmbedVersion, 0};
-    const xcb_atom_t xembedInfo = internAtom(connection, "_XEMBED_INFO");
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, xembedInfo, xembedInfo, 32, 2, info);
-    xcb_flush(connection);
 }
 
 uint32_t XEmbedTrayBackend::currentWindow() const {
@@ -233,6 +224,12 @@ void XEmbedTrayBackend::requestDock() {
     const xcb_window_t manager = selectionOwner(connection, m_selectionAtom);
     if (manager == XCB_WINDOW_NONE)
         return; // no tray now; its MANAGER announcement brings us back here
+    // Said before every request: Qt may have replaced the window since the last dock, and a new
+    // one would ask the tray to map it at once. We map ourselves once the tray has taken it in.
+    const xcb_window_t window = currentWindow();
+    const uint32_t info[2] = {kXEmbedVersion, 0};
+    const xcb_atom_t xembedInfo = internAtom(connection, "_XEMBED_INFO");
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, xembedInfo, xembedInfo, 32, 2, info);
     xcb_client_message_event_t event;
     std::memset(&event, 0, sizeof event);
     event.response_type = XCB_CLIENT_MESSAGE;
@@ -241,7 +238,7 @@ void XEmbedTrayBackend::requestDock() {
     event.type = m_opcodeAtom;
     event.data.data32[0] = XCB_CURRENT_TIME;
     event.data.data32[1] = kSystemTrayRequestDock;
-    event.data.data32[2] = currentWindow();
+    event.data.data32[2] = window;
     xcb_send_event(connection, 0, manager, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
     xcb_flush(connection);
 }
