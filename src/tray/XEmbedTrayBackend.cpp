@@ -5,6 +5,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QByteArray>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QGuiApplication>
@@ -133,6 +134,11 @@ void XEmbedTrayWidget::mouseDoubleClickEvent(QMouseEvent* event) {
         m_owner.ButtonPressed(event->button(), event->globalPosition().toPoint(), event->modifiers());
 }
 
+void XEmbedTrayWidget::closeEvent(QCloseEvent* event) {
+    // Only the icon itself decides when it goes; a tray asking the window to close is ignored.
+    event->ignore();
+}
+
 XEmbedTrayBackend::XEmbedTrayBackend(TCoolTrayIcon& owner) : m_owner(owner) {
     xcb_connection_t* connection = x11Connection();
     if (!connection)
@@ -189,6 +195,7 @@ void XEmbedTrayBackend::setVisible(bool visible) {
         // Destroying the window is what makes every tray drop its slot.
         dropWidget();
         setEmbedded(false);
+        m_askedManager = 0;
     }
 }
 
@@ -224,9 +231,15 @@ void XEmbedTrayBackend::requestDock() {
     const xcb_window_t manager = selectionOwner(connection, m_selectionAtom);
     if (manager == XCB_WINDOW_NONE)
         return; // no tray now; its MANAGER announcement brings us back here
+    // A tray that has our request already announces itself late sometimes; asked twice, it makes
+    // two slots and throws the window out of both.
+    const xcb_window_t window = currentWindow();
+    if (manager == m_askedManager && window == m_askedWindow)
+        return;
+    m_askedManager = manager;
+    m_askedWindow = window;
     // Said before every request: Qt may have replaced the window since the last dock, and a new
     // one would ask the tray to map it at once. We map ourselves once the tray has taken it in.
-    const xcb_window_t window = currentWindow();
     const uint32_t info[2] = {kXEmbedVersion, 0};
     const xcb_atom_t xembedInfo = internAtom(connection, "_XEMBED_INFO");
     xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, xembedInfo, xembedInfo, 32, 2, info);
@@ -263,6 +276,7 @@ bool XEmbedTrayBackend::nativeEventFilter(const QByteArray& eventType, void* mes
             // The tray went away and left us on the desktop: stay out of sight until the next one.
             m_widget->hide();
             setEmbedded(false);
+            m_askedManager = 0;
         } else if (m_visible) {
             // Mapping only now: a window shown before the tray took it gets squeezed to a pixel.
             m_widget->show();

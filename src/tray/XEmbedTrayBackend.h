@@ -28,6 +28,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     TCoolTrayIcon& m_owner;
@@ -73,6 +74,9 @@ private:
     uint32_t m_selectionAtom = 0;
     uint32_t m_opcodeAtom = 0;
     uint32_t m_managerAtom = 0;
+    // The tray and window of the last dock request: one tray is asked once per window.
+    uint32_t m_askedManager = 0;
+    uint32_t m_askedWindow = 0;
 };
 
 } // namespace qm

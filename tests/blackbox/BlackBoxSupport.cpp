@@ -12,37 +12,6 @@
 
 namespace qm::test {
 
-XServer::XServer() {
-    // -displayfd: Xvfb chooses a free display number and writes it to stdout once it accepts clients.
-    m_process.start(QStringLiteral("Xvfb"),
-                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
-                     QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    if (!m_process.waitForStarted(10000)) {
-        return;
-    }
-    QByteArray out;
-    QDeadlineTimer limit(20000);
-    while (!out.contains('\n') && !limit.hasExpired() && m_process.state() == QProcess::Running) {
-        m_process.waitForReadyRead(200);
-        out += m_process.readAllStandardOutput();
-    }
-    if (out.contains('\n')) {
-        m_display = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
-    }
-}
-
-XServer::~XServer() {
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-}
-
-bool XServer::running() const {
-    return m_process.state() == QProcess::Running && !m_display.isEmpty();
-}
-
 Installation::Installation(const QString& display)
     : m_dir(QStringLiteral(QM_TEST_TMP_DIR "/bb-XXXXXX")), m_display(display) {
     QFile::copy(QStringLiteral(QM_QUILLMERE_EXE), file("quillmere"));

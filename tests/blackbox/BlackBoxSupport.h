@@ -1,5 +1,7 @@
 #pragma once
 
+#include "XServer.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -11,19 +13,6 @@
 #include <string>
 
 namespace qm::test {
-
-// A private X server for the run (Xvfb picks a free display and tells us which).
-class XServer {
-public:
-    XServer();
-    ~XServer();
-    bool running() const;
-    QString display() const { return m_display; }
-
-private:
-    QProcess m_process;
-    QString m_display;
-};
 
 // An empty folder holding a copy of the monitor, with its own runtime and config folders.
 class Installation {

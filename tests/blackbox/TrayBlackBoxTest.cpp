@@ -66,15 +66,18 @@ protected:
     }
     void startTray() {
         tray.setProcessEnvironment(install->environment());
-        tray.setStandardOutputFile(QProcess::nullDevice());
-        tray.setStandardErrorFile(QProcess::nullDevice());
+        tray.setProcessChannelMode(QProcess::MergedChannels);
         tray.start(QStringLiteral("trayer"),
                    {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
                     QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
                     QStringLiteral("24")});
         ASSERT_TRUE(tray.waitForStarted(20000));
         ASSERT_TRUE(waitFor([this] { return !visible(QStringLiteral("--class"), QStringLiteral("trayer")).isEmpty(); }))
-            << "trayer shows no panel";
+            << "trayer shows no panel; it is "
+            << (tray.state() == QProcess::Running
+                    ? std::string("running")
+                    : "gone (" + std::to_string(tray.exitStatus()) + " " + std::to_string(tray.exitCode()) + ")")
+            << " and said: " << tray.readAll().toStdString();
     }
 
     static XServer server;

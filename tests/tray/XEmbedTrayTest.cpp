@@ -1,6 +1,8 @@
 // The tray icon under a real X11 system tray: a virtual X server, trayer as the tray host, the
 // tray program docked into it, and the pointer driven from outside with xdotool.
 #include "TestPaths.h"
+#include "TrayProbe.h"
+#include "XServer.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -26,21 +28,8 @@ protected:
                 << tool << " missing: the test command installs it";
         QDir().mkpath(QStringLiteral(QM_TEST_TMP_DIR));
 
-        // The server picks a free display and tells its number on standard output.
-        m_server.start(QStringLiteral("Xvfb"),
-                       {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                        QStringLiteral("0"), QStringLiteral("640x480x24"), QStringLiteral("-nolisten"),
-                        QStringLiteral("tcp")});
-        ASSERT_TRUE(m_server.waitForStarted(kWaitMs));
-        QByteArray number;
-        QElapsedTimer clock;
-        clock.start();
-        while (!number.contains('\n') && clock.elapsed() < kWaitMs) {
-            m_server.waitForReadyRead(200);
-            number += m_server.readAllStandardOutput();
-        }
-        ASSERT_TRUE(number.contains('\n')) << "Xvfb did not start";
-        m_display = QStringLiteral(":") + QString::fromLatin1(number.trimmed());
+        ASSERT_TRUE(m_server.running()) << "Xvfb did not start";
+        m_display = m_server.display();
 
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(QStringLiteral("DISPLAY"), m_display);
@@ -74,22 +63,13 @@ protected:
         return previous;
     }
 
-    void startProbe(const QProcessEnvironment& env) {
-        m_probe.setProcessEnvironment(env);
-        m_probe.setProcessChannelMode(QProcess::SeparateChannels);
-        m_probe.setStandardErrorFile(QProcess::nullDevice());
-        m_probe.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), {});
-        ASSERT_TRUE(m_probe.waitForStarted(kWaitMs));
-    }
+    void startProbe(const QProcessEnvironment& env) { ASSERT_TRUE(m_probe.start(env)); }
 
-    void stopProbe() {
-        m_probe.kill();
-        m_probe.waitForFinished(kWaitMs);
-        m_seen.clear();
-    }
+    QString waitForLine(const char* prefix) { return m_probe.waitForLine(prefix); }
 
     void TearDown() override {
-        for (QProcess* process : {&m_probe, &m_tray, &m_server, &m_bus}) {
+        m_probe.stop();
+        for (QProcess* process : {&m_tray, &m_bus}) {
             if (process->state() != QProcess::NotRunning) {
                 process->kill();
                 process->waitForFinished(kWaitMs);
@@ -149,34 +129,14 @@ protected:
                                        QStringLiteral(QM_TEST_TMP_DIR "/") + name + QStringLiteral(".png")});
     }
 
-    // The next line the tray program reports that starts with prefix; lines before it are passed.
-    QString waitForLine(const char* prefix) {
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < kWaitMs) {
-            while (m_probe.canReadLine()) {
-                const QString line = QString::fromLocal8Bit(m_probe.readLine()).trimmed();
-                m_seen.append(line);
-                if (line.startsWith(QString::fromLatin1(prefix)))
-                    return line;
-            }
-            if (m_probe.state() == QProcess::NotRunning)
-                break;
-            m_probe.waitForReadyRead(200);
-        }
-        ADD_FAILURE() << "no " << prefix << " after: " << m_seen.join(QStringLiteral(" | ")).toStdString();
-        return {};
-    }
-
-    QProcess m_server;
+    qm::test::XServer m_server{QStringLiteral("640x480x24")};
     QProcess m_tray;
-    QProcess m_probe;
+    qm::test::TrayProbe m_probe;
     QProcess m_bus;
     QProcessEnvironment m_env;
     QString m_display;
     QString m_iconWindow;
     QPoint m_iconCentre;
-    QStringList m_seen;
 };
 
 TEST_F(XEmbedTrayTest, DocksAsAFullSizedIcon) {
@@ -209,14 +169,14 @@ TEST_F(XEmbedTrayTest, DoubleClickRunsTheDefaultItem) {
              QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
              QStringLiteral("60"), QStringLiteral("1")});
     EXPECT_EQ(waitForLine("DEFAULT_ITEM"), QStringLiteral("DEFAULT_ITEM"));
-    EXPECT_FALSE(m_seen.contains(QStringLiteral("MENU_SHOWN")));
+    EXPECT_FALSE(m_probe.seen().contains(QStringLiteral("MENU_SHOWN")));
 }
 
 TEST_F(XEmbedTrayTest, RightClickOpensTheMenu) {
     pointer({QStringLiteral("mousemove"), QString::number(m_iconCentre.x()), QString::number(m_iconCentre.y()),
              QStringLiteral("click"), QStringLiteral("3")});
     EXPECT_EQ(waitForLine("MENU_SHOWN"), QStringLiteral("MENU_SHOWN"));
-    EXPECT_FALSE(m_seen.contains(QStringLiteral("DEFAULT_ITEM")));
+    EXPECT_FALSE(m_probe.seen().contains(QStringLiteral("DEFAULT_ITEM")));
     screenshot(QStringLiteral("tray-menu"));
     pointer({QStringLiteral("key"), QStringLiteral("Escape")});
     EXPECT_EQ(waitForLine("MENU_HIDDEN"), QStringLiteral("MENU_HIDDEN"));
@@ -252,7 +212,7 @@ TEST_F(XEmbedTrayTest, AStatusNotifierHostOnTheSessionBusWins) {
     ASSERT_TRUE(bus.isConnected());
     ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
 
-    stopProbe();
+    m_probe.stop();
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
     startProbe(env);
