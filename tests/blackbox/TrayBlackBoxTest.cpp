@@ -3,6 +3,7 @@
 // session hangs.
 #include "BlackBoxSupport.h"
 #include "FakePop3Server.h"
+#include "TrayHost.h"
 
 #include "TestPaths.h"
 #include "settings/PasswordScrambler.h"
@@ -31,10 +32,7 @@ protected:
     }
     void TearDown() override {
         install.reset();
-        if (tray.state() != QProcess::NotRunning) {
-            tray.kill();
-            tray.waitForFinished(10000);
-        }
+        tray.kill();
     }
 
     QString x11(const QString& program, const QStringList& arguments) const {
@@ -64,25 +62,11 @@ protected:
         x11(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"),
                                        QStringLiteral(QM_TEST_TMP_DIR "/") + QString::fromLatin1(name)});
     }
-    void startTray() {
-        tray.setProcessEnvironment(install->environment());
-        tray.setProcessChannelMode(QProcess::MergedChannels);
-        tray.start(QStringLiteral("trayer"),
-                   {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"), QStringLiteral("right"),
-                    QStringLiteral("--widthtype"), QStringLiteral("request"), QStringLiteral("--height"),
-                    QStringLiteral("24")});
-        ASSERT_TRUE(tray.waitForStarted(20000));
-        ASSERT_TRUE(waitFor([this] { return !visible(QStringLiteral("--class"), QStringLiteral("trayer")).isEmpty(); }))
-            << "trayer shows no panel; it is "
-            << (tray.state() == QProcess::Running
-                    ? std::string("running")
-                    : "gone (" + std::to_string(tray.exitStatus()) + " " + std::to_string(tray.exitCode()) + ")")
-            << " and said: " << tray.readAll().toStdString();
-    }
+    void startTray() { ASSERT_TRUE(tray.start(install->environment())) << tray.failure().toStdString(); }
 
     static XServer server;
     std::unique_ptr<Installation> install;
-    QProcess tray;
+    TrayHost tray;
 };
 
 XServer TrayBlackBox::server;

@@ -1,6 +1,7 @@
 // The tray icon under a real X11 system tray: a virtual X server, trayer as the tray host, the
 // tray program docked into it, and the pointer driven from outside with xdotool.
 #include "TestPaths.h"
+#include "TrayHost.h"
 #include "TrayProbe.h"
 #include "XServer.h"
 
@@ -69,24 +70,14 @@ protected:
 
     void TearDown() override {
         m_probe.stop();
-        for (QProcess* process : {&m_tray, &m_bus}) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(kWaitMs);
-            }
+        m_tray.kill();
+        if (m_bus.state() != QProcess::NotRunning) {
+            m_bus.kill();
+            m_bus.waitForFinished(kWaitMs);
         }
     }
 
-    void startTray() {
-        m_tray.setProcessEnvironment(m_env);
-        m_tray.setStandardOutputFile(QProcess::nullDevice());
-        m_tray.setStandardErrorFile(QProcess::nullDevice());
-        m_tray.start(QStringLiteral("trayer"),
-                     {QStringLiteral("--edge"), QStringLiteral("top"), QStringLiteral("--align"),
-                      QStringLiteral("right"), QStringLiteral("--widthtype"), QStringLiteral("request"),
-                      QStringLiteral("--height"), QStringLiteral("24")});
-        ASSERT_TRUE(m_tray.waitForStarted(kWaitMs));
-    }
+    void startTray() { ASSERT_TRUE(m_tray.start(m_env)) << m_tray.failure().toStdString(); }
 
     // Runs an X client against the test display and returns its output.
     QString x11(const QString& program, const QStringList& arguments) {
@@ -130,7 +121,7 @@ protected:
     }
 
     qm::test::XServer m_server{QStringLiteral("640x480x24")};
-    QProcess m_tray;
+    qm::test::TrayHost m_tray;
     qm::test::TrayProbe m_probe;
     QProcess m_bus;
     QProcessEnvironment m_env;
@@ -184,7 +175,6 @@ TEST_F(XEmbedTrayTest, RightClickOpensTheMenu) {
 
 TEST_F(XEmbedTrayTest, ANewTrayTakesTheIconInAgain) {
     m_tray.kill();
-    m_tray.waitForFinished(kWaitMs);
     EXPECT_EQ(waitForLine("UNDOCKED"), QStringLiteral("UNDOCKED"));
     EXPECT_TRUE(becomesViewable(m_iconWindow, false)); // not left lying on the desktop
     startTray();
