@@ -23,5 +23,7 @@ function(qm_add_test name)
     if(ARG_SERIAL)
         set(serial TRUE)
     endif()
-    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 RUN_SERIAL ${serial})
+    # NO_PRETTY_VALUES: value-parameterised cases are listed by their index, not as raw bytes.
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES
+                         PROPERTIES TIMEOUT 300 RUN_SERIAL ${serial})
 endfunction()
