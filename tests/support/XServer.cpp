@@ -29,6 +29,15 @@ XServer::~XServer() {
     }
 }
 
+QProcessEnvironment XServer::clientEnvironment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    return env;
+}
+
 bool XServer::running() const {
     return m_process.state() == QProcess::Running && !m_display.isEmpty();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 
 namespace qm::test {
@@ -12,6 +13,8 @@ public:
     ~XServer();
     bool running() const;
     QString display() const { return m_display; }
+    // This environment with Qt programs pointed at this server, on X11, without a session bus.
+    QProcessEnvironment clientEnvironment() const;
 
 private:
     QProcess m_process;

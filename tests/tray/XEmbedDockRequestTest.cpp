@@ -3,7 +3,6 @@
 #include "TrayProbe.h"
 #include "XServer.h"
 
-#include <QProcessEnvironment>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -137,12 +136,7 @@ protected:
         ASSERT_TRUE(m_server.running()) << "Xvfb did not start";
         m_tray = std::make_unique<FakeTray>(m_server.display());
         ASSERT_TRUE(m_tray->ready());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), m_server.display());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        ASSERT_TRUE(m_probe.start(env));
+        ASSERT_TRUE(m_probe.start(m_server.clientEnvironment()));
         ASSERT_EQ(m_probe.waitForLine("BACKEND"), QStringLiteral("BACKEND xembed"));
         for (int tries = 0; tries < 200 && m_tray->requests().empty(); ++tries)
             QThread::msleep(100);

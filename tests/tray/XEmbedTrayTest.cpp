@@ -30,13 +30,7 @@ protected:
         QDir().mkpath(QStringLiteral(QM_TEST_TMP_DIR));
 
         ASSERT_TRUE(m_server.running()) << "Xvfb did not start";
-        m_display = m_server.display();
-
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert(QStringLiteral("DISPLAY"), m_display);
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("disabled:"));
-        m_env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        m_env = m_server.clientEnvironment();
 
         startTray();
         startProbe(m_env);
@@ -125,7 +119,6 @@ protected:
     qm::test::TrayProbe m_probe;
     QProcess m_bus;
     QProcessEnvironment m_env;
-    QString m_display;
     QString m_iconWindow;
     QPoint m_iconCentre;
 };
