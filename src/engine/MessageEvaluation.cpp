@@ -8,20 +8,29 @@
 
 namespace qm {
 
-bool IsSpam(const TIdMessage& message, const CheckOptions& options) {
-    if (options.senderFilter.empty() && options.subjectFilter.empty()) {
-        return false;
-    }
-    if (options.senderFilterEnabled && options.senderFilter.AnyMatches(message.From.Address, options.codePage)) {
-        return true;
+std::optional<SpamMatch> FindSpamMatch(const TIdMessage& message, const CheckOptions& options) {
+    const auto matchIn = [](const MaskList& list, SpamList which, std::string_view value,
+                            int codePage) -> std::optional<SpamMatch> {
+        const std::optional<std::size_t> index = list.FirstMatch(value, codePage);
+        if (!index) {
+            return std::nullopt;
+        }
+        return SpamMatch{which, *index, list.Values()[*index]};
+    };
+    if (options.senderFilterEnabled && !options.senderFilter.empty()) {
+        if (auto match = matchIn(options.senderFilter, SpamList::Sender, message.From.Address, options.codePage)) {
+            return match;
+        }
     }
     if (options.subjectFilterEnabled && !options.subjectFilter.empty()) {
         const std::string decoded = DecodeSubject(message.Subject, options.codePage);
-        if (options.subjectFilter.AnyMatches(decoded, options.codePage)) {
-            return true;
-        }
+        return matchIn(options.subjectFilter, SpamList::Subject, decoded, options.codePage);
     }
-    return false;
+    return std::nullopt;
+}
+
+bool IsSpam(const TIdMessage& message, const CheckOptions& options) {
+    return FindSpamMatch(message, options).has_value();
 }
 
 bool MeetsNoticeConditions(TIdMessage& message, const CheckOptions& options) {

@@ -2,6 +2,9 @@
 
 #include "engine/CheckOptions.h"
 
+#include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace qm {
@@ -12,8 +15,21 @@ class TIdMessage;
 // (TMask); an invalid mask throws EMaskException when it is reached, and entries are tried in
 // order, so an earlier match decides before a later invalid entry is looked at.
 
-// Whether the message matches an entry of an enabled anti-spam list: the sender list first
-// (against From.Address), then the subject list (against the decoded subject).
+// The anti-spam lists, in the order they are applied.
+enum class SpamList { Sender, Subject };
+
+// The entry that made a message spam, so a deletion can name its reason.
+struct SpamMatch {
+    SpamList list = SpamList::Sender;
+    std::size_t index = 0; // position of the entry in its list
+    std::string entry;     // the entry's text as the list holds it
+};
+
+// The first entry of an enabled anti-spam list that the message matches: the sender list first
+// (against From.Address), then the subject list (against the decoded subject); nullopt for none.
+std::optional<SpamMatch> FindSpamMatch(const TIdMessage& message, const CheckOptions& options);
+
+// Whether FindSpamMatch finds an entry.
 bool IsSpam(const TIdMessage& message, const CheckOptions& options);
 
 // Whether the message counts as news: attachments (when that condition is on), sender masks

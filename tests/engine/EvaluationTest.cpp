@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -100,6 +101,60 @@ TEST(SpamOrder, DisabledSenderListIsNotTried) {
     options.subjectFilter = {"*offer*"};
     EXPECT_TRUE(IsSpam(MakeMessage("a@x.example", "an offer"), options));
     EXPECT_FALSE(IsSpam(MakeMessage("a@x.example", "news"), options));
+}
+
+struct MatchRow {
+    const char* name;
+    std::vector<std::string> senderList;
+    std::vector<std::string> subjectList;
+    std::string from;
+    std::string subject;
+    std::optional<SpamList> list; // nullopt: no entry matches
+    std::size_t index;
+};
+
+class MatchTable : public ::testing::TestWithParam<MatchRow> {};
+
+TEST_P(MatchTable, NamesTheFirstEntryThatMatched) {
+    const MatchRow& row = GetParam();
+    CheckOptions options;
+    options.senderFilter = row.senderList;
+    options.subjectFilter = row.subjectList;
+    const std::optional<SpamMatch> match = FindSpamMatch(MakeMessage(row.from, row.subject), options);
+    ASSERT_EQ(match.has_value(), row.list.has_value()) << row.name;
+    if (!match) {
+        return;
+    }
+    EXPECT_EQ(match->list, *row.list) << row.name;
+    EXPECT_EQ(match->index, row.index) << row.name;
+    const auto& entries = *row.list == SpamList::Sender ? row.senderList : row.subjectList;
+    EXPECT_EQ(match->entry, entries[row.index]) << row.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, MatchTable,
+    ::testing::Values(
+        MatchRow{"none", {"*@y.example"}, {"offer"}, "a@x.example", "hi", std::nullopt, 0},
+        MatchRow{"second sender entry", {"*@y.example", "A@X.*"}, {}, "a@x.example", "hi", SpamList::Sender, 1},
+        MatchRow{"earlier of two matching entries", {"*", "a@x.example"}, {}, "a@x.example", "", SpamList::Sender, 0},
+        MatchRow{"blank entry skipped", {" ", "*"}, {}, "", "", SpamList::Sender, 1},
+        MatchRow{"sender list before subject list", {"*@x.example"}, {"hi"}, "a@x.example", "hi", SpamList::Sender, 0},
+        MatchRow{"subject entry, decoded subject",
+                 {"*@y.example"},
+                 {"x", "*invoice"},
+                 "a@x.example",
+                 kKoi8Subject,
+                 SpamList::Subject,
+                 1},
+        MatchRow{"question mark entry", {}, {"win?"}, "a@x.example", "wins", SpamList::Subject, 0}));
+
+TEST(SpamOrder, DisabledListNamesNoEntry) {
+    CheckOptions options;
+    options.senderFilter = {"*"};
+    options.senderFilterEnabled = false;
+    options.subjectFilter = {"*"};
+    options.subjectFilterEnabled = false;
+    EXPECT_FALSE(FindSpamMatch(MakeMessage("a@x.example", "s"), options).has_value());
 }
 
 struct NoticeRow {
