@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/QtMainThreadInvoker.h"
 #include "app/TrayFacade.h"
+#include "settings/DeletionLog.h"
 #include "settings/FilterList.h"
 #include "tray/NewMailSound.h"
 #include "ui/AccountListView.h"
@@ -129,6 +130,7 @@ void CheckWiring::TmTimer() {
     MessageLogOptions log;
     log.overwrite = settings.main.Overwrite;
     log.fileName = settings.main.FileName;
+    log.deletionLog = m_window.SettingsPath().parent_path() / kDeletionLogFile;
     // Registered first: a worker that cannot start marks its row before BeginCheck returns.
     m_rowIds[m_cycle->NextCheck()] = std::move(rowIds);
     m_cycle->BeginCheck(rows, m_window.CheckSnapshot(), log);

@@ -4,6 +4,7 @@
 #include "engine/CheckCycle.h"
 #include "engine/CheckOptions.h"
 #include "platform/CodePage.h"
+#include "settings/DeletionLog.h"
 #include "settings/FilterList.h"
 #include "settings/SettingsFile.h"
 
@@ -30,6 +31,11 @@ public:
     void MarkConnected(int, int) override {}
     void MarkFailed(int, int) override {}
     void TrayConnected() override {}
+    void WouldDelete(const DeletionRecord& record) override {
+        m_out << "would delete: " << record.server << " (" << record.account << "): " << record.sender << " | "
+              << record.subject << " | " << record.list << ": " << record.entry << '\n'
+              << std::flush;
+    }
     void PublishSummary(const CheckSummary& summary) override {
         m_summary = summary;
         m_published = true;
@@ -77,7 +83,7 @@ bool ReadFilterList(FilterList& list, const std::filesystem::path& file, std::st
 } // namespace
 
 std::string ConsoleUsage() {
-    return "Usage: quillmere-check [--dir DIR]\n"
+    return "Usage: quillmere-check [--dir DIR] [--dry-run]\n"
            "\n"
            "Runs one mail check of every enabled account, exactly as the Quillmere32 tray monitor\n"
            "does: the same settings and lists, all accounts in parallel, spam deleted from the\n"
@@ -86,7 +92,10 @@ std::string ConsoleUsage() {
            "\n"
            "It reads DIR/quillmere.ini, DIR/antiSpamList.txt and DIR/antiSpamSbjList.txt, where DIR\n"
            "is the folder of this program unless --dir names another. These files are only read,\n"
-           "never created or rewritten; a missing list file counts as an empty list.\n"
+           "never created or rewritten; a missing list file counts as an empty list. Each message\n"
+           "deleted as spam gets a line in DIR/deleted.txt: time of the check, server, account,\n"
+           "sender, subject, size, the list entry that matched, and \"not committed\" when the\n"
+           "session ended without QUIT (the server then keeps the message).\n"
            "\n"
            "Output: every status line the status bar shows during the check, one per line (empty\n"
            "ones left out), then the final status bar text and the popup text. For each account\n"
@@ -95,6 +104,8 @@ std::string ConsoleUsage() {
            "\n"
            "Options:\n"
            "  --dir DIR   take the settings and lists from DIR\n"
+           "  --dry-run   delete nothing: print \"would delete: \" and the message for each spam\n"
+           "              message instead (it still counts as spam in the summary)\n"
            "  --help      show this text\n"
            "\n"
            "Exit status: 0 the check found new messages, 1 it found none, 2 it could not run\n"
@@ -126,8 +137,13 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
                     std::ostream& err, bool* workersLeft) {
     std::filesystem::path dir = executable.parent_path();
     bool dirGiven = false;
+    bool dryRun = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--dry-run") {
+            dryRun = true;
+            continue;
+        }
         if (arg == "--help" || arg == "-h") {
             out << ConsoleUsage();
             return kExitNews;
@@ -185,15 +201,18 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     subjectList.enabled = settings.AntiSpamSubjListEnabled;
 
     const int codePage = AnsiCodePage();
-    const CheckOptions options = MakeCheckOptions(settings, senderList, subjectList, codePage);
+    CheckOptions options = MakeCheckOptions(settings, senderList, subjectList, codePage);
+    options.dryRun = dryRun;
     MessageLogOptions log;
     log.overwrite = settings.Overwrite;
     log.fileName = settings.FileName;
+    log.deletionLog = dir / kDeletionLogFile;
 
     auto invoker = std::make_shared<ConsoleInvoker>();
     ConsoleView view(out);
     CheckSummary summary;
     std::vector<CheckCycle::AccountFailure> failures;
+    std::string deletionLogError;
     {
         CheckCycle cycle(invoker, view);
         cycle.SetLanguage(settings.Language);
@@ -201,6 +220,7 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
         invoker->RunUntil([&] { return view.Published(); });
         summary = view.Summary();
         failures = cycle.AccountErrors();
+        deletionLogError = cycle.DeletionLogError();
         // Workers make no call after their last one; closing first means none can wait on us.
         invoker->Close();
         const bool allEnded = cycle.Shutdown(std::chrono::seconds(10));
@@ -214,6 +234,9 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     out << std::flush;
     for (const auto& failure : failures) {
         err << failure.host << " (" << failure.accountName << "): " << OneLine(failure.error) << '\n';
+    }
+    if (!deletionLogError.empty()) {
+        err << "quillmere-check: cannot record the deleted messages: " << OneLine(deletionLogError) << '\n';
     }
     return summary.news ? kExitNews : kExitNoNews;
 }

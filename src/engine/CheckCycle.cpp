@@ -6,6 +6,7 @@
 #include "engine/SessionLink.h"
 #include "lang/LangRes.h"
 #include "settings/FilterList.h"
+#include "settings/LogDateTime.h"
 #include "settings/MessageLog.h"
 
 #include <algorithm>
@@ -48,6 +49,7 @@ int CheckCycle::BeginCheck(const std::vector<AccountRow>& rows, const CheckOptio
 int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options,
                              const MessageLogOptions& log) {
     const int check = ++m_lastCheck;
+    const std::string began = FormatDateTimePattern(CurrentLocalDateTime(), "yyyy-MM-dd HH:mm:ss");
     m_language = options.languageCode;
     m_codePage = options.codePage;
     m_log = log;
@@ -57,6 +59,7 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     m_hintText.clear();
     m_view.ShowStatus(m_hintText);
     m_accountLines.clear();
+    m_deletionLogError.clear();
 
     if (options.inform && log.overwrite) {
         DeleteMessageLog(log.fileName, m_codePage);
@@ -70,7 +73,7 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
             continue;
         }
         const int id = m_nextWorkerId++;
-        m_workerRows[id] = WorkerRow{check, static_cast<int>(i)};
+        m_workerRows[id] = WorkerRow{check, static_cast<int>(i), began};
         ++m_runningWorkers;
         try {
             auto worker = TConnThread::Create(rows[i], options, m_link, id, id, m_timings.fallbackReadTimeoutMs);
@@ -147,6 +150,28 @@ void CheckCycle::AddServerCount(int count) {
 
 void CheckCycle::SpamDeleted() {
     m_messagesOnServer = SaturatingAdd(m_messagesOnServer, -1);
+}
+
+void CheckCycle::RecordDeletions(int accountRow, std::vector<DeletionRecord> records) {
+    if (m_log.deletionLog.empty() || records.empty()) {
+        return;
+    }
+    const auto it = m_workerRows.find(accountRow);
+    for (DeletionRecord& record : records) {
+        record.checkTime = it != m_workerRows.end() ? it->second.began : std::string();
+    }
+    // A record that cannot be written never stops the check; the reason is kept for the caller.
+    const FileResult result = AppendDeletionRecords(m_log.deletionLog, records);
+    if (!result.ok) {
+        m_deletionLogError = result.error;
+    }
+}
+
+void CheckCycle::WouldDelete(int accountRow, DeletionRecord record) {
+    if (const auto it = m_workerRows.find(accountRow); it != m_workerRows.end()) {
+        record.checkTime = it->second.began;
+    }
+    m_view.WouldDelete(record);
 }
 
 void CheckCycle::SaveMessage(const TIdMessage& message) {

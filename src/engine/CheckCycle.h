@@ -5,6 +5,7 @@
 #include "settings/SettingsFile.h"
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,8 +18,9 @@ class TConnThread;
 
 // The message log options a check reads on the main thread.
 struct MessageLogOptions {
-    bool overwrite = false; // "overwrite always": with "INFORM ME IF", each check starts a new log
-    std::string fileName;   // code page bytes, as stored; relative to the current directory
+    bool overwrite = false;            // "overwrite always": with "INFORM ME IF", each check starts a new log
+    std::string fileName;              // code page bytes, as stored; relative to the current directory
+    std::filesystem::path deletionLog; // the record of deleted spam; empty: none is kept
 };
 
 // How a session of the cycle connects; tests shorten it.
@@ -82,6 +84,8 @@ public:
     };
     // The last error of each account row whose last session failed, in row order.
     std::vector<AccountFailure> AccountErrors() const;
+    // Why the last deletions could not be recorded; empty when they were.
+    const std::string& DeletionLogError() const { return m_deletionLogError; }
 
     // ISessionReport: the workers' calls, on the main thread.
     void ShowStatus(const std::string& statusLine) override;
@@ -90,6 +94,8 @@ public:
     void TrayConnected() override;
     void AddServerCount(int count) override;
     void SpamDeleted() override;
+    void RecordDeletions(int accountRow, std::vector<DeletionRecord> records) override;
+    void WouldDelete(int accountRow, DeletionRecord record) override;
     void SaveMessage(const TIdMessage& message) override;
     void AddAddress(const std::string& address) override;
     void AccountResult(int noticed, const std::string& reportLine) override;
@@ -116,6 +122,7 @@ private:
     std::string m_accountLines;
     std::vector<std::string> m_receivedAddresses;
     std::map<int, AccountFailure> m_errors;
+    std::string m_deletionLogError;
 
     int m_nextWorkerId = 1;
     std::map<int, std::shared_ptr<TConnThread>> m_workers;
@@ -123,6 +130,7 @@ private:
     struct WorkerRow {
         int check = 0;
         int row = -1;
+        std::string began; // the check's start, as the deletion record gives it
     };
     std::map<int, WorkerRow> m_workerRows;
     int m_lastCheck = 0;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "settings/DeletionLog.h"
+
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace qm {
 
@@ -30,6 +33,12 @@ public:
     virtual void TrayConnected() = 0;
     virtual void AddServerCount(int count) = 0;
     virtual void SpamDeleted() = 0;
+    // The messages of the account's session that the server confirmed deleting, reported once
+    // the session has ended (each record says whether its QUIT committed them). Checker and time
+    // are the report's to fill in.
+    virtual void RecordDeletions(int accountRow, std::vector<DeletionRecord> records) = 0;
+    // A dry run found a message it would delete (and left it on the server).
+    virtual void WouldDelete(int accountRow, DeletionRecord record) = 0;
     // Appends the message to the message log; throws when the log file cannot be created
     // (the worker then skips the message).
     virtual void SaveMessage(const TIdMessage& message) = 0;
@@ -70,6 +79,8 @@ public:
     virtual void TrayConnected() = 0;
     // The last error of the account at that row (empty: none), e.g. for its tooltip.
     virtual void AccountError(int /*check*/, int /*accountRow*/, const std::string& /*error*/) {}
+    // A dry run's message that a real check would delete; only a dry run calls it.
+    virtual void WouldDelete(const DeletionRecord& /*record*/) {}
     // The last worker has ended: play the sound when there is news and it is on, show the
     // status text, set the tray (animated envelope for news, plain otherwise) and re-arm the
     // check timer when executing.

@@ -18,6 +18,7 @@ struct CheckOptions {
 
     bool inform = false;      // "INFORM ME IF": fetch whole messages and apply the conditions
     bool writeToFile = false; // "save message in file"
+    bool dryRun = false;      // find the spam but delete nothing
 
     // Anti-spam lists: every entry of an enabled list is a mask; check marks play no part.
     // The lists compile their masks on first use, so a session compiles each mask once.

@@ -15,6 +15,7 @@
 #include <stdexcept>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace qm {
 
@@ -98,6 +99,18 @@ template <typename Fn> void TConnThread::Sync(Fn&& fn) {
     }
 }
 
+DeletionRecord TConnThread::Record(const TIdMessage& message, const SpamMatch& match) const {
+    const int codePage = m_options.codePage;
+    DeletionRecord record;
+    record.server = CodePageToUtf8(m_row.Caption, codePage);
+    record.account = CodePageToUtf8(m_row.AccountName, codePage);
+    record.sender = CodePageToUtf8(message.From.Address, codePage);
+    record.subject = CodePageToUtf8(DecodeSubject(message.Subject, codePage), codePage);
+    record.list = match.list == SpamList::Sender ? "sender" : "subject";
+    record.entry = CodePageToUtf8(match.entry, codePage);
+    return record;
+}
+
 std::string TConnThread::StatusWord(const char* english) const {
     return Translate(english, "EN", m_options.languageCode);
 }
@@ -172,7 +185,8 @@ void TConnThread::Session() {
 
     std::string sessionError;
     int noticed = 0;
-    int spamMarked = 0; // DELE confirmed; the server commits them when it reads QUIT
+    std::vector<DeletionRecord> deletions; // DELE confirmed; the server commits them when it reads QUIT
+    int spamFound = 0;                     // a dry run's spam, left on the server
     try {
         Sync([](ISessionReport& r) { r.TrayConnected(); });
         const int count = client.MessageCount();
@@ -198,9 +212,14 @@ void TConnThread::Session() {
                     refused();
                 } else {
                     refusedInARow = 0;
-                    if (IsSpam(current, m_options)) {
-                        if (client.DeleteMessage(k)) {
-                            ++spamMarked;
+                    if (const std::optional<SpamMatch> match = FindSpamMatch(current, m_options)) {
+                        DeletionRecord record = Record(current, *match);
+                        if (m_options.dryRun) {
+                            Sync([&](ISessionReport& r) { r.WouldDelete(row, std::move(record)); });
+                            ++spamFound;
+                        } else if (client.DeleteMessage(k)) {
+                            // Recorded only now that the server has confirmed it.
+                            deletions.push_back(std::move(record));
                         }
                         current.Clear();
                         continue;
@@ -256,12 +275,17 @@ void TConnThread::Session() {
     client.Disconnect();
     // Deletions count only once QUIT has gone out on a live connection: without it the server
     // restores every message marked for deletion.
-    const int spamDeleted = client.QuitSent() ? spamMarked : 0;
+    const bool committed = client.QuitSent();
+    for (DeletionRecord& record : deletions) {
+        record.committed = committed;
+    }
+    const int spamCounted = spamFound + (committed ? static_cast<int>(deletions.size()) : 0);
     const std::string disconnected = StatusWord("disconnected from") + " " + shownHost;
     Sync([&](ISessionReport& r) {
-        for (int i = 0; i < spamDeleted; ++i) {
+        for (int i = 0; i < spamCounted; ++i) {
             r.SpamDeleted();
         }
+        r.RecordDeletions(row, std::move(deletions));
         r.ShowStatus(disconnected);
         if (!sessionError.empty()) {
             // Reported like a failed login: the row's mark and tooltip, the console's stderr line.

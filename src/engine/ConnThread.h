@@ -1,6 +1,8 @@
 #pragma once
 
 #include "engine/CheckOptions.h"
+#include "engine/MessageEvaluation.h"
+#include "settings/DeletionLog.h"
 #include "settings/SettingsFile.h"
 
 #include <memory>
@@ -10,6 +12,7 @@
 namespace qm {
 
 class SessionLink;
+class TIdMessage;
 class TIdPOP3;
 
 // One POP3 session of one account during one check, on a thread of its own: log in, STAT,
@@ -42,6 +45,8 @@ private:
 
     void Session();
     std::string StatusWord(const char* english) const;
+    // What the deletion record says of a message the spam entry `match` caught.
+    DeletionRecord Record(const TIdMessage& message, const SpamMatch& match) const;
     // A synchronised call; throws when the main thread no longer takes calls.
     template <typename Fn> void Sync(Fn&& fn);
     void SetClient(TIdPOP3* client);

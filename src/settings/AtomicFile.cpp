@@ -18,7 +18,9 @@ void setError(std::string* error, const std::string& what, int err) {
     }
 }
 
-bool writeAll(int fd, std::string_view content) {
+} // namespace
+
+bool WriteAll(int fd, std::string_view content) {
     const char* p = content.data();
     std::size_t left = content.size();
     while (left > 0) {
@@ -34,8 +36,6 @@ bool writeAll(int fd, std::string_view content) {
     }
     return true;
 }
-
-} // namespace
 
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error,
                          unsigned newMode) {
@@ -64,7 +64,7 @@ bool WriteFileAtomically(const std::filesystem::path& path, std::string_view con
         setError(error, "cannot create " + temp.string(), errno);
         return false;
     }
-    bool ok = writeAll(fd, content);
+    bool ok = WriteAll(fd, content);
     int err = ok ? 0 : errno;
     if (ok && hadOld) {
         // Keeping the mode is a courtesy; the content matters more.

@@ -16,6 +16,10 @@ namespace qm {
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error = nullptr,
                          unsigned newMode = 0666);
 
+// Writes all of content to the descriptor, going on after interrupted and partial writes. False
+// (errno says why) when a write fails.
+bool WriteAll(int fd, std::string_view content);
+
 // Reads a whole regular file as bytes. Returns false when it cannot be opened or is no regular
 // file, and false with `content` empty when it holds more than `maxBytes` (a part of a file is
 // never taken for the whole); a read error part-way keeps what was read so far in `content` and

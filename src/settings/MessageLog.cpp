@@ -1,5 +1,7 @@
 #include "settings/MessageLog.h"
 
+#include "settings/AtomicFile.h"
+
 #include "pop3/Charset.h"
 #include "pop3/IdMessage.h"
 #include "pop3/IdMessageDate.h"
@@ -11,24 +13,6 @@
 #include <unistd.h>
 
 namespace qm {
-
-namespace {
-
-bool writeAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-} // namespace
 
 std::filesystem::path MessageLogPath(std::string_view fileName, int codePage) {
     return std::filesystem::path(CodePageToUtf8(fileName, codePage));
@@ -73,7 +57,7 @@ FileResult AppendMessageRecord(const TIdMessage& message, std::string_view fileN
         if (fd < 0) {
             return FileResult{false, "cannot create " + path.string() + ": " + std::strerror(errno)};
         }
-        if (!writeAll(fd, "File created " + context.dateTimeToText(context.now()) + "\r\n")) {
+        if (!WriteAll(fd, "File created " + context.dateTimeToText(context.now()) + "\r\n")) {
             const int err = errno;
             ::close(fd);
             return FileResult{false, "cannot write " + path.string() + ": " + std::strerror(err)};
@@ -82,7 +66,7 @@ FileResult AppendMessageRecord(const TIdMessage& message, std::string_view fileN
     if (fd < 0) {
         return {}; // an existing log that cannot be opened: the record is dropped silently
     }
-    (void)writeAll(fd, FormatMessageRecord(message, context.dateTimeToText));
+    (void)WriteAll(fd, FormatMessageRecord(message, context.dateTimeToText));
     ::close(fd);
     return {};
 }

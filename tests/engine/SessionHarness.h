@@ -51,6 +51,12 @@ public:
     void TrayConnected() override { calls.push_back("tray"); }
     void AddServerCount(int count) override { calls.push_back("count:" + std::to_string(count)); }
     void SpamDeleted() override { calls.push_back("spam"); }
+    std::vector<DeletionRecord> deletions;
+    std::vector<DeletionRecord> wouldDelete;
+    void RecordDeletions(int, std::vector<DeletionRecord> records) override {
+        deletions.insert(deletions.end(), records.begin(), records.end());
+    }
+    void WouldDelete(int, DeletionRecord record) override { wouldDelete.push_back(std::move(record)); }
     void SaveMessage(const TIdMessage& message) override {
         if (failSave) {
             throw std::runtime_error("cannot create the log");
