@@ -259,7 +259,13 @@ void TConnThread::Session() {
             current.Clear();
         }
     } catch (const SessionStopped&) {
-        client.Disconnect();
+        if (deletions.empty()) {
+            client.Disconnect();
+        } else {
+            // Nobody can record these deletions any more: closing without QUIT makes the server
+            // keep the messages, so nothing is deleted without a trace.
+            client.TIdTCPConnection::Disconnect();
+        }
         throw;
     } catch (const std::exception& e) {
         sessionError = e.what();

@@ -306,6 +306,41 @@ TEST(Session, StopsWhenTheMainThreadIsGone) {
     EXPECT_EQ(CountOf(received, "TOP 1 0"), 0);
 }
 
+TEST(Session, DeletionsNobodyCanRecordAreNotCommitted) {
+    FakePop3Server server;
+    server.ServeMailbox(MailboxOf({Message("a@x.example", "1"), Message("junk@spam.example", "2")}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.senderFilter = {"*@spam.example"};
+    // Message 2 is deleted; the window is gone before the address of message 1 can be collected.
+    RunSession(MakeRow(server.Port()), options, report, std::make_shared<InlineInvoker>(4));
+    server.Join();
+    EXPECT_EQ(CountOf(server.Received(), "DELE 2"), 1);
+    EXPECT_EQ(CountOf(server.Received(), "QUIT"), 0);
+    EXPECT_TRUE(server.Deleted().empty());
+    EXPECT_TRUE(report.deletions.empty());
+}
+
+TEST(Session, DryRunDeletesNothingAndReportsTheMatch) {
+    FakePop3Server server;
+    server.ServeMailbox(MailboxOf({Message("a@x.example", "1"), Message("junk@spam.example", "2")}));
+    server.Start();
+    RecordingReport report;
+    CheckOptions options;
+    options.senderFilter = {"*@spam.example"};
+    options.dryRun = true;
+    RunSession(MakeRow(server.Port()), options, report);
+    server.Join();
+    EXPECT_EQ(CountOf(server.Received(), "DELE 2"), 0);
+    EXPECT_TRUE(report.deletions.empty());
+    ASSERT_EQ(report.wouldDelete.size(), 1u);
+    EXPECT_EQ(report.wouldDelete[0].sender, "junk@spam.example");
+    EXPECT_EQ(report.wouldDelete[0].entry, "*@spam.example");
+    EXPECT_TRUE(report.Has("spam")); // counted as spam all the same
+    EXPECT_FALSE(report.Has("address:junk@spam.example"));
+}
+
 TEST(Session, AbortEndsAStalledRead) {
     FakePop3Server server;
     LoginScript(server).Expect("STAT").Stall();
