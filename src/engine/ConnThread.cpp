@@ -214,6 +214,9 @@ void TConnThread::Session() {
                     refusedInARow = 0;
                     if (const std::optional<SpamMatch> match = FindSpamMatch(current, m_options)) {
                         DeletionRecord record = Record(current, *match);
+                        if (m_options.inform) {
+                            record.size = client.LastMessageSize();
+                        }
                         if (m_options.dryRun) {
                             Sync([&](ISessionReport& r) { r.WouldDelete(row, std::move(record)); });
                             ++spamFound;

@@ -7,6 +7,8 @@
 #include <openssl/evp.h>
 
 #include <charconv>
+#include <cstdint>
+#include <optional>
 
 namespace qm {
 
@@ -23,13 +25,21 @@ public:
         std::string line = m_connection.ReadLine();
         if (line == ".") {
             m_pending = false;
+        } else {
+            // The message's own octets: a stuffed dot is the server's, the line end CR LF.
+            m_octets += line.size() + 2 - (line.rfind("..", 0) == 0 ? 1 : 0);
         }
         return line;
+    }
+    // The size of the answer's message once it has been read to its end.
+    std::optional<std::uint64_t> Octets() const {
+        return m_pending ? std::nullopt : std::optional<std::uint64_t>(m_octets);
     }
 
 private:
     TIdTCPConnection& m_connection;
     bool& m_pending;
+    std::uint64_t m_octets = 0;
 };
 
 } // namespace
@@ -156,6 +166,7 @@ int TIdPOP3::MessageCount() {
 }
 
 bool TIdPOP3::FetchMessage(int number, TIdMessage& message) {
+    m_lastMessageSize.reset();
     FinishPendingMessage();
     WriteLine("RETR " + std::to_string(number));
     if (GetResponse() != 1) {
@@ -165,6 +176,7 @@ bool TIdPOP3::FetchMessage(int number, TIdMessage& message) {
     if (message.ReadHeaderBlock(lines, "") != ".") {
         message.ReadMessageBody(lines);
     }
+    m_lastMessageSize = lines.Octets();
     return true;
 }
 

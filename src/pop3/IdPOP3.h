@@ -11,6 +11,8 @@
 
 #include "pop3/IdTCPClient.h"
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace qm {
@@ -41,6 +43,9 @@ public:
     int MessageCount();
     // RETR number; header and body into message. False when the server answers -ERR.
     bool FetchMessage(int number, TIdMessage& message);
+    // The size in octets of the message the last FetchMessage read to its end; nullopt when it
+    // did not (a refused or broken answer) or before the first.
+    std::optional<std::uint64_t> LastMessageSize() const { return m_lastMessageSize; }
     // TOP number 0; header into message. Throws EIdProtocolReplyError on -ERR.
     bool FetchHeader(int number, TIdMessage& message);
     // DELE number. Throws EIdProtocolReplyError on -ERR.
@@ -62,6 +67,7 @@ private:
     void FinishPendingMessage();
     bool m_messagePending = false;
     bool m_quitSent = false;
+    std::optional<std::uint64_t> m_lastMessageSize;
 };
 
 } // namespace qm

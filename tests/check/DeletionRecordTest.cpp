@@ -77,6 +77,23 @@ TEST_F(DeletionRecord, EachDeletedMessageNamesItsEntry) {
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
+TEST_F(DeletionRecord, WholeMessageReadGivesItsSize) {
+    const std::string dotted = "From: junk@spam.example\r\nSubject: s\r\n\r\n.leading dot\r\n..two\r\nend\r\n";
+    FakePop3Server server;
+    server.ServeMailbox(Box({dotted}));
+    server.Start();
+    WriteAll(m_app / "quillmere.ini", Ini("Inform=1\r\n", {Account(server.Port())}));
+    WriteAll(m_app / "antiSpamList.txt", "*@spam.example\r\n");
+
+    const Result r = Run("--dir '" + m_app.string() + "'");
+    EXPECT_EQ(r.code, 1) << r.err;
+    const std::vector<std::string> lines = Split(ReadAll(Record()), '\n');
+    ASSERT_EQ(lines.size(), 1u);
+    const std::vector<std::string> fields = Split(lines[0], '\t');
+    ASSERT_EQ(fields.size(), 8u) << lines[0];
+    EXPECT_EQ(fields[5], std::to_string(dotted.size()));
+}
+
 TEST_F(DeletionRecord, SessionDroppedBeforeQuitMarksItsLinesNotCommitted) {
     FakePop3Server server;
     server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Reply("STAT", "+OK 2 200");
