@@ -2,7 +2,8 @@
 # Installs what is missing, builds everything and runs every test:
 #  1. the whole tree (core, GUI, black-box tests) in build/
 #  2. the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/
-#  3. every libFuzzer target for 20 seconds (clang, in build-fuzz/)
+#  3. 50 trials of the crash-safe save harness (SIGKILL during saves) on the monitor
+#  4. every libFuzzer target for 20 seconds (clang, in build-fuzz/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh scripts/packages.txt scripts/test-packages.txt
@@ -11,6 +12,7 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DQM_BUILD_TESTS=ON
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
+tests/durability/run.sh 50 build/quillmere
 
 cmake -S . -B build-asan -G Ninja -DQM_BUILD_TESTS=ON -DQM_BUILD_GUI=OFF -DQM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 cmake --build build-asan -j "$jobs"
