@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
 #  1. the whole tree (core, GUI, black-box tests) in build/
-#  2. the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/
-#  3. 50 trials of the crash-safe save harness (SIGKILL during saves) on the monitor
+#  2. 50 trials of the crash-safe save harness (SIGKILL during saves) on the monitor
+#  3. the core tests again under AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/
 #  4. every libFuzzer target for 20 seconds (clang, in build-fuzz/)
 set -euo pipefail
 cd "$(dirname "$0")/.."
