@@ -306,13 +306,18 @@ TEST(Session, StopsWhenTheMainThreadIsGone) {
     EXPECT_EQ(CountOf(received, "TOP 1 0"), 0);
 }
 
-TEST(Session, DeletionsNobodyCanRecordAreNotCommitted) {
-    FakePop3Server server;
+// Message 2 of the mailbox is spam by the sender list, message 1 is not.
+void ServeOneSpam(FakePop3Server& server, CheckOptions& options) {
     server.ServeMailbox(MailboxOf({Message("a@x.example", "1"), Message("junk@spam.example", "2")}));
     server.Start();
+    options.senderFilter = {"*@spam.example"};
+}
+
+TEST(Session, DeletionsNobodyCanRecordAreNotCommitted) {
+    FakePop3Server server;
     RecordingReport report;
     CheckOptions options;
-    options.senderFilter = {"*@spam.example"};
+    ServeOneSpam(server, options);
     // Message 2 is deleted; the window is gone before the address of message 1 can be collected.
     RunSession(MakeRow(server.Port()), options, report, std::make_shared<InlineInvoker>(4));
     server.Join();
@@ -324,11 +329,9 @@ TEST(Session, DeletionsNobodyCanRecordAreNotCommitted) {
 
 TEST(Session, DryRunDeletesNothingAndReportsTheMatch) {
     FakePop3Server server;
-    server.ServeMailbox(MailboxOf({Message("a@x.example", "1"), Message("junk@spam.example", "2")}));
-    server.Start();
     RecordingReport report;
     CheckOptions options;
-    options.senderFilter = {"*@spam.example"};
+    ServeOneSpam(server, options);
     options.dryRun = true;
     RunSession(MakeRow(server.Port()), options, report);
     server.Join();
