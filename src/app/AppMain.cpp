@@ -2,17 +2,22 @@
 
 #include "app/CheckWiring.h"
 #include "app/MainWindow.h"
+#include "app/MonitorDataFolder.h"
 #include "app/QmApplication.h"
 #include "app/SignalWatcher.h"
 #include "platform/gui/SingleInstance.h"
 
 #include <QFile>
 
+#include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace qm {
 
 int RunQuillmere(int argc, char** argv) {
+    const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
     // Decided before any window system connection, so a second start creates no window.
     SingleInstance instance(QStringLiteral("qmLodestar"));
     if (instance.acquire() == SingleInstance::Role::Secondary) {
@@ -27,7 +32,9 @@ int RunQuillmere(int argc, char** argv) {
 
     SignalWatcher signalWatcher;
     const QByteArray executable = QFile::encodeName(QCoreApplication::applicationFilePath());
-    TmQuillmere window(std::filesystem::path(executable.toStdString()));
+    const std::filesystem::path executablePath(executable.toStdString());
+    TmQuillmere window(executablePath);
+    ApplyDataFolder(window, ChooseMonitorDataFolder(args, executablePath, InstalledBinDir()));
     QObject::connect(&instance, &SingleInstance::showRequested, &window, &TmQuillmere::RestoreFromTray);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, &TmQuillmere::SaveAndQuit);
     instance.listen();

@@ -61,6 +61,11 @@ public:
     std::filesystem::path SettingsPath() const;
     std::filesystem::path SenderListPath() const;
     std::filesystem::path SubjectListPath() const;
+    // The data folder, when it is not the executable's folder; set before the start-up step runs.
+    // A folder that cannot be used leaves the run on default settings with nothing written.
+    // autoStartArgs: the arguments the autostart entry starts the monitor with (the --dir choice).
+    void setDataFolder(const std::filesystem::path& folder, bool usable, std::vector<std::string> autoStartArgs);
+    bool dataFolderUsable() const { return !m_dataFolderUnusable; }
 
     // Start-up, run once from StartTimer after the event loop has started.
     void StartTimerTimer();
@@ -98,6 +103,8 @@ public:
     void cbAutoLoadClick();
     void SetAutoStart(bool enabled);
     bool IsAutoStartRegistered() const;
+    // The executable's full path and the arguments of the data folder choice.
+    std::vector<std::string> autoStartCommand() const;
 
     // Scheduler side: the refresh tick and the interval rule.
     void refreshTimerTimer();
@@ -203,6 +210,8 @@ private:
     // The settings file exists but could not be read: it is never replaced by what this run holds.
     bool m_settingsUnreadable = false;
     bool m_centred = false;
+    bool m_dataFolderUnusable = false;
+    std::vector<std::string> m_autoStartArgs;
 
     std::unique_ptr<TrayFacade> m_tray;
     CheckWiring* m_check = nullptr;

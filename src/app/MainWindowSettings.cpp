@@ -49,6 +49,10 @@ std::string joinValueList(const QComboBox* box) {
 
 void TmQuillmere::LoadSettings() {
     m_lwServers->setRows({});
+    if (m_dataFolderUnusable) {
+        applyFallbackSettings();
+        return;
+    }
     const LoadResult result = qm::LoadSettings(SettingsPath());
     m_settingsUnreadable = result.status == LoadStatus::ReadFailed;
     if (result.status == LoadStatus::CreateFailed || result.status == LoadStatus::ReadFailed) {
@@ -149,6 +153,9 @@ SettingsData TmQuillmere::collectSettings() {
 
 void TmQuillmere::SaveSettings() {
     const SettingsData data = collectSettings();
+    if (m_dataFolderUnusable) {
+        return;
+    }
     // Write failures are silent; the files are replaced whole, so a failure keeps the old ones.
     SaveFilterList(SenderFilterList(), SenderListPath());
     SaveFilterList(SubjectFilterList(), SubjectListPath());
