@@ -1,6 +1,7 @@
 #include "app/AppMain.h"
 
 #include "app/CheckWiring.h"
+#include "app/DesktopWiring.h"
 #include "app/MainWindow.h"
 #include "app/MonitorDataFolder.h"
 #include "app/QmApplication.h"
@@ -38,6 +39,7 @@ int RunQuillmere(int argc, char** argv) {
     QObject::connect(&instance, &SingleInstance::showRequested, &window, &TmQuillmere::RestoreFromTray);
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, &TmQuillmere::SaveAndQuit);
     instance.listen();
+    new DesktopWiring(window, QDBusConnection::sessionBus(), QDBusConnection::systemBus());
 
     window.show();
     app.exec();

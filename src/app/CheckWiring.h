@@ -39,6 +39,8 @@ public:
     // grace. True when no worker is left. Nothing of a check reaches the window afterwards.
     bool Shutdown(std::chrono::milliseconds grace);
     bool IsShutDown() const { return m_shutDown; }
+    // Aborts the sessions of the running check; they end as failed and the check is published.
+    void AbortSessions() { m_cycle->AbortSessions(); }
 
     // Milliseconds of one minute of the interval; tests shorten it.
     void setMinuteMs(int ms) { m_minuteMs = ms; }

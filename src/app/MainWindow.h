@@ -230,6 +230,7 @@ private:
     QCheckBox* m_cbMinimized = nullptr;
     QCheckBox* m_cbSound = nullptr;
     QCheckBox* m_cbCheckNewVersion = nullptr;
+    QCheckBox* m_cbNotify = nullptr;
     QSpinBox* m_seInterval = nullptr;
     QLabel* m_lbTimeNow = nullptr;
     QLabel* m_lbLastExecTime = nullptr;

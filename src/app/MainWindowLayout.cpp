@@ -198,10 +198,12 @@ QWidget* TmQuillmere::createConnectPage() {
     m_cbMinimized = makeCheck(options, "cbMinimized", "start minimized");
     m_cbSound = makeCheck(options, "cbSound", "sound on");
     m_cbCheckNewVersion = makeCheck(options, "cbCheckNewVersion", "check for new version of program");
+    m_cbNotify = makeCheck(options, "cbNotify", "show a notification");
     grid->addWidget(m_cbAutoLoad, 0, 0);
     grid->addWidget(m_cbMinimized, 0, 1);
     grid->addWidget(m_cbSound, 0, 2);
-    grid->addWidget(m_cbCheckNewVersion, 1, 0, 1, 3);
+    grid->addWidget(m_cbCheckNewVersion, 1, 0, 1, 2);
+    grid->addWidget(m_cbNotify, 1, 2);
     layout->addWidget(options);
 
     QWidget* listPanel = makePanel(page, "Panel7");

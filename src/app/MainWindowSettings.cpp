@@ -98,6 +98,7 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     FileName = main.FileName;
     MailClient = main.MailClient;
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
+    m_cbNotify->setChecked(main.Notify);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
     m_cbAntiSpamSubjEnabled->setChecked(main.AntiSpamSubjListEnabled);
     m_eFileName->setText(fromCodePage(FileName));
@@ -147,6 +148,7 @@ SettingsData TmQuillmere::collectSettings() {
     main.AntiSpamListEnabled = m_cbAntiSpamEnabled->isChecked();
     main.AntiSpamSubjListEnabled = m_cbAntiSpamSubjEnabled->isChecked();
     main.CheckNewVersion = m_cbCheckNewVersion->isChecked();
+    main.Notify = m_cbNotify->isChecked();
     data.accounts = m_lwServers->rows();
     return data;
 }

@@ -104,6 +104,12 @@ void CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOp
     }
 }
 
+void CheckCycle::AbortSessions() {
+    for (auto& [id, worker] : m_workers) {
+        worker->Abort();
+    }
+}
+
 bool CheckCycle::Shutdown(std::chrono::milliseconds grace) {
     m_link->Close();
     for (auto& [id, worker] : m_workers) {
