@@ -12,15 +12,36 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace qm {
 
+namespace {
+
+// One monitor per user and data folder: a monitor on a folder of its own (a demo, a second set of
+// accounts) does not stand in the way of the usual one, and two never share a folder.
+QString InstanceKey(const std::vector<std::string>& args) {
+    std::vector<std::string> rest = args;
+    const DirOption option = TakeDirOption(rest);
+    QString key = QStringLiteral("qmLodestar");
+    if (option.dir) {
+        std::error_code ec;
+        const std::string folder = std::filesystem::weakly_canonical(*option.dir, ec).string();
+        key += QLatin1Char('-') + QString::number(std::hash<std::string>{}(folder), 16);
+    }
+    return key;
+}
+
+} // namespace
+
 int RunQuillmere(int argc, char** argv) {
     const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
     // Decided before any window system connection, so a second start creates no window.
-    SingleInstance instance(QStringLiteral("qmLodestar"));
+    SingleInstance instance(InstanceKey(args));
     if (instance.acquire() == SingleInstance::Role::Secondary) {
         instance.requestShow();
         return 0;

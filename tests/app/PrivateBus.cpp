@@ -15,7 +15,9 @@ PrivateBus::PrivateBus(const QString& name) : m_name(name) {
                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
                "<busconfig><type>session</type><listen>unix:dir=");
     file.write(QFile::encodeName(m_dir.path()));
-    file.write("</listen><auth>EXTERNAL</auth><policy context=\"default\"><allow send_destination=\"*\"/>"
+    file.write("</listen><auth>EXTERNAL</auth><policy context=\"default\">"
+               // Without a rule for receiving, the bus withholds even the reply to Hello.
+               "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                "<allow own=\"*\"/></policy></busconfig>\n");
     file.close();
     m_daemon.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--config-file=") + config,

@@ -52,13 +52,21 @@ void DesktopNotifier::sendNext() {
     sendNotify(pending);
 }
 
-void DesktopNotifier::askCapabilities() {
-    const QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("GetCapabilities"));
+void DesktopNotifier::callAsync(const QString& method, const QList<QVariant>& arguments,
+                                std::function<void(const QDBusPendingCall&)> onFinished) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+    call.setArguments(arguments);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<QStringList> reply = *w;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [onFinished = std::move(onFinished)](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                onFinished(*w);
+            });
+}
+
+void DesktopNotifier::askCapabilities() {
+    callAsync(QStringLiteral("GetCapabilities"), {}, [this](const QDBusPendingCall& call) {
+        const QDBusPendingReply<QStringList> reply = call;
         if (reply.isError()) {
             // No server (or a broken one): this notification is dropped; a later one asks again.
             m_waiting.reset();
@@ -83,13 +91,10 @@ void DesktopNotifier::sendNotify(const Pending& pending) {
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), m_desktopEntry);
     hints.insert(QStringLiteral("category"), QStringLiteral("email.arrived"));
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
-    call << QStringLiteral("Quillmere32") << m_lastId << m_appIcon << pending.summary << body << actions << hints
-         << qint32(-1);
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<uint> reply = *w;
+    const QList<QVariant> arguments{
+        QStringLiteral("Quillmere32"), m_lastId, m_appIcon, pending.summary, body, actions, hints, qint32(-1)};
+    callAsync(QStringLiteral("Notify"), arguments, [this](const QDBusPendingCall& call) {
+        const QDBusPendingReply<uint> reply = call;
         if (reply.isError()) {
             // The server may have gone or been replaced: its capabilities are asked again.
             m_capabilities.reset();

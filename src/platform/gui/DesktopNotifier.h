@@ -4,10 +4,12 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
+#include <functional>
 #include <optional>
 
-class QDBusPendingCallWatcher;
+class QDBusPendingCall;
 
 namespace qm {
 
@@ -38,6 +40,9 @@ private:
         QString summary;
         QString body;
     };
+    // A call to the server without waiting; onFinished gets its answer or error.
+    void callAsync(const QString& method, const QList<QVariant>& arguments,
+                   std::function<void(const QDBusPendingCall&)> onFinished);
     void sendNext();
     void askCapabilities();
     void sendNotify(const Pending& pending);
