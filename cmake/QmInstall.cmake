@@ -52,11 +52,13 @@ set(CPACK_PACKAGE_NAME quillmere)
 set(CPACK_PACKAGE_VENDOR "The Quillmere32 developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "POP3 mailbox monitor for the system tray")
+# Lines of the extended description stay within Debian's 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quillmere32 checks POP3 mailboxes at a fixed interval, deletes spam on the server by\n"
-    "sender and subject masks, and shows in the system tray whether new mail waits: an\n"
-    "animated icon, a popup listing the accounts with news, a sound and a desktop\n"
-    "notification. quillmere-check makes the same check from the console.")
+    "Quillmere32 checks POP3 mailboxes at a fixed interval, deletes spam on\n"
+    "the server by sender and subject masks, and shows in the system tray\n"
+    "whether new mail waits: an animated icon, a popup listing the accounts\n"
+    "with news, a sound and a desktop notification. quillmere-check makes\n"
+    "the same check from the console.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
