@@ -85,7 +85,7 @@ DataFolder ChooseDataFolder(const fs::path& executable, const std::optional<fs::
                             const fs::path& installBinDir, const EnvLookup& env) {
     DataFolder folder;
     if (given) {
-        folder.path = given->empty() ? fs::path(".") : *given;
+        folder.path = *given;
         folder.reason = DataFolderReason::Given;
         return folder;
     }
@@ -136,27 +136,25 @@ DirOption TakeDirOption(std::vector<std::string>& args) {
     std::vector<std::string> rest;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        std::optional<fs::path> dir;
+        std::string value;
         if (arg == "--dir") {
-            if (i + 1 >= args.size()) {
-                option.error = "--dir needs a folder";
-                continue;
+            if (i + 1 < args.size()) {
+                value = args[++i];
             }
-            dir = fs::path(args[++i]);
         } else if (arg.rfind("--dir=", 0) == 0) {
-            if (arg.size() == 6) {
-                option.error = "--dir needs a folder";
-                continue;
-            }
-            dir = fs::path(arg.substr(6));
+            value = arg.substr(6);
         } else {
             rest.push_back(arg);
+            continue;
+        }
+        if (value.empty()) {
+            option.error = "--dir needs a folder";
             continue;
         }
         if (option.dir && option.error.empty()) {
             option.error = "--dir given twice";
         }
-        option.dir = dir;
+        option.dir = fs::path(value);
     }
     args = std::move(rest);
     return option;

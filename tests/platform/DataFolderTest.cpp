@@ -181,6 +181,7 @@ TEST(DataFolder, DirOptionTakenFromTheCommandLine) {
         {{"--dir=/d"}, fs::path("/d"), "", {}},
         {{"--dir"}, std::nullopt, "--dir needs a folder", {}},
         {{"--dir="}, std::nullopt, "--dir needs a folder", {}},
+        {{"--dir", ""}, std::nullopt, "--dir needs a folder", {}},
         {{"--dir", "/a", "--dir=/b"}, fs::path("/b"), "--dir given twice", {}},
     };
     for (const auto& row : rows) {
