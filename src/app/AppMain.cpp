@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -42,9 +43,14 @@ int RunQuillmere(int argc, char** argv) {
     const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
     // Decided before any window system connection, so a second start creates no window.
     SingleInstance instance(InstanceKey(args));
-    if (instance.acquire() == SingleInstance::Role::Secondary) {
+    const SingleInstance::Role role = instance.acquire();
+    if (role == SingleInstance::Role::Secondary) {
         instance.requestShow();
         return 0;
+    }
+    if (role == SingleInstance::Role::Unprotected) {
+        std::cerr << "quillmere: running without the check for a second start: "
+                  << instance.unprotectedReason().toStdString() << '\n';
     }
 
     QCoreApplication::setApplicationName(QStringLiteral("quillmere"));

@@ -6,7 +6,6 @@
 #include "platform/gui/SleepWatcher.h"
 
 #include <QAction>
-#include <QCheckBox>
 
 namespace qm {
 
@@ -45,31 +44,26 @@ QString DesktopWiring::notificationBody(const std::string& hintText) {
     return body;
 }
 
-bool DesktopWiring::isChecked(const char* objectName) const {
-    const auto* box = m_window.findChild<QCheckBox*>(QString::fromLatin1(objectName));
-    return box != nullptr && box->isChecked();
-}
-
 void DesktopWiring::summaryPublished() {
-    if (m_window.NoticedMessages <= 0 || !isChecked("cbNotify")) {
+    if (m_window.checkWiring()->cycle().NoticedMessages() <= 0 || !m_window.NotifyOn()) {
         return;
     }
     m_notifier->setActionLabel(m_window.tr_("Run Mail Client"));
-    m_notifier->notify(m_window.statusText(), notificationBody(m_window.HintText));
+    m_notifier->notify(m_window.statusText(), notificationBody(m_window.HintText()));
 }
 
 void DesktopWiring::resumed() {
-    if (!isChecked("cbExec")) {
+    if (!m_window.IsExecuting()) {
         return;
     }
     // Connections opened before the sleep are dead; waiting for their time-outs would only delay
     // the check.
-    m_window.checkWiring()->AbortSessions();
+    m_window.checkWiring()->cycle().AbortSessions();
     m_resumeTimer.start();
 }
 
 void DesktopWiring::resumeCheck() {
-    if (isChecked("cbExec")) {
+    if (m_window.IsExecuting()) {
         m_window.checkWiring()->TmTimer();
     }
 }

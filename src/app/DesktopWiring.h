@@ -33,7 +33,6 @@ private:
     void summaryPublished();
     void resumed();
     void resumeCheck();
-    bool isChecked(const char* objectName) const;
 
     TmQuillmere& m_window;
     DesktopNotifier* m_notifier = nullptr;

@@ -168,7 +168,7 @@ TEST_F(DesktopWindow, NothingWhenTheBoxIsOff) {
     EXPECT_FALSE(harness->box("cbNotify")->isChecked());
     harness->box("cbExec")->setChecked(true);
     ASSERT_TRUE(harness->waitForSummary(1));
-    EXPECT_EQ(harness->window->NoticedMessages, 2);
+    EXPECT_EQ(harness->check().cycle().NoticedMessages(), 2);
     QTest::qWait(200);
     EXPECT_TRUE(notifications.calls.empty());
 }
