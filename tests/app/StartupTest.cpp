@@ -2,6 +2,8 @@
 #include "AppTestSupport.h"
 
 #include "app/ShellDialogs.h"
+#include "ui/AboutBox.h"
+#include "ui/MailClientDialog.h"
 #include "settings/SettingsFile.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
