@@ -2,12 +2,12 @@
 #include "app/MainWindow.h"
 
 #include "lang/Captions.h"
+#include "ui/AboutBox.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
-#include "ui/AboutBox.h"
-#include "ui/MailClientDialog.h"
 #include "ui/CodePageText.h"
+#include "ui/MailClientDialog.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,14 +2,14 @@
 #include "app/MainWindow.h"
 
 #include "app/ShellDialogs.h"
-#include "ui/AboutBox.h"
-#include "ui/MailClientActions.h"
-#include "ui/MailClientDialog.h"
 #include "app/TrayFacade.h"
+#include "ui/AboutBox.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
 #include "ui/ImageLists.h"
+#include "ui/MailClientActions.h"
+#include "ui/MailClientDialog.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -429,8 +429,7 @@ void TmQuillmere::createWindows() {
     auto* mailClient = new MailClientActions(MailClient, m_selMailCl_fm, this);
     mailClient->setObjectName(QStringLiteral("MailClientActions"));
     connect(action("aRunMailclient"), &QAction::triggered, mailClient, &MailClientActions::aRunMailclientExecute);
-    connect(action("aSelectmailClient"), &QAction::triggered, mailClient,
-            &MailClientActions::aSelectmailClientExecute);
+    connect(action("aSelectmailClient"), &QAction::triggered, mailClient, &MailClientActions::aSelectmailClientExecute);
 
     m_accountActions = new AccountActions(m_lwServers, m_account_settings_fm, this, this);
     m_accountActions->setObjectName(QStringLiteral("AccountActions"));

@@ -42,8 +42,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     programIcon->setPixmap(icon.pixmap(64, 64));
     programIcon->setAccessibleName(QStringLiteral("Program icon"));
     QLabel* productName = makeLabel(panel, "ProductName", QStringLiteral("Quillmere32"));
-    m_Version = makeLabel(panel, "Version",
-                          QStringLiteral("Version: ") + fromUtf8(FileVersionOf(OwnExecutablePath())));
+    m_Version = makeLabel(panel, "Version", QStringLiteral("Version: ") + fromUtf8(FileVersionOf(OwnExecutablePath())));
     QLabel* copyright = makeLabel(panel, "Copyright", QStringLiteral("Copyright:"));
 
     m_AlURL2 = new TAlURL(QString::fromUtf8(QM_AUTHOR_EMAIL), ptMAIL, panel);

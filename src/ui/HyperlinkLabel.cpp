@@ -73,8 +73,8 @@ void TAlURL::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TAlURL::keyPressEvent(QKeyEvent* event) {
-    if (isEnabled() && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-                        event->key() == Qt::Key_Space)) {
+    if (isEnabled() &&
+        (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space)) {
         emit clicked();
         open();
         return;

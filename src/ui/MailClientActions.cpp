@@ -8,8 +8,8 @@
 namespace qm {
 
 MailClientActions::MailClientActions(std::string& mailClient, TselMailCl_fm* dialog, QObject* parent)
-    : QObject(parent), m_mailClient(mailClient), m_dialog(dialog),
-      m_derive([] { return DefaultMailHandler(); }), m_start(&ShellOpen) {}
+    : QObject(parent), m_mailClient(mailClient), m_dialog(dialog), m_derive([] { return DefaultMailHandler(); }),
+      m_start(&ShellOpen) {}
 
 void MailClientActions::aRunMailclientExecute() {
     QString name = fromCodePage(m_mailClient);

@@ -17,7 +17,8 @@ namespace qm {
 
 TselMailCl_fm::TselMailCl_fm(QWidget* parent)
     : QDialog(parent), m_eMailCl(new QLineEdit(this)), m_sbFind(new QToolButton(this)),
-      m_bbOk(new QPushButton(QStringLiteral("Save"), this)), m_bbCancel(new QPushButton(QStringLiteral("Cancel"), this)) {
+      m_bbOk(new QPushButton(QStringLiteral("Save"), this)),
+      m_bbCancel(new QPushButton(QStringLiteral("Cancel"), this)) {
     setObjectName(QStringLiteral("selMailCl_fm"));
     setWindowTitle(QStringLiteral("Set path to mail client"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -2,11 +2,11 @@
 #include "AppTestSupport.h"
 
 #include "app/ShellDialogs.h"
-#include "ui/AboutBox.h"
-#include "ui/MailClientDialog.h"
 #include "settings/SettingsFile.h"
+#include "ui/AboutBox.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
+#include "ui/MailClientDialog.h"
 
 #include <QAction>
 #include <QCheckBox>
