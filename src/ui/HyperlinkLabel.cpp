@@ -51,22 +51,25 @@ void TAlURL::setFontColour(const QColor& colour) {
 }
 
 void TAlURL::mousePressEvent(QMouseEvent* event) {
-    if (isEnabled() && event->button() == Qt::LeftButton) {
-        m_pressedFrom = fontColour();
-        m_pressed = true;
-        setFontColour(m_activeColor);
+    if (!isEnabled() || event->button() != Qt::LeftButton) {
+        QLabel::mousePressEvent(event);
+        return;
     }
-    QLabel::mousePressEvent(event);
+    m_pressedFrom = fontColour();
+    m_pressed = true;
+    setFontColour(m_activeColor);
+    event->accept();
 }
 
 void TAlURL::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = m_pressed && event->button() == Qt::LeftButton;
-    if (click) {
-        m_pressed = false;
-        setFontColour(m_pressedFrom);
+    if (!m_pressed || event->button() != Qt::LeftButton) {
+        QLabel::mouseReleaseEvent(event);
+        return;
     }
-    QLabel::mouseReleaseEvent(event);
-    if (click && isEnabled() && rect().contains(event->position().toPoint())) {
+    m_pressed = false;
+    setFontColour(m_pressedFrom);
+    event->accept();
+    if (isEnabled() && rect().contains(event->position().toPoint())) {
         emit clicked();
         open();
     }

@@ -1,8 +1,10 @@
-// Starting and choosing the mail client from the window, with a mail handler of the test's own
-// found through xdg-mime and PATH.
+// The mail client and the About box from the window: the client is started with a mail handler
+// of the test's own, found through xdg-mime and PATH.
 #include "AppTestSupport.h"
 #include "DesktopStandIns.h"
+#include "ui/UiTestSupport.h"
 
+#include "ui/AboutBox.h"
 #include "ui/MailClientDialog.h"
 
 #include <QAction>
@@ -16,31 +18,6 @@
 
 namespace qm::test {
 namespace {
-
-// Answers the next modal window with the callback, from inside its own event loop.
-class ModalAnswer {
-public:
-    explicit ModalAnswer(std::function<void(QWidget*)> answer) : m_answer(std::move(answer)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal != nullptr && modal->isVisible() && modal != m_outer) {
-                m_timer.stop();
-                m_answered = true;
-                m_answer(modal);
-            }
-        });
-        m_outer = QApplication::activeModalWidget();
-        m_timer.start();
-    }
-    bool answered() const { return m_answered; }
-
-private:
-    std::function<void(QWidget*)> m_answer;
-    QWidget* m_outer = nullptr;
-    QTimer m_timer;
-    bool m_answered = false;
-};
 
 class MailClientWindow : public ::testing::Test {
 protected:
@@ -94,7 +71,7 @@ TEST_F(MailClientWindow, AClientThatCannotStartOpensTheDialogAndStaysAsItWas) {
         }
         m_window->MailClient = row.mailClient;
         QString shown;
-        ModalAnswer cancel([&](QWidget* modal) {
+        ModalAnswerer cancel([&](QWidget* modal) {
             auto* dialog = qobject_cast<TselMailCl_fm*>(modal);
             ASSERT_NE(dialog, nullptr);
             shown = dialog->eMailCl()->text();
@@ -118,7 +95,7 @@ TEST_F(MailClientWindow, TheDialogSavesWhatItShowsAndCancelKeepsTheClient) {
                 {"/ignored", false, ""},
                 {"claws-mail", true, "claws-mail"}};
     for (const auto& row : rows) {
-        ModalAnswer answer([&](QWidget* modal) {
+        ModalAnswerer answer([&](QWidget* modal) {
             auto* dialog = qobject_cast<TselMailCl_fm*>(modal);
             ASSERT_NE(dialog, nullptr);
             EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Select Mail Client"));
@@ -138,10 +115,10 @@ TEST_F(MailClientWindow, TheFileChooserOffersProgramsAndFillsThePath) {
     m_window->MailClient = program;
     bool executablesOnly = false;
     QString initial;
-    ModalAnswer outer([&](QWidget* modal) {
+    ModalAnswerer outer([&](QWidget* modal) {
         auto* dialog = qobject_cast<TselMailCl_fm*>(modal);
         ASSERT_NE(dialog, nullptr);
-        ModalAnswer chooser([&](QWidget* inner) {
+        ModalAnswerer chooser([&](QWidget* inner) {
             auto* files = qobject_cast<QFileDialog*>(inner);
             ASSERT_NE(files, nullptr);
             executablesOnly = files->filter().testFlag(QDir::Executable) && files->filter().testFlag(QDir::Files);
@@ -160,6 +137,20 @@ TEST_F(MailClientWindow, TheFileChooserOffersProgramsAndFillsThePath) {
     EXPECT_TRUE(executablesOnly);
     EXPECT_EQ(initial.toStdString(), (m_folder.path() / "bin").string());
     EXPECT_EQ(m_window->MailClient, program + "2");
+}
+
+TEST_F(MailClientWindow, TheAboutBoxOpensFromTheHelpMenuInTheInterfaceLanguage) {
+    m_window->action("Russian1")->trigger();
+    QString caption;
+    ModalAnswerer ok([&](QWidget* modal) {
+        auto* box = qobject_cast<TAboutBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        caption = box->windowTitle();
+        box->accept();
+    });
+    m_window->action("About1")->trigger();
+    ASSERT_TRUE(ok.answered());
+    EXPECT_EQ(caption, QStringLiteral("О программе"));
 }
 
 } // namespace
