@@ -59,19 +59,6 @@ TEST_F(UpdateCheckWindow, ANewerVersionIsOfferedOnceAndYesOpensTheDownloadPage) 
     EXPECT_EQ(m_responder.Connections(), 1);
 }
 
-TEST_F(UpdateCheckWindow, TheQuestionFollowsTheInterfaceLanguageAndNoOpensNothing) {
-    writeFile(m_folder.file("quillmere.ini"), "[Main]\r\nLanguage=RU\r\n");
-    m_responder.Answer(ok("3.0.0.0"));
-    m_responder.Start();
-    BoxAnswerer no(QMessageBox::No);
-    auto window = startWindow(m_folder);
-    ASSERT_TRUE(window);
-    ASSERT_TRUE(waitFor([&] { return no.answered(); }));
-    EXPECT_EQ(no.text(), QStringLiteral("Quillmere32 ver.2.6.0.0\nНайдена новая версия 3.0.0.0\nЗагрузить сейчас?"));
-    ASSERT_TRUE(waitTicks(*window, 2));
-    EXPECT_TRUE(m_desktop.browsed().empty());
-}
-
 TEST_F(UpdateCheckWindow, EqualOlderOrFailedAnswersAskNothing) {
     for (const std::string& response : {ok("2.6.0.0"), ok("2.5.9.9\r\n"), ok("<html>2.7.0.0</html>"),
                                         std::string("HTTP/1.1 404 Not Found\r\nContent-Length: 7\r\n\r\n2.7.0.0")}) {

