@@ -8,7 +8,9 @@
 #include <QCheckBox>
 #include <QMessageBox>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 namespace qm {
 
@@ -40,8 +42,15 @@ UpdateWiring::UpdateWiring(TmQuillmere& window)
 }
 
 UpdateWiring::~UpdateWiring() {
-    if (m_check) {
-        m_check->Cancel();
+    if (!m_check) {
+        return;
+    }
+    m_check->Cancel();
+    // A cancelled check ends at once unless it is still resolving the server's name; the program's
+    // teardown should not meet it, but leaving never waits long for it either.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (!m_check->Finished() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
