@@ -237,7 +237,7 @@ QWidget* TmQuillmere::createConnectPage() {
     m_seInterval = new QSpinBox(interval);
     m_seInterval->setObjectName(QStringLiteral("seInterval"));
     // Minutes whose milliseconds still fit the timer; below 2 is raised by seIntervalChange.
-    m_seInterval->setRange(0, INT_MAX / 60000);
+    m_seInterval->setRange(0, kMaxIntervalMinutes);
     m_seInterval->setValue(5);
     m_seInterval->setMinimumWidth(scaled(this, 49) + 20);
     intervalRow->addWidget(m_seInterval);
@@ -426,7 +426,9 @@ void TmQuillmere::createWindows() {
     m_account_settings_fm = new Taccount_settings_fm(this);
     m_account_settings_fm->setObjectName(QStringLiteral("account_settings_fm"));
     m_selMailCl_fm = new TselMailCl_fm(this);
-    auto* mailClient = new MailClientActions(MailClient, m_selMailCl_fm, this);
+    auto* mailClient =
+        new MailClientActions([this] { return MailClient(); },
+                              [this](std::string client) { SetMailClient(std::move(client)); }, m_selMailCl_fm, this);
     mailClient->setObjectName(QStringLiteral("MailClientActions"));
     connect(action("aRunMailclient"), &QAction::triggered, mailClient, &MailClientActions::aRunMailclientExecute);
     connect(action("aSelectmailClient"), &QAction::triggered, mailClient, &MailClientActions::aSelectmailClientExecute);

@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "platform/FileVersion.h"
 #include "platform/gui/ShellOpen.h"
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 
 #include <QCheckBox>
 #include <QMessageBox>

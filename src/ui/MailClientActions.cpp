@@ -7,26 +7,27 @@
 
 namespace qm {
 
-MailClientActions::MailClientActions(std::string& mailClient, TselMailCl_fm* dialog, QObject* parent)
-    : QObject(parent), m_mailClient(mailClient), m_dialog(dialog), m_derive([] { return DefaultMailHandler(); }),
-      m_start(&ShellOpen) {}
+MailClientActions::MailClientActions(Getter get, Setter set, TselMailCl_fm* dialog, QObject* parent)
+    : QObject(parent), m_get(std::move(get)), m_set(std::move(set)), m_dialog(dialog),
+      m_derive([] { return DefaultMailHandler(); }), m_start(&ShellOpen) {}
 
 void MailClientActions::aRunMailclientExecute() {
-    QString name = fromCodePage(m_mailClient);
-    if (m_mailClient.empty()) {
+    const std::string client = m_get();
+    QString name = fromCodePage(client);
+    if (client.empty()) {
         name = fromUtf8(m_derive());
     }
     if (name.trimmed().isEmpty() || !m_start(name)) {
         aSelectmailClientExecute();
         return;
     }
-    m_mailClient = toCodePage(name);
+    m_set(toCodePage(name));
 }
 
 void MailClientActions::aSelectmailClientExecute() {
-    m_dialog->setMailClient(fromCodePage(m_mailClient));
+    m_dialog->setMailClient(fromCodePage(m_get()));
     if (m_dialog->exec() == QDialog::Accepted) {
-        m_mailClient = toCodePage(m_dialog->chosenPath());
+        m_set(toCodePage(m_dialog->chosenPath()));
     }
 }
 

@@ -21,8 +21,11 @@ public:
     // Starts a program; false when it cannot be started.
     using Starter = std::function<bool(const QString&)>;
 
-    // mailClient must outlive this object.
-    MailClientActions(std::string& mailClient, TselMailCl_fm* dialog, QObject* parent = nullptr);
+    // Reads and replaces the caller's client.
+    using Getter = std::function<std::string()>;
+    using Setter = std::function<void(std::string)>;
+
+    MailClientActions(Getter get, Setter set, TselMailCl_fm* dialog, QObject* parent = nullptr);
 
     void setDerivation(Derivation derive) { m_derive = std::move(derive); }
     void setStarter(Starter start) { m_start = std::move(start); }
@@ -34,7 +37,8 @@ public:
     void aSelectmailClientExecute();
 
 private:
-    std::string& m_mailClient;
+    Getter m_get;
+    Setter m_set;
     TselMailCl_fm* m_dialog;
     Derivation m_derive;
     Starter m_start;

@@ -1,6 +1,6 @@
 #include "update/CheckVers.h"
 
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 
 #include <thread>
 

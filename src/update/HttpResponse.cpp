@@ -1,7 +1,7 @@
 // HTTP/1.1 message framing (RFC 9112, sections 4, 5, 6 and 7.1).
 #include "update/HttpResponse.h"
 
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 
 #include <cstdint>
 #include <optional>

@@ -43,7 +43,7 @@ TEST_F(MailClientWindow, TheDesktopsHandlerIsStartedAndItsNameRemembered) {
     m_desktop.setMailHandler("fakemail.desktop", "Exec=" + (m_folder.path() / "bin" / "fakemail").string() + " %u");
     run();
     EXPECT_TRUE(waitFor([&] { return m_desktop.runs("fakemail").size() == 1; }));
-    EXPECT_EQ(m_window->MailClient, "fakemail");
+    EXPECT_EQ(m_window->MailClient(), "fakemail");
     EXPECT_EQ(storedMailClient(), "fakemail");
     // From now on the remembered name is started, whatever the desktop says.
     m_desktop.setMailHandler("other.desktop", "Exec=other");
@@ -69,7 +69,7 @@ TEST_F(MailClientWindow, AClientThatCannotStartOpensTheDialogAndStaysAsItWas) {
         if (!row.desktopLines.empty()) {
             m_desktop.setMailHandler("broken.desktop", row.desktopLines);
         }
-        m_window->MailClient = row.mailClient;
+        m_window->SetMailClient(row.mailClient);
         QString shown;
         ModalAnswerer cancel([&](QWidget* modal) {
             auto* dialog = qobject_cast<TselMailCl_fm*>(modal);
@@ -81,7 +81,7 @@ TEST_F(MailClientWindow, AClientThatCannotStartOpensTheDialogAndStaysAsItWas) {
         run();
         EXPECT_TRUE(cancel.answered()) << row.name;
         EXPECT_EQ(shown.toStdString(), row.mailClient) << row.name;
-        EXPECT_EQ(m_window->MailClient, row.mailClient) << row.name;
+        EXPECT_EQ(m_window->MailClient(), row.mailClient) << row.name;
     }
 }
 
@@ -105,14 +105,14 @@ TEST_F(MailClientWindow, TheDialogSavesWhatItShowsAndCancelKeepsTheClient) {
         });
         m_window->action("aSelectmailClient")->trigger();
         EXPECT_TRUE(answer.answered()) << row.typed;
-        EXPECT_EQ(m_window->MailClient, row.result) << row.typed;
+        EXPECT_EQ(m_window->MailClient(), row.result) << row.typed;
     }
     EXPECT_EQ(storedMailClient(), "claws-mail");
 }
 
 TEST_F(MailClientWindow, TheFileChooserOffersProgramsAndFillsThePath) {
     const std::string program = m_desktop.addProgram("pickme").string();
-    m_window->MailClient = program;
+    m_window->SetMailClient(program);
     bool executablesOnly = false;
     QString initial;
     ModalAnswerer outer([&](QWidget* modal) {
@@ -136,7 +136,7 @@ TEST_F(MailClientWindow, TheFileChooserOffersProgramsAndFillsThePath) {
     ASSERT_TRUE(outer.answered());
     EXPECT_TRUE(executablesOnly);
     EXPECT_EQ(initial.toStdString(), (m_folder.path() / "bin").string());
-    EXPECT_EQ(m_window->MailClient, program + "2");
+    EXPECT_EQ(m_window->MailClient(), program + "2");
 }
 
 TEST_F(MailClientWindow, TheAboutBoxOpensFromTheHelpMenuInTheInterfaceLanguage) {

@@ -36,13 +36,13 @@ TEST_F(WindowTray, IconCarriesTheWindowsMenuAndRunsItsDefaultItemOnDoubleClick) 
     EXPECT_EQ(icon().PopupMenu(), window->PopupMenu1());
     QSignalSpy runClient(window->action("aRunMailclient"), &QAction::triggered);
     // A client that starts, so no selection dialog waits for an answer.
-    window->MailClient = "true";
+    window->SetMailClient("true");
     icon().DoubleClicked(QPoint(5, 5));
     EXPECT_EQ(runClient.count(), 1);
 }
 
 TEST_F(WindowTray, RestingOnTheIconShowsTheHintTextAboveLeftOfThePointer) {
-    window->HintText = "in total 2 messages:\rpop.a.org(ann): 2\r";
+    window->SetHintText("in total 2 messages:\rpop.a.org(ann): 2\r");
     const QPoint pointer(400, 300);
     icon().MouseMoved(pointer, {});
     EXPECT_TRUE(window->Timer1()->isActive());
