@@ -5,6 +5,7 @@
 #include "app/FilterListBox.h"
 #include "app/TextTrayFacade.h"
 #include "app/TrayFacade.h"
+#include "app/UpdateWiring.h"
 #include "platform/AutoStart.h"
 #include "tray/TrayResources.h"
 #include "ui/AccountActions.h"
@@ -101,6 +102,7 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
 
     FormCreate();
     createWindows();
+    m_update = std::make_unique<UpdateWiring>(*this);
     m_lwServers->setFocus();
 }
 

@@ -45,6 +45,7 @@ class TfmValue;
 class Tmess_list_fm;
 class TrayFacade;
 class TselMailCl_fm;
+class UpdateWiring;
 
 // The main window: accounts, options, notice conditions and the two anti-spam lists, with the
 // menus, the commands they share, the timers, and the life cycle of the monitor (start-up,
@@ -119,13 +120,13 @@ public:
     CheckWiring* checkWiring() const { return m_check; }
 
     // The version check: start-up calls it, and it runs UpdateCheck when the option is on.
-    // Nothing is connected to UpdateCheck yet.
     void StartUpdateCheck();
     std::function<void()> UpdateCheck;
     // A version-check thread leaves its result text here (any thread); the refresh tick hands it to
     // OfferUpdate once.
     void postUpdateResult(std::string text);
     std::function<void(const std::string&)> OfferUpdate;
+    UpdateWiring* updateWiring() const { return m_update.get(); }
 
     // The tray icon.
     TrayFacade* tray() const { return m_tray.get(); }
@@ -233,6 +234,8 @@ private:
 
     std::mutex m_updateMutex;
     std::optional<std::string> m_updateResult;
+    // After the slot above, so it goes first: no check hands anything over once it is gone.
+    std::unique_ptr<UpdateWiring> m_update;
 
     // Controls.
     QMenuBar* m_MainMenu1 = nullptr;
