@@ -130,7 +130,9 @@ void CheckWiring::TmTimer() {
     MessageLogOptions log;
     log.overwrite = settings.main.Overwrite;
     log.fileName = settings.main.FileName;
-    log.deletionLog = m_window.SettingsPath().parent_path() / kDeletionLogFile;
+    if (m_window.dataFolderUsable()) { // a run on an unusable folder writes nothing there
+        log.deletionLog = m_window.SettingsPath().parent_path() / kDeletionLogFile;
+    }
     // Registered first: a worker that cannot start marks its row before BeginCheck returns.
     m_rowIds[m_cycle->NextCheck()] = std::move(rowIds);
     m_cycle->BeginCheck(rows, m_window.CheckSnapshot(), log);

@@ -15,6 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 namespace qm::test {
 namespace {
 
@@ -212,6 +215,21 @@ TEST_F(CheckCycleWindow, NoticedMessagesAreAppendedToTheMessageFile) {
     const std::string written = readFile(log);
     EXPECT_NE(written.find("sender1@example.org"), std::string::npos) << written;
     EXPECT_NE(written.find("sender2@example.org"), std::string::npos) << written;
+}
+
+TEST_F(CheckCycleWindow, DeletedSpamIsRecordedBesideTheSettings) {
+    writeFile(folder.file("antiSpamList.txt"), "*@other.example\r\nsender2@*\r\n");
+    serveMessages(3);
+    start({{server.Port()}});
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+    server.Join();
+    EXPECT_EQ(server.Deleted(), (std::set<int>{2}));
+    const std::string record = readFile(folder.file("deleted.txt"));
+    EXPECT_EQ(std::count(record.begin(), record.end(), '\n'), 1) << record;
+    EXPECT_NE(record.find("\t127.0.0.1\tuser\tsender2@example.org\tnote\t\tsender: sender2@*\tcommitted\n"),
+              std::string::npos)
+        << record;
 }
 
 } // namespace
