@@ -9,8 +9,11 @@
 #include "pop3/IdPOP3.h"
 #include "settings/PasswordScrambler.h"
 
+#include <openssl/crypto.h>
+
 #include <climits>
 #include <exception>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -31,6 +34,17 @@ int SecondsToMs(int seconds) {
 // The "not a number" failure of a port or time-out cell, in the words of the integer parser.
 [[noreturn]] void NotAnInteger(const std::string& text) {
     throw EIdException("'" + text + "' is not a valid integer value");
+}
+
+// A server may echo what it was sent; the token never reaches a text the user or a log sees.
+std::string WithoutSecret(std::string text, std::string_view secret) {
+    if (secret.empty()) {
+        return text;
+    }
+    for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
+        text.replace(at, secret.size(), "***");
+    }
+    return text;
 }
 
 } // namespace
@@ -94,6 +108,7 @@ void TConnThread::Start() {
 }
 
 void TConnThread::Abort() {
+    m_tokenCommand.Abort();
     const std::lock_guard lock(m_clientMutex);
     m_abortRequested = true;
     if (m_client != nullptr) {
@@ -138,6 +153,12 @@ void TConnThread::Session() {
 
     TIdPOP3 client;
     SetClient(&client);
+    // Kept only to keep it out of error texts, and wiped when the session ends.
+    std::string token;
+    struct Wipe {
+        std::string& bytes;
+        ~Wipe() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+    } wipeToken{token};
     struct ClientGuard {
         TConnThread& worker;
         ~ClientGuard() { worker.SetClient(nullptr); }
@@ -160,16 +181,28 @@ void TConnThread::Session() {
             // Never fall back to plain text for a setting this version does not know.
             throw EIdException("Unknown connection security " + std::to_string(security) + ".");
         }
+        int auth = TIdPOP3::kAuthUserPass;
+        if (!m_row.Auth.empty() && !ParseDecimalCell(m_row.Auth, auth)) {
+            // Never sign in another way than the one the account names.
+            throw EIdException("Unknown sign-in method '" + m_row.Auth + "'.");
+        }
+        TIdPOP3::CheckSignIn(security, auth);
         client.Host = host;
         client.Username = m_row.AccountName;
         client.Password = m_password;
         client.Port = port;
         client.Security = security;
+        client.Auth = auth;
         const int timeoutMs = SecondsToMs(timeOut);
         client.ReadTimeout = timeoutMs > 0 ? timeoutMs : m_fallbackReadTimeoutMs;
 
         const std::string connecting = StatusWord("connecting to") + " " + shownHost + "...";
         Sync([&](ISessionReport& r) { r.ShowStatus(connecting); });
+        if (auth == TIdPOP3::kAuthXOAuth2 || auth == TIdPOP3::kAuthOAuthBearer) {
+            // A fresh token for every session: access tokens live about an hour.
+            client.AccessToken = m_tokenCommand.Run(CodePageToUtf8(m_row.TokenCommand, m_options.codePage), timeoutMs);
+            token = client.AccessToken;
+        }
         client.Connect(timeoutMs);
         const std::string connected = StatusWord("connected to") + " " + shownHost;
         Sync([&](ISessionReport& r) {
@@ -181,7 +214,7 @@ void TConnThread::Session() {
         client.Disconnect();
         throw;
     } catch (const std::exception& e) {
-        const std::string error = e.what();
+        const std::string error = WithoutSecret(e.what(), token);
         Sync([&](ISessionReport& r) {
             r.ShowStatus(std::string());
             r.MarkFailed(row);
@@ -242,7 +275,7 @@ void TConnThread::Session() {
         client.Disconnect();
         throw;
     } catch (const std::exception& e) {
-        sessionError = e.what();
+        sessionError = WithoutSecret(e.what(), token);
     }
 
     const std::string reportLine = shownHost + "(" + CodePageToUtf8(m_row.AccountName, m_options.codePage) +

@@ -56,14 +56,14 @@ bool IsKnownSecurity(int value) {
 }
 
 std::vector<std::string> AccountRow::Cells() const {
-    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security};
+    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security, Auth, TokenCommand};
 }
 
 AccountRow AccountRow::FromCells(std::string caption, const std::vector<std::string>& cells) {
     AccountRow row;
     row.Caption = std::move(caption);
-    std::string* fields[] = {&row.AccountName, &row.AccountPassword, &row.Port,
-                             &row.TimeOut,     &row.Disabled,        &row.Security};
+    std::string* fields[] = {&row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut,
+                             &row.Disabled,    &row.Security,        &row.Auth, &row.TokenCommand};
     for (std::size_t i = 0; i < std::size(fields) && i < cells.size(); ++i) {
         *fields[i] = cells[i];
     }
@@ -81,7 +81,9 @@ AccountRow ToAccountRow(const Account& account) {
                       std::to_string(account.Port),
                       std::to_string(account.TimeOut),
                       BoolCellText(account.Disabled),
-                      std::to_string(account.Security)};
+                      std::to_string(account.Security),
+                      account.Auth,
+                      account.TokenCommand};
 }
 
 std::optional<Account> ToAccount(const AccountRow& row) {
@@ -100,6 +102,8 @@ std::optional<Account> ToAccount(const AccountRow& row) {
     account.TimeOut = *timeOut;
     account.Disabled = *disabled;
     account.Security = *security;
+    account.Auth = row.Auth;
+    account.TokenCommand = row.TokenCommand;
     return account;
 }
 
@@ -205,6 +209,8 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
         account.TimeOut = ini.ReadInteger(section, "TimeOut", defaults.TimeOut);
         account.Disabled = ini.ReadBool(section, "Disabled", defaults.Disabled);
         account.Security = ini.ReadInteger(section, "Security", defaults.Security);
+        account.Auth = ini.ReadString(section, "Auth", defaults.Auth);
+        account.TokenCommand = ini.ReadString(section, "TokenCommand", defaults.TokenCommand);
         result.data.accounts.push_back(ToAccountRow(account));
     }
 
@@ -267,6 +273,8 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
         ini.WriteInteger(section, "TimeOut", account->TimeOut);
         ini.WriteBool(section, "Disabled", account->Disabled);
         ini.WriteInteger(section, "Security", account->Security);
+        ini.WriteString(section, "Auth", account->Auth.empty() ? "0" : account->Auth);
+        ini.WriteString(section, "TokenCommand", account->TokenCommand);
     }
     return WriteFileAtomically(path, ini.Serialize(), error, kSettingsFileMode);
 }
