@@ -82,11 +82,6 @@ void TIdPOP3::CheckSignIn(int security, int auth) {
 }
 
 void TIdPOP3::Connect(int timeoutMs) {
-    // A damaged setting must not quietly mean plain text.
-    if (Security != kSecurityNone && Security != kSecurityTls && Security != kSecuritySTLS) {
-        throw EIdTLSError("TLS: unknown security setting " + std::to_string(Security));
-    }
-    CheckSignIn(Security, Auth);
     // The token is good for one login; it is not kept in memory beyond it.
     struct TokenWipe {
         std::string& token;
@@ -95,6 +90,11 @@ void TIdPOP3::Connect(int timeoutMs) {
             token.clear();
         }
     } wipe{AccessToken};
+    // A damaged setting must not quietly mean plain text.
+    if (Security != kSecurityNone && Security != kSecurityTls && Security != kSecuritySTLS) {
+        throw EIdTLSError("TLS: unknown security setting " + std::to_string(Security));
+    }
+    CheckSignIn(Security, Auth);
     m_messagePending = false;
     TIdTCPClient::Connect(timeoutMs);
     if (timeoutMs > 0 && ReadTimeout == 0) {
