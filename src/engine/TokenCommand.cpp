@@ -238,7 +238,7 @@ std::string TTokenCommand::Run(std::string_view commandLine, int timeoutMs) {
             closeFd(fd);
             return;
         }
-        if (text.size() < keep) {
+        if (text.size() <= keep) {
             text.append(chunk, std::min(static_cast<std::size_t>(n), keep - text.size() + 1));
         }
     };

@@ -273,7 +273,7 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
         ini.WriteInteger(section, "TimeOut", account->TimeOut);
         ini.WriteBool(section, "Disabled", account->Disabled);
         ini.WriteInteger(section, "Security", account->Security);
-        ini.WriteString(section, "Auth", account->Auth.empty() ? "0" : account->Auth);
+        ini.WriteString(section, "Auth", account->Auth);
         ini.WriteString(section, "TokenCommand", account->TokenCommand);
     }
     return WriteFileAtomically(path, ini.Serialize(), error, kSettingsFileMode);
