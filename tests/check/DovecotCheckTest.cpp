@@ -2,12 +2,14 @@
 // from the maildir after QUIT, TLS on connect and STLS, and quillmere-check from outside.
 #include "CycleHarness.h"
 #include "DovecotServer.h"
+#include "IntrospectionServer.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +137,75 @@ TEST(DovecotCheck, ConsoleCheckerFromOutside) {
               std::string::npos)
         << text.str();
     EXPECT_EQ(MessagesOnDiskSettled(dovecot, 50), 50);
+}
+
+// Every way of signing in, through quillmere-check from outside. The token is made by the
+// helper at run time, so it is in no file of the test; afterwards it is in none either, nor in
+// anything the program printed.
+TEST(DovecotCheck, ConsoleCheckerSignsInEveryWayAndNeverShowsTheToken) {
+    const std::string token = "ya29-k7Qx1337";
+    const std::string tokenCommand = "sh -c 'printf \"%s-%s\\n\" ya29 k7Qx$((1000+337))'";
+    IntrospectionServer introspection(token, "qmtest");
+    DovecotServer dovecot(DovecotServer::Certificate::Trusted, introspection.Url());
+    dovecot.AddMessages(3);
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(QM_TEST_TMP_DIR) / "check-dovecot-signin";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy_file(fs::path(QM_BUILD_DIR) / "quillmere-check", dir / "quillmere-check");
+    std::ofstream ini(dir / "quillmere.ini", std::ios::binary);
+    ini << "[Main]\r\nLanguage=EN\r\nInform=1\r\nWriteToFile=1\r\n";
+    struct Account {
+        int port;
+        int security;
+        int auth;
+        std::string command;
+    };
+    const Account accounts[] = {
+        {dovecot.Pop3sPort(), 1, 2, tokenCommand},
+        {dovecot.Pop3Port(), 2, 3, tokenCommand},
+        {dovecot.Pop3Port(), 0, 1, ""},
+        {dovecot.Pop3sPort(), 1, 2, "echo ya29-stale"},
+        {dovecot.Pop3sPort(), 1, 3, "sh -c 'echo no refresh token for qmtest >&2; exit 4'"},
+    };
+    int n = 0;
+    for (const Account& a : accounts) {
+        ini << "[Settings" << ++n << "]\r\nPOP3=localhost\r\nAccountName=" << dovecot.User()
+            << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << a.port
+            << "\r\nTimeOut=30\r\nSecurity=" << a.security << "\r\nAuth=" << a.auth << "\r\nTokenCommand=" << a.command
+            << "\r\n";
+    }
+    ini.close();
+    const std::string command = "cd '" + dir.string() + "' && SSL_CERT_FILE='" + dovecot.Pki().CaFile() +
+                                "' ./quillmere-check >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const auto read = [](const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const std::string out = read(dir / "out.txt");
+    const std::string err = read(dir / "err.txt");
+    EXPECT_NE(out.find("in total 9 messages:\n"), std::string::npos) << out << err;
+    EXPECT_NE(err.find("localhost (qmtest): [AUTH] Authentication failed. (OAuth2 status: 401)\n"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("localhost (qmtest): Token command failed with exit status 4: no refresh token for qmtest\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+    // Sessions run in parallel: the tokens arrive in any order.
+    std::vector<std::string> seen = introspection.TokensSeen();
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{token, token, "ya29-stale"}));
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file() && entry.path().filename() != "quillmere-check") {
+            EXPECT_EQ(read(entry.path()).find(token), std::string::npos) << entry.path();
+        }
+    }
+    EXPECT_TRUE(fs::exists(dir / "messages.txt"));
 }
 
 } // namespace
