@@ -160,8 +160,7 @@ void AccountActions::aAddAccountExecute() {
         return;
     m_dialog->reset();
     m_dialog->setCaptions("Add new account", "Apply");
-    if (m_dialog->exec() == QDialog::Accepted && !m_dialog->server().isEmpty() && !m_dialog->accountName().isEmpty() &&
-        !m_dialog->password().isEmpty()) {
+    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         AccountRow row;
         row.Caption = toCodePage(m_dialog->server());
         row.AccountName = toCodePage(m_dialog->accountName());
@@ -170,6 +169,8 @@ void AccountActions::aAddAccountExecute() {
         row.TimeOut = decimal(m_dialog->timeOut());
         row.Disabled = BoolCellText(false);
         row.Security = decimal(m_dialog->security());
+        row.Auth = decimal(m_dialog->auth());
+        row.TokenCommand = toCodePage(m_dialog->tokenCommand());
         m_list->appendRow(row);
     }
     emit saveSettingsRequested();
@@ -189,9 +190,10 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->setPort(cellNumber(current.Port, kDefaultPort));
     m_dialog->setTimeOut(cellNumber(current.TimeOut, kDefaultTimeOut));
     m_dialog->setSecurity(current.Security.empty() ? 0 : cellNumber(current.Security, 0));
+    m_dialog->setAuth(current.Auth.empty() ? 0 : cellNumber(current.Auth, 0));
+    m_dialog->setTokenCommand(fromCodePage(current.TokenCommand));
     m_dialog->setCaptions("Edit account", "Save");
-    if (m_dialog->exec() == QDialog::Accepted && !m_dialog->server().isEmpty() && !m_dialog->accountName().isEmpty() &&
-        !m_dialog->password().isEmpty()) {
+    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         const int now = m_list->indexOfRowId(id);
         if (now >= 0) {
             AccountRow row = m_list->row(now);
@@ -201,6 +203,8 @@ void AccountActions::aEditAccountExecute() {
             row.Port = decimal(m_dialog->port());
             row.TimeOut = decimal(m_dialog->timeOut());
             row.Security = decimal(m_dialog->security());
+            row.Auth = decimal(m_dialog->auth());
+            row.TokenCommand = toCodePage(m_dialog->tokenCommand());
             m_list->setRow(now, row);
         }
     }
