@@ -53,7 +53,11 @@ public:
             reap();
         }
     }
-    void killGroup() const { ::kill(-pid, SIGKILL); }
+    // The command itself too, in case it has left its group: reaping it must not wait.
+    void killGroup() const {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+    }
     int reap() {
         int status = 0;
         while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
