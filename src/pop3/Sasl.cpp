@@ -10,6 +10,14 @@ namespace {
 constexpr char kSeparator = '\x01';
 constexpr std::size_t kMaxStatus = 64;
 
+// The tail both OAuth2 mechanisms end with: "auth=Bearer TOKEN^A^A".
+void appendBearer(std::string& response, std::string_view token) {
+    response += "auth=Bearer ";
+    response += token;
+    response += kSeparator;
+    response += kSeparator;
+}
+
 std::size_t skipBlanks(std::string_view text, std::size_t at) {
     while (at < text.size() && (text[at] == ' ' || text[at] == '\t' || text[at] == '\r' || text[at] == '\n')) {
         ++at;
@@ -32,10 +40,7 @@ std::string SaslXOAuth2Response(std::string_view user, std::string_view token) {
     std::string response = "user=";
     response += user;
     response += kSeparator;
-    response += "auth=Bearer ";
-    response += token;
-    response += kSeparator;
-    response += kSeparator;
+    appendBearer(response, token);
     return response;
 }
 
@@ -57,10 +62,7 @@ std::string SaslOAuthBearerResponse(std::string_view user, std::string_view host
     response += kSeparator;
     response += "port=" + std::to_string(port);
     response += kSeparator;
-    response += "auth=Bearer ";
-    response += token;
-    response += kSeparator;
-    response += kSeparator;
+    appendBearer(response, token);
     return response;
 }
 

@@ -35,6 +35,13 @@ int MessagesOnDiskSettled(const DovecotServer& dovecot, int expected) {
     return dovecot.MessagesOnDisk();
 }
 
+std::string FileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
 CheckSummary RunOneCheck(const std::vector<AccountRow>& rows, const CheckOptions& options,
                          std::vector<CheckCycle::AccountFailure>* failures = nullptr) {
     CycleFixture f;
@@ -129,13 +136,11 @@ TEST(DovecotCheck, ConsoleCheckerFromOutside) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream out(dir / "out.txt");
-    std::stringstream text;
-    text << out.rdbuf();
-    EXPECT_NE(text.str().find("you have 50 messages in total.\nin total 50 messages:\n127.0.0.1(" + dovecot.User() +
-                              "): 50\n"),
-              std::string::npos)
-        << text.str();
+    const std::string text = FileText(dir / "out.txt");
+    EXPECT_NE(
+        text.find("you have 50 messages in total.\nin total 50 messages:\n127.0.0.1(" + dovecot.User() + "): 50\n"),
+        std::string::npos)
+        << text;
     EXPECT_EQ(MessagesOnDiskSettled(dovecot, 50), 50);
 }
 
@@ -181,14 +186,8 @@ TEST(DovecotCheck, ConsoleCheckerSignsInEveryWayAndNeverShowsTheToken) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    const auto read = [](const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    };
-    const std::string out = read(dir / "out.txt");
-    const std::string err = read(dir / "err.txt");
+    const std::string out = FileText(dir / "out.txt");
+    const std::string err = FileText(dir / "err.txt");
     EXPECT_NE(out.find("in total 9 messages:\n"), std::string::npos) << out << err;
     EXPECT_NE(err.find("localhost (qmtest): [AUTH] Authentication failed. (OAuth2 status: 401)\n"), std::string::npos)
         << err;
@@ -202,7 +201,7 @@ TEST(DovecotCheck, ConsoleCheckerSignsInEveryWayAndNeverShowsTheToken) {
     EXPECT_EQ(seen, (std::vector<std::string>{token, token, "ya29-stale"}));
     for (const auto& entry : fs::recursive_directory_iterator(dir)) {
         if (entry.is_regular_file() && entry.path().filename() != "quillmere-check") {
-            EXPECT_EQ(read(entry.path()).find(token), std::string::npos) << entry.path();
+            EXPECT_EQ(FileText(entry.path()).find(token), std::string::npos) << entry.path();
         }
     }
     EXPECT_TRUE(fs::exists(dir / "messages.txt"));

@@ -4,13 +4,10 @@
 
 #include "FakePop3Server.h"
 #include "SessionHarness.h"
-#include "TestPaths.h"
-#include "TestPki.h"
+#include "SuitePki.h"
 #include "pop3/MessageDecoders.h"
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -26,17 +23,10 @@ using Lines = std::vector<std::string>;
 const std::string kTokenCommand = "sh -c 'echo tok-$((6*7))-abc'";
 const std::string kToken = "tok-42-abc";
 
-class SessionSignIn : public ::testing::Test {
+class SessionSignIn : public SuitePkiTest {
 protected:
-    static void SetUpTestSuite() { s_pki = std::make_unique<TestPki>(folder()); }
-    static void TearDownTestSuite() {
-        s_pki.reset();
-        std::filesystem::remove_all(folder());
-    }
-    static std::string folder() { return std::string(QM_TEST_TMP_DIR) + "/signin-" + std::to_string(::getpid()); }
-
     FakePop3Server& secure() {
-        m_server.SetTls(s_pki->Server());
+        m_server.SetTls(Pki().Server());
         m_server.SetImplicitTls(true);
         return m_server.SendLine("+OK ready");
     }
@@ -66,12 +56,9 @@ protected:
         return error;
     }
 
-    static std::unique_ptr<TestPki> s_pki;
-    ScopedCaFile m_trust{s_pki->CaFile()};
     FakePop3Server m_server;
     RecordingReport m_report;
 };
-std::unique_ptr<TestPki> SessionSignIn::s_pki;
 
 TEST_F(SessionSignIn, XOAuth2WithTheTokenTheCommandPrints) {
     const std::string auth = "AUTH XOAUTH2 " + EncodeBase64("user=user\x01"
@@ -94,7 +81,7 @@ TEST_F(SessionSignIn, PlainUsesThePassword) {
 
 // Refused before the token command runs and before anything is sent.
 TEST_F(SessionSignIn, RefusalsHappenBeforeTheCommandRunsOrTheServerIsReached) {
-    const std::string marker = folder() + "/ran";
+    const std::string marker = Folder() + "/ran";
     const std::string command = "sh -c 'touch " + marker + "; echo tok'";
     struct Case {
         std::string security;

@@ -4,17 +4,13 @@
 
 #include "pop3/Sasl.h"
 #include "FakePop3Server.h"
-#include "TestPaths.h"
-#include "TestPki.h"
+#include "SuitePki.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdPOP3.h"
 #include "pop3/MessageDecoders.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,8 +19,6 @@ namespace qm {
 namespace {
 
 using test::FakePop3Server;
-using test::ScopedCaFile;
-using test::TestPki;
 using Lines = std::vector<std::string>;
 
 // {"status":"401","schemes":"bearer","scope":"https://mail.google.com/"}
@@ -46,18 +40,11 @@ std::string oauthBearer(int port, const std::string& token) {
                         token + "\x01\x01");
 }
 
-class Sasl : public ::testing::Test {
+class Sasl : public test::SuitePkiTest {
 protected:
-    static void SetUpTestSuite() { s_pki = std::make_unique<TestPki>(folder()); }
-    static void TearDownTestSuite() {
-        s_pki.reset();
-        std::filesystem::remove_all(folder());
-    }
-    static std::string folder() { return std::string(QM_TEST_TMP_DIR) + "/sasl-" + std::to_string(::getpid()); }
-
     // TLS from the first byte, then the greeting; the test scripts the login.
     static FakePop3Server& secure(FakePop3Server& server) {
-        server.SetTls(s_pki->Server());
+        server.SetTls(Pki().Server());
         server.SetImplicitTls(true);
         return server.SendLine("+OK ready");
     }
@@ -93,11 +80,7 @@ protected:
         EXPECT_EQ(server.Received(), wire);
         EXPECT_EQ(server.Failures(), Lines{});
     }
-
-    static std::unique_ptr<TestPki> s_pki;
-    ScopedCaFile m_trust{s_pki->CaFile()};
 };
-std::unique_ptr<TestPki> Sasl::s_pki;
 
 TEST_F(Sasl, PlainSendsTheInitialResponse) {
     const std::string line = "AUTH PLAIN AGpvZQBzZWNyZXQ=";
