@@ -42,6 +42,15 @@ std::string FileText(const std::filesystem::path& file) {
     return text.str();
 }
 
+// A fresh folder holding a copy of quillmere-check, for a run from outside.
+std::filesystem::path CheckerFolder(const std::string& name) {
+    const std::filesystem::path dir = std::filesystem::path(QM_TEST_TMP_DIR) / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(std::filesystem::path(QM_BUILD_DIR) / "quillmere-check", dir / "quillmere-check");
+    return dir;
+}
+
 CheckSummary RunOneCheck(const std::vector<AccountRow>& rows, const CheckOptions& options,
                          std::vector<CheckCycle::AccountFailure>* failures = nullptr) {
     CycleFixture f;
@@ -123,10 +132,7 @@ TEST(DovecotCheck, ConsoleCheckerFromOutside) {
     DovecotServer dovecot;
     dovecot.AddMessages(60);
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(QM_TEST_TMP_DIR) / "check-dovecot";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(QM_BUILD_DIR) / "quillmere-check", dir / "quillmere-check");
+    const fs::path dir = CheckerFolder("check-dovecot");
     std::ofstream(dir / "quillmere.ini", std::ios::binary)
         << "[Main]\r\nLanguage=EN\r\n[Settings1]\r\nPOP3=127.0.0.1\r\nAccountName=" << dovecot.User()
         << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << dovecot.Pop3Port()
@@ -154,10 +160,7 @@ TEST(DovecotCheck, ConsoleCheckerSignsInEveryWayAndNeverShowsTheToken) {
     DovecotServer dovecot(DovecotServer::Certificate::Trusted, introspection.Url());
     dovecot.AddMessages(3);
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(QM_TEST_TMP_DIR) / "check-dovecot-signin";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(QM_BUILD_DIR) / "quillmere-check", dir / "quillmere-check");
+    const fs::path dir = CheckerFolder("check-dovecot-signin");
     std::ofstream ini(dir / "quillmere.ini", std::ios::binary);
     ini << "[Main]\r\nLanguage=EN\r\nInform=1\r\nWriteToFile=1\r\n";
     struct Account {
