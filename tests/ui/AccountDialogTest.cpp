@@ -88,7 +88,7 @@ TEST_F(AccountDialogTest, PortTakesAnyNumberAndANegativeTimeOutBecomesSixty) {
     EXPECT_EQ(dialog->timeOut(), 60);
 }
 
-TEST_F(AccountDialogTest, CaptionsAreTranslatedWhenShownButSecurityNamesStayEnglish) {
+TEST_F(AccountDialogTest, CaptionsAreTranslatedWhenShownButSecurityAndSignInNamesStayEnglish) {
     dialog->setCaptions("Edit account", "Save");
     dialog->setLanguage("IT");
     dialog->show();
@@ -102,6 +102,10 @@ TEST_F(AccountDialogTest, CaptionsAreTranslatedWhenShownButSecurityNamesStayEngl
     auto* combo = child<QComboBox>("cSecurity");
     EXPECT_EQ(combo->itemText(1), QStringLiteral("SSL/TLS"));
     EXPECT_EQ(combo->itemText(2), QStringLiteral("STARTTLS"));
+    EXPECT_EQ(child<QLabel>("lbProvider")->text(), QStringLiteral("Provider"));
+    EXPECT_EQ(child<QLabel>("lbAuth")->text(), QStringLiteral("Authentication"));
+    EXPECT_EQ(child<QLabel>("lbTokenCommand")->text(), QStringLiteral("Token command"));
+    EXPECT_EQ(child<QComboBox>("cAuth")->itemText(3), QStringLiteral("OAuth2 (OAUTHBEARER)"));
     QLineEdit* server = child<QLineEdit>("ePop");
     EXPECT_TRUE(QTest::qWaitFor([server] { return server->hasFocus(); }));
     dialog->hide();
@@ -142,77 +146,42 @@ TEST_F(AccountDialogTest, ProviderFillsServerPortSecurityAndAuthentication) {
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(dialog->server(), QStringLiteral("pop.fastmail.com"));
     EXPECT_EQ(dialog->port(), 1995);
-}
-
-TEST_F(AccountDialogTest, TheProviderShownFollowsTheServer) {
-    auto* combo = child<QComboBox>("cProvider");
+    // The provider shown follows the server typed, and showing it changes nothing else.
     dialog->setServer(QStringLiteral("Outlook.Office365.com"));
     EXPECT_EQ(combo->currentText(), QStringLiteral("Outlook.com / Microsoft 365"));
+    EXPECT_EQ(dialog->auth(), 0);
     QTest::keyClicks(child<QLineEdit>("ePop"), QStringLiteral(".example"));
     EXPECT_EQ(combo->currentText(), QStringLiteral("Other"));
-    // Showing the provider changes nothing else.
-    dialog->setAuth(1);
-    dialog->setServer(QStringLiteral("pop.gmail.com"));
-    EXPECT_EQ(dialog->auth(), 1);
-    EXPECT_EQ(dialog->port(), 110);
 }
 
-TEST_F(AccountDialogTest, AuthenticationEnablesTheTokenCommandOrThePassword) {
-    auto* auth = child<QComboBox>("cAuth");
-    auto* token = child<QLineEdit>("eTokenCommand");
-    auto* password = child<QLineEdit>("ePass");
-    const bool oauth[] = {false, false, true, true};
-    for (int i = 0; i < 4; ++i) {
-        auth->setCurrentIndex(i);
-        EXPECT_EQ(dialog->auth(), i);
-        EXPECT_EQ(token->isEnabled(), oauth[i]) << i;
-        EXPECT_EQ(password->isEnabled(), !oauth[i]) << i;
-    }
-    dialog->setAuth(7); // unknown: the password
-    EXPECT_EQ(dialog->auth(), 0);
-    EXPECT_TRUE(password->isEnabled());
-    dialog->setAuth(3);
-    dialog->reset();
-    EXPECT_EQ(dialog->auth(), 0);
-    EXPECT_FALSE(token->isEnabled());
-}
-
-TEST_F(AccountDialogTest, CompleteNeedsATokenCommandInsteadOfAPasswordForOAuth2) {
+TEST_F(AccountDialogTest, AuthenticationChoosesBetweenPasswordAndTokenCommand) {
     struct Case {
         int auth;
         const char* password;
         const char* command;
-        bool complete;
+        bool complete; // enough typed for an account
     };
     const Case cases[] = {
         {0, "pw", "", true},     {0, "", "helper", false}, {1, "pw", "", true},
         {2, "", "helper", true}, {2, "pw", "", false},     {3, "", "  ", false},
     };
+    auto* combo = child<QComboBox>("cAuth");
     for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.auth << c.password << c.command);
         dialog->reset();
         dialog->setServer(QStringLiteral("h"));
         dialog->setAccountName(QStringLiteral("u"));
         dialog->setPassword(QString::fromUtf8(c.password));
         dialog->setTokenCommand(QString::fromUtf8(c.command));
-        dialog->setAuth(c.auth);
-        EXPECT_EQ(dialog->isComplete(), c.complete) << c.auth << c.password << c.command;
+        combo->setCurrentIndex(c.auth);
+        EXPECT_EQ(dialog->auth(), c.auth);
+        const bool oauth = c.auth >= 2;
+        EXPECT_EQ(child<QLineEdit>("eTokenCommand")->isEnabled(), oauth);
+        EXPECT_EQ(child<QLineEdit>("ePass")->isEnabled(), !oauth);
+        EXPECT_EQ(dialog->isComplete(), c.complete);
     }
-}
-
-TEST_F(AccountDialogTest, NewTextsStayEnglishInEveryLanguage) {
-    dialog->setLanguage("RU");
-    dialog->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
-    EXPECT_EQ(child<QLabel>("lbProvider")->text(), QStringLiteral("Provider"));
-    EXPECT_EQ(child<QLabel>("lbAuth")->text(), QStringLiteral("Authentication"));
-    EXPECT_EQ(child<QLabel>("lbTokenCommand")->text(), QStringLiteral("Token command"));
-    auto* auth = child<QComboBox>("cAuth");
-    EXPECT_EQ(auth->itemText(0), QStringLiteral("Password"));
-    EXPECT_EQ(auth->itemText(3), QStringLiteral("OAuth2 (OAUTHBEARER)"));
-    EXPECT_EQ(child<QLabel>("lbTokenCommand")->buddy(), child<QLineEdit>("eTokenCommand"));
-    EXPECT_EQ(child<QLabel>("lbAuth")->buddy(), auth);
-    EXPECT_EQ(child<QLabel>("lbProvider")->buddy(), child<QComboBox>("cProvider"));
-    dialog->hide();
+    dialog->setAuth(7); // unknown: the password
+    EXPECT_EQ(dialog->auth(), 0);
 }
 
 } // namespace
