@@ -258,7 +258,7 @@ void Taccount_settings_fm::setTokenCommand(const QString& text) {
 }
 
 bool Taccount_settings_fm::isComplete() const {
-    const bool oauth = m_eTokenCommand->isEnabled();
+    const bool oauth = auth() == TIdPOP3::kAuthXOAuth2 || auth() == TIdPOP3::kAuthOAuthBearer;
     return !server().isEmpty() && !accountName().isEmpty() &&
            (oauth ? !tokenCommand().trimmed().isEmpty() : !password().isEmpty());
 }
