@@ -198,7 +198,7 @@ void TConnThread::Session() {
 
         const std::string connecting = StatusWord("connecting to") + " " + shownHost + "...";
         Sync([&](ISessionReport& r) { r.ShowStatus(connecting); });
-        if (auth == TIdPOP3::kAuthXOAuth2 || auth == TIdPOP3::kAuthOAuthBearer) {
+        if (TIdPOP3::IsOAuth(auth)) {
             // A fresh token for every session: access tokens live about an hour.
             client.AccessToken = m_tokenCommand.Run(CodePageToUtf8(m_row.TokenCommand, m_options.codePage), timeoutMs);
             token = client.AccessToken;

@@ -76,7 +76,7 @@ void TIdPOP3::CheckSignIn(int security, int auth) {
     if (!IsKnownAuth(auth)) {
         throw EIdException("Unknown sign-in method " + std::to_string(auth) + ".");
     }
-    if ((auth == kAuthXOAuth2 || auth == kAuthOAuthBearer) && security == kSecurityNone) {
+    if (IsOAuth(auth) && security == kSecurityNone) {
         throw EIdException("OAuth2 sign-in needs a TLS connection: choose SSL/TLS or STARTTLS for this account.");
     }
 }

@@ -42,6 +42,8 @@ public:
     std::string AccessToken;
 
     static bool IsKnownAuth(int auth) { return auth >= kAuthUserPass && auth <= kAuthOAuthBearer; }
+    // The methods that sign in with an access token instead of the password.
+    static bool IsOAuth(int auth) { return auth == kAuthXOAuth2 || auth == kAuthOAuthBearer; }
     // Throws EIdException, before anything is sent, for an unknown Auth and for an OAuth2 method
     // without TLS: a bearer token must never cross the network in plain text.
     static void CheckSignIn(int security, int auth);

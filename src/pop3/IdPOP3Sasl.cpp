@@ -27,7 +27,7 @@ struct SecretBuffer {
 } // namespace
 
 void TIdPOP3::LoginSasl() {
-    const bool oauth = Auth == kAuthXOAuth2 || Auth == kAuthOAuthBearer;
+    const bool oauth = IsOAuth(Auth);
     const char* mechanism = Auth == kAuthPlain ? "PLAIN" : Auth == kAuthXOAuth2 ? "XOAUTH2" : "OAUTHBEARER";
     SecretBuffer response;
     if (Auth == kAuthPlain) {

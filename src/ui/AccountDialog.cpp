@@ -258,7 +258,7 @@ void Taccount_settings_fm::setTokenCommand(const QString& text) {
 }
 
 bool Taccount_settings_fm::isComplete() const {
-    const bool oauth = auth() == TIdPOP3::kAuthXOAuth2 || auth() == TIdPOP3::kAuthOAuthBearer;
+    const bool oauth = TIdPOP3::IsOAuth(auth());
     return !server().isEmpty() && !accountName().isEmpty() &&
            (oauth ? !tokenCommand().trimmed().isEmpty() : !password().isEmpty());
 }
@@ -277,7 +277,7 @@ void Taccount_settings_fm::reset() {
 
 void Taccount_settings_fm::onAuthChosen(int index) {
     const int chosen = m_cAuth->itemData(index).toInt();
-    const bool oauth = chosen == TIdPOP3::kAuthXOAuth2 || chosen == TIdPOP3::kAuthOAuthBearer;
+    const bool oauth = TIdPOP3::IsOAuth(chosen);
     // An OAuth2 account signs in with the token its command prints, never with the password.
     m_eTokenCommand->setEnabled(oauth);
     m_ePass->setEnabled(!oauth);
