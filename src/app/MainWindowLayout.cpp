@@ -233,7 +233,7 @@ QWidget* TmQuillmere::createConnectPage() {
     m_seInterval = new QSpinBox(interval);
     m_seInterval->setObjectName(QStringLiteral("seInterval"));
     // Minutes whose milliseconds still fit the timer; below 2 is raised by seIntervalChange.
-    m_seInterval->setRange(0, INT_MAX / 60000);
+    m_seInterval->setRange(0, kMaxIntervalMinutes);
     m_seInterval->setValue(5);
     m_seInterval->setMinimumWidth(scaled(this, 49) + 20);
     intervalRow->addWidget(m_seInterval);

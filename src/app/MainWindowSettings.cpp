@@ -6,25 +6,17 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTimer>
 
 #include <algorithm>
-#include <climits>
+#include <iostream>
 
 namespace qm {
 
 namespace {
-
-constexpr int kMinIntervalMinutes = 2;
-constexpr int kMaxIntervalMinutes = INT_MAX / 60000;
-
-// Minutes to the timer's milliseconds: at least the two-minute floor of the interval box, and never
-// beyond what 32 bits hold, whatever the file says.
-std::int32_t intervalMs(int minutes) {
-    return std::clamp(minutes, kMinIntervalMinutes, kMaxIntervalMinutes) * 60000;
-}
 
 void fillValueList(QComboBox* box, const std::string& stored) {
     box->clear();
@@ -52,6 +44,8 @@ void TmQuillmere::LoadSettings() {
     const LoadResult result = qm::LoadSettings(SettingsPath());
     m_settingsUnreadable = result.status == LoadStatus::ReadFailed;
     if (result.status == LoadStatus::CreateFailed || result.status == LoadStatus::ReadFailed) {
+        // The run goes on with defaults; the user learns why the accounts are missing.
+        std::cerr << "quillmere: " << result.error << '\n';
         applyFallbackSettings();
         return;
     }
@@ -60,9 +54,9 @@ void TmQuillmere::LoadSettings() {
 
 void TmQuillmere::applyFallbackSettings() {
     m_seInterval->setValue(5);
-    CheckIntervalMs = 300000;
+    m_checkIntervalMs = IntervalMs(MonitorSettings{}.Interval);
     m_Tm->stop();
-    m_Tm->setInterval(CheckIntervalMs);
+    m_Tm->setInterval(m_checkIntervalMs);
     m_cbExec->setChecked(false);
     m_cFromAddress->clear();
     m_cSubject->clear();
@@ -79,33 +73,30 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     m_lwServers->setRows(data.accounts);
 
     const MonitorSettings& main = data.main;
-    CheckIntervalMs = intervalMs(main.Interval);
+    m_checkIntervalMs = IntervalMs(main.Interval);
     m_currentLanguage = main.Language;
     m_cbMinimized->setChecked(main.Minimized);
     m_cbInform->setChecked(main.Inform);
     m_cbSound->setChecked(main.Sound);
-    FromAddressText = main.FromAddress;
-    SubjectText = main.Subject;
     m_cbAttach->setChecked(main.Attach);
     m_cbFromAddress->setChecked(main.UseFrom);
     m_cbSubject->setChecked(main.UseSubject);
     m_cbWriteToFile->setChecked(main.WriteToFile);
     m_cbOverwrite->setChecked(main.Overwrite);
-    FileName = main.FileName;
-    MailClient = main.MailClient;
+    m_mailClient = main.MailClient;
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
     m_cbAntiSpamSubjEnabled->setChecked(main.AntiSpamSubjListEnabled);
-    m_eFileName->setText(fromCodePage(FileName));
+    m_eFileName->setText(fromCodePage(main.FileName));
     const bool executing = main.Executing;
 
     // The box's own rule raises values below 2 to 2.
     m_seInterval->setValue(std::clamp(main.Interval, 0, kMaxIntervalMinutes));
-    fillValueList(m_cFromAddress, FromAddressText);
-    fillValueList(m_cSubject, SubjectText);
+    fillValueList(m_cFromAddress, main.FromAddress);
+    fillValueList(m_cSubject, main.Subject);
     // Setting the box runs its click handler, which writes the entry once more when it is on.
     m_cbAutoLoad->setChecked(IsAutoStartRegistered());
-    m_Tm->setInterval(CheckIntervalMs);
+    m_Tm->setInterval(m_checkIntervalMs);
     // Last: switching Executing on starts the check cycle.
     m_cbExec->setChecked(executing);
 }
@@ -117,34 +108,62 @@ void TmQuillmere::seIntervalChange(int value) {
 }
 
 SettingsData TmQuillmere::collectSettings() {
-    const int interval = m_seInterval->value();
-    CheckIntervalMs = intervalMs(interval);
-    FromAddressText = joinValueList(m_cFromAddress);
-    SubjectText = joinValueList(m_cSubject);
-    FileName = toCodePage(m_eFileName->text());
+    SettingsData data = CurrentSettings();
+    m_checkIntervalMs = IntervalMs(data.main.Interval);
+    return data;
+}
 
+SettingsData TmQuillmere::CurrentSettings() const {
     SettingsData data;
     MonitorSettings& main = data.main;
-    main.Interval = interval;
+    main.Interval = m_seInterval->value();
     main.Language = m_currentLanguage;
-    main.MailClient = MailClient;
+    main.MailClient = m_mailClient;
     main.Executing = m_cbExec->isChecked();
     main.Minimized = m_cbMinimized->isChecked();
     main.Inform = m_cbInform->isChecked();
     main.Sound = m_cbSound->isChecked();
-    main.FromAddress = FromAddressText;
-    main.Subject = SubjectText;
+    main.FromAddress = joinValueList(m_cFromAddress);
+    main.Subject = joinValueList(m_cSubject);
     main.Attach = m_cbAttach->isChecked();
     main.UseFrom = m_cbFromAddress->isChecked();
     main.UseSubject = m_cbSubject->isChecked();
     main.WriteToFile = m_cbWriteToFile->isChecked();
     main.Overwrite = m_cbOverwrite->isChecked();
-    main.FileName = FileName;
+    main.FileName = toCodePage(m_eFileName->text());
     main.AntiSpamListEnabled = m_cbAntiSpamEnabled->isChecked();
     main.AntiSpamSubjListEnabled = m_cbAntiSpamSubjEnabled->isChecked();
     main.CheckNewVersion = m_cbCheckNewVersion->isChecked();
     data.accounts = m_lwServers->rows();
     return data;
+}
+
+CheckOptions TmQuillmere::CheckSnapshot() const {
+    return MakeCheckOptions(CurrentSettings().main, SenderFilterList(), SubjectFilterList(), uiCodePage());
+}
+
+bool TmQuillmere::IsExecuting() const {
+    return m_cbExec->isChecked();
+}
+
+void TmQuillmere::SetExecuting(bool executing) {
+    m_cbExec->setChecked(executing);
+}
+
+int TmQuillmere::IntervalMinutes() const {
+    return m_seInterval->value();
+}
+
+bool TmQuillmere::SoundOn() const {
+    return m_cbSound->isChecked();
+}
+
+void TmQuillmere::ShowLastExecTime(const QString& text) {
+    m_lbLastExecTime->setText(text);
+}
+
+void TmQuillmere::SetHintText(std::string text) {
+    m_hintText = std::move(text);
 }
 
 void TmQuillmere::SaveSettings() {

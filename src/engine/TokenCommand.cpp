@@ -1,6 +1,6 @@
 #include "engine/TokenCommand.h"
 
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 
 #include <fcntl.h>
 #include <poll.h>

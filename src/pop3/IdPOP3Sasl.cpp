@@ -1,7 +1,7 @@
 // SASL login of the POP3 client (RFC 5034): AUTH with an initial response when the command fits
 // in 255 octets, otherwise the response on a line of its own after the server's "+ ".
 
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdPOP3.h"
 #include "pop3/MessageDecoders.h"

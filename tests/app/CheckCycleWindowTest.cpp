@@ -1,6 +1,8 @@
 // The check cycle in the main window against the fake POP3 server on the loopback address.
 #include "CheckWindowSupport.h"
 
+#include "app/CheckWiring.h"
+
 #include "settings/PasswordScrambler.h"
 #include "tray/TextTrayIcon.h"
 #include "ui/AccountListView.h"
@@ -8,6 +10,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QSpinBox>
+
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -47,11 +51,11 @@ TEST_F(CheckCycleWindow, NewsShowsTheTotalListsTheAccountsAndAnimatesTheEnvelope
     ASSERT_TRUE(harness->waitForSummary());
 
     EXPECT_EQ(status(), QStringLiteral("you have 3 messages in total."));
-    EXPECT_EQ(window->HintText, "in total 3 messages:\r127.0.0.1(user): 3\r");
-    EXPECT_EQ(window->MessagesOnServer, 3);
-    EXPECT_EQ(window->NoticedMessages, 3);
-    EXPECT_EQ(window->RunningWorkers, 0);
-    EXPECT_EQ(window->ReceivedAddresses.size(), 3u);
+    EXPECT_EQ(window->HintText(), "in total 3 messages:\r127.0.0.1(user): 3\r");
+    EXPECT_EQ(window->checkWiring()->cycle().MessagesOnServer(), 3);
+    EXPECT_EQ(window->checkWiring()->cycle().NoticedMessages(), 3);
+    EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 0);
+    EXPECT_EQ(window->checkWiring()->cycle().ReceivedAddresses().size(), 3u);
     TextTrayFacade* tray = harness->tray();
     ASSERT_NE(tray, nullptr);
     EXPECT_TRUE(sameIcons(tray->iconList(), window->im1));
@@ -76,7 +80,7 @@ TEST_F(CheckCycleWindow, NoNewsSaysSoWithThePlainEnvelopeAndNoSound) {
     ASSERT_TRUE(harness->waitForSummary());
 
     EXPECT_EQ(status(), QStringLiteral("you haven't new messages"));
-    EXPECT_EQ(window->HintText, "you haven't new messages");
+    EXPECT_EQ(window->HintText(), "you haven't new messages");
     TextTrayFacade* tray = harness->tray();
     EXPECT_TRUE(sameIcons(tray->iconList(), window->im1));
     EXPECT_FALSE(tray->cycleIcons());
@@ -96,7 +100,7 @@ TEST_F(CheckCycleWindow, WithoutEnabledAccountsTheResultIsPublishedAtOnce) {
         // Published within the click, before the event loop runs again.
         EXPECT_EQ(harness->summaries, 1) << c.name;
         EXPECT_EQ(status(), QStringLiteral("you haven't new messages")) << c.name;
-        EXPECT_EQ(window->RunningWorkers, 0) << c.name;
+        EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 0) << c.name;
         EXPECT_TRUE(window->Tm()->isActive()) << c.name;
         harness.reset();
     }
@@ -145,7 +149,7 @@ TEST_F(CheckCycleWindow, IntervalBelowTwoMinutesBecomesTwo) {
         interval->setValue(row.typed);
         EXPECT_EQ(interval->value(), row.shown) << row.typed;
         harness->box("cbExec")->setChecked(true);
-        EXPECT_EQ(window->CheckIntervalMs, row.shown * 60000) << row.typed;
+        EXPECT_EQ(window->CheckIntervalMs(), row.shown * 60000) << row.typed;
         EXPECT_EQ(window->Tm()->interval(), row.shown * 60000) << row.typed;
     }
 }
@@ -177,7 +181,7 @@ TEST_F(CheckCycleWindow, ExecutingStoredOnStartsTheFirstCheckDuringStartUp) {
     EXPECT_TRUE(window->Tm()->isActive());
     ASSERT_TRUE(waitFor([this] { return status() == QStringLiteral("you have 2 messages in total."); }, 30000))
         << status().toStdString();
-    EXPECT_EQ(window->RunningWorkers, 0);
+    EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 0);
     EXPECT_EQ(server.Sessions(), 1);
 }
 
@@ -189,7 +193,7 @@ TEST_F(CheckCycleWindow, OverwriteDeletesTheMessageFileOnlyWithInformOn) {
         start({});
         const std::filesystem::path log = folder.file("log.txt");
         writeFile(log, "old record\r\n");
-        window->FileName = log.string();
+        window->findChild<QLineEdit*>(QStringLiteral("eFileName"))->setText(QString::fromStdString(log.string()));
         harness->box("cbInform")->setChecked(row.inform);
         harness->box("cbOverwrite")->setChecked(row.overwrite);
         harness->box("cbExec")->setChecked(true);
@@ -202,7 +206,7 @@ TEST_F(CheckCycleWindow, NoticedMessagesAreAppendedToTheMessageFile) {
     serveMessages(2);
     start({{server.Port()}}, {"Inform=1", "WriteToFile=1"});
     const std::filesystem::path log = folder.file("news.txt");
-    window->FileName = log.string();
+    window->findChild<QLineEdit*>(QStringLiteral("eFileName"))->setText(QString::fromStdString(log.string()));
     harness->box("cbExec")->setChecked(true);
     ASSERT_TRUE(harness->waitForSummary());
     const std::string written = readFile(log);

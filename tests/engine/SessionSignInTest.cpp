@@ -84,7 +84,7 @@ TEST_F(SessionSignIn, RefusalsHappenBeforeTheCommandRunsOrTheServerIsReached) {
         {"0", "2", "OAuth2 sign-in needs a TLS connection: choose SSL/TLS or STARTTLS for this account."},
         {"0", "3", "OAuth2 sign-in needs a TLS connection: choose SSL/TLS or STARTTLS for this account."},
         {"1", "4", "Unknown sign-in method 4."},
-        {"1", "oauth", "Unknown sign-in method 'oauth'."},
+        {"1", "oauth", "Unknown sign-in method oauth."},
     };
     m_server.Start();
     for (const Case& c : cases) {

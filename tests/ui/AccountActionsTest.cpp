@@ -374,5 +374,26 @@ TEST_F(AccountActionsTest, AddEditAndPasteCarryTheSignInCells) {
     EXPECT_EQ(list->row(1).TokenCommand, "oauth2 --user '\xC8'");
 }
 
+// A damaged sign-in method, shown as the password, stays until the user picks another method.
+TEST_F(AccountActionsTest, EditKeepsADamagedSignInMethodUntilAnotherIsChosen) {
+    AccountRow row = makeRow("h");
+    row.Auth = "kerberos";
+    list->setRows({row});
+    list->setRowSelected(0, true);
+    for (const int chosen : {-1, 2}) {
+        test::ModalAnswerer answer([&](QWidget*) {
+            EXPECT_EQ(dialog->auth(), 0);
+            if (chosen >= 0) {
+                dialog->setAuth(chosen);
+                dialog->setTokenCommand(QStringLiteral("helper"));
+            }
+            dialog->accept();
+        });
+        actions->aEditAccountExecute();
+        ASSERT_TRUE(answer.answered());
+        EXPECT_EQ(list->row(0).Auth, chosen < 0 ? "kerberos" : "2");
+    }
+}
+
 } // namespace
 } // namespace qm
