@@ -41,6 +41,10 @@ std::string joinValueList(const QComboBox* box) {
 
 void TmQuillmere::LoadSettings() {
     m_lwServers->setRows({});
+    if (m_dataFolderUnusable) {
+        applyFallbackSettings();
+        return;
+    }
     const LoadResult result = qm::LoadSettings(SettingsPath());
     m_settingsUnreadable = result.status == LoadStatus::ReadFailed;
     if (result.status == LoadStatus::CreateFailed || result.status == LoadStatus::ReadFailed) {
@@ -85,6 +89,7 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     m_cbOverwrite->setChecked(main.Overwrite);
     m_mailClient = main.MailClient;
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
+    m_cbNotify->setChecked(main.Notify);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
     m_cbAntiSpamSubjEnabled->setChecked(main.AntiSpamSubjListEnabled);
     m_eFileName->setText(fromCodePage(main.FileName));
@@ -134,6 +139,7 @@ SettingsData TmQuillmere::CurrentSettings() const {
     main.AntiSpamListEnabled = m_cbAntiSpamEnabled->isChecked();
     main.AntiSpamSubjListEnabled = m_cbAntiSpamSubjEnabled->isChecked();
     main.CheckNewVersion = m_cbCheckNewVersion->isChecked();
+    main.Notify = m_cbNotify->isChecked();
     data.accounts = m_lwServers->rows();
     return data;
 }
@@ -154,6 +160,10 @@ int TmQuillmere::IntervalMinutes() const {
     return m_seInterval->value();
 }
 
+bool TmQuillmere::NotifyOn() const {
+    return m_cbNotify->isChecked();
+}
+
 bool TmQuillmere::SoundOn() const {
     return m_cbSound->isChecked();
 }
@@ -168,6 +178,9 @@ void TmQuillmere::SetHintText(std::string text) {
 
 void TmQuillmere::SaveSettings() {
     const SettingsData data = collectSettings();
+    if (m_dataFolderUnusable) {
+        return;
+    }
     // Write failures are silent; the files are replaced whole, so a failure keeps the old ones.
     SaveFilterList(SenderFilterList(), SenderListPath());
     SaveFilterList(SubjectFilterList(), SubjectListPath());

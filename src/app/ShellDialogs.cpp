@@ -44,17 +44,9 @@ TfmValue::TfmValue(QWidget* parent)
     m_eValue->setMinimumWidth(260);
 }
 
-TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
-    makeDialog(this, "AboutBox", "About");
-}
-
 Tmess_list_fm::Tmess_list_fm(QWidget* parent) : QDialog(parent) {
     makeDialog(this, "mess_list_fm", "Addresses of received messages");
     setModal(false);
-}
-
-TselMailCl_fm::TselMailCl_fm(QWidget* parent) : QDialog(parent) {
-    makeDialog(this, "selMailCl_fm", "Set path to mail client");
 }
 
 } // namespace qm

@@ -27,25 +27,11 @@ private:
     QPushButton* m_bbCancel;
 };
 
-// The About box; its content is not laid out yet.
-class TAboutBox : public QDialog {
-    Q_OBJECT
-public:
-    explicit TAboutBox(QWidget* parent = nullptr);
-};
-
 // The window of the addresses received in the last check; its content is not laid out yet.
 class Tmess_list_fm : public QDialog {
     Q_OBJECT
 public:
     explicit Tmess_list_fm(QWidget* parent = nullptr);
-};
-
-// The dialog choosing the mail client program; its content is not laid out yet.
-class TselMailCl_fm : public QDialog {
-    Q_OBJECT
-public:
-    explicit TselMailCl_fm(QWidget* parent = nullptr);
 };
 
 } // namespace qm

@@ -3,8 +3,10 @@
 
 #include "app/ShellDialogs.h"
 #include "settings/SettingsFile.h"
+#include "ui/AboutBox.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
+#include "ui/MailClientDialog.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -36,7 +36,7 @@ public:
 
     // Throws std::runtime_error with the server's log when it cannot start. With an introspection
     // URL the server also offers XOAUTH2 and OAUTHBEARER and checks their tokens there (GET with
-    // the token as "Authorization: Bearer", see IntrospectionServer).
+    // the token as "Authorization: Bearer").
     explicit DovecotServer(Certificate certificate = Certificate::Trusted, std::string oauthIntrospectionUrl = {});
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;

@@ -24,10 +24,12 @@ inline QApplication* ensureApp() {
 
 // Answers the next modal window (dialog or message box) once it is shown, with the answer
 // callback. If none comes within the limit, nothing is answered and `answered()` stays false.
+// A modal window already open when the answerer is made is not the next one: answerers can be
+// made inside another's answer for a window that window opens.
 class ModalAnswerer {
 public:
     explicit ModalAnswerer(std::function<void(QWidget*)> answer, int limitMs = 5000)
-        : m_answer(std::move(answer)), m_ticksLeft(limitMs / kTickMs) {
+        : m_answer(std::move(answer)), m_outer(QApplication::activeModalWidget()), m_ticksLeft(limitMs / kTickMs) {
         m_timer.setInterval(kTickMs);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
         m_timer.start();
@@ -38,7 +40,7 @@ private:
     static constexpr int kTickMs = 10;
     void tick() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->isVisible()) {
+        if (modal != nullptr && modal != m_outer && modal->isVisible()) {
             m_timer.stop();
             m_answered = true;
             m_answer(modal);
@@ -49,6 +51,7 @@ private:
     }
 
     std::function<void(QWidget*)> m_answer;
+    QWidget* m_outer;
     int m_ticksLeft;
     bool m_answered = false;
     QTimer m_timer;
