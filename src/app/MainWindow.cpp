@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/CheckWiring.h"
-#include "app/FilterListBox.h"
+#include "ui/FilterListBox.h"
 #include "app/TrayFacade.h"
 #include "app/TrayWiring.h"
 #include "platform/AutoStart.h"

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -24,10 +28,12 @@ inline QApplication* ensureApp() {
 
 // Answers the next modal window (dialog or message box) once it is shown, with the answer
 // callback. If none comes within the limit, nothing is answered and `answered()` stays false.
+// With `wanted`, only a modal window it accepts is answered.
 class ModalAnswerer {
 public:
-    explicit ModalAnswerer(std::function<void(QWidget*)> answer, int limitMs = 5000)
-        : m_answer(std::move(answer)), m_ticksLeft(limitMs / kTickMs) {
+    explicit ModalAnswerer(std::function<void(QWidget*)> answer, int limitMs = 5000,
+                           std::function<bool(QWidget*)> wanted = {})
+        : m_answer(std::move(answer)), m_wanted(std::move(wanted)), m_ticksLeft(limitMs / kTickMs) {
         m_timer.setInterval(kTickMs);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
         m_timer.start();
@@ -38,7 +44,7 @@ private:
     static constexpr int kTickMs = 10;
     void tick() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->isVisible()) {
+        if (modal != nullptr && modal->isVisible() && (!m_wanted || m_wanted(modal))) {
             m_timer.stop();
             m_answered = true;
             m_answer(modal);
@@ -49,9 +55,70 @@ private:
     }
 
     std::function<void(QWidget*)> m_answer;
+    std::function<bool(QWidget*)> m_wanted;
     int m_ticksLeft;
     bool m_answered = false;
     QTimer m_timer;
 };
+
+// What a modal value dialog showed when it was answered.
+struct ValueDialogSeen {
+    QString caption;
+    QString label;
+    QString okButton;
+    QString cancelButton;
+    QString value;
+};
+
+// Answers the next value dialog (the one with eValue and bbAddEdit): shows what it held in `seen`,
+// types `text` over the value and presses OK, or Cancel when ok is false.
+inline std::unique_ptr<ModalAnswerer> answerValueDialog(const QString& text, bool ok = true,
+                                                        ValueDialogSeen* seen = nullptr) {
+    return std::make_unique<ModalAnswerer>([text, ok, seen](QWidget* modal) {
+        auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("eValue"));
+        auto* okButton = modal->findChild<QPushButton*>(QStringLiteral("bbAddEdit"));
+        auto* cancel = modal->findChild<QPushButton*>(QStringLiteral("bbCancel"));
+        if (edit == nullptr || okButton == nullptr || cancel == nullptr) {
+            modal->close();
+            return;
+        }
+        if (seen != nullptr) {
+            *seen = {modal->windowTitle(),
+                     modal->findChild<QWidget*>(QStringLiteral("lbMask"))->property("text").toString(),
+                     okButton->text(), cancel->text(), edit->text()};
+        }
+        edit->setText(text);
+        QTest::mouseClick(ok ? okButton : cancel, Qt::LeftButton);
+    });
+}
+
+// How a question box is left.
+enum class BoxAnswer { Yes, No, Escape, CloseBox };
+
+// Answers the next message box the given way, keeping its text in `text`.
+inline std::unique_ptr<ModalAnswerer> answerMessageBox(BoxAnswer answer, QString* text = nullptr) {
+    auto isBox = [](QWidget* modal) { return qobject_cast<QMessageBox*>(modal) != nullptr; };
+    return std::make_unique<ModalAnswerer>(
+        [answer, text](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (text != nullptr)
+                *text = box->text();
+            switch (answer) {
+            case BoxAnswer::Yes:
+                QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+                break;
+            case BoxAnswer::No:
+                QTest::mouseClick(box->button(QMessageBox::No), Qt::LeftButton);
+                break;
+            case BoxAnswer::Escape:
+                QTest::keyClick(box, Qt::Key_Escape);
+                break;
+            case BoxAnswer::CloseBox:
+                box->close();
+                break;
+            }
+        },
+        5000, isBox);
+}
 
 } // namespace qm::test
