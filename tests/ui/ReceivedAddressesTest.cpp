@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QToolButton>
+
+#include <fstream>
+#include <iterator>
+
+#include "TestPaths.h"
+#include "UiTestSupport.h"
+#include "ui/CodePageText.h"
+#include "ui/FilterListBox.h"
+#include "ui/FilterListEditor.h"
+#include "ui/ReceivedAddressesWindow.h"
+#include "ui/ValueDialog.h"
+
+namespace qm {
+namespace {
+
+std::string readBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ReceivedAddressesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::ensureApp();
+        setUiCodePage(1251);
+        dir = std::make_unique<QTemporaryDir>(QStringLiteral(QM_TEST_TMP_DIR "/ui-XXXXXX"));
+        file = std::filesystem::path(dir->path().toStdString()) / "antiSpamList.txt";
+        window = std::make_unique<QWidget>();
+        senderBox = new QListWidget(window.get());
+        FilterList list;
+        list.Add("Known@Example.org");
+        ShowFilterList(senderBox, list);
+        QAction* a[5];
+        for (QAction*& action : a)
+            action = new QAction(window.get());
+        runMailClient = new QAction(QStringLiteral("Run Mail Client"), window.get());
+        senders = std::make_unique<FilterListEditor>(FilterListKind::Sender, senderBox,
+                                                     FilterListEditor::Actions{a[0], a[1], a[2], a[3], a[4]},
+                                                     new TfmValue(window.get()), file, window.get());
+        form = std::make_unique<Tmess_list_fm>(runMailClient);
+        form->setAntiSpamList(senders.get());
+    }
+    void TearDown() override {
+        form.reset();
+        senders.reset();
+        window.reset();
+        setUiCodePage(0);
+    }
+    void tick(int row) { form->clbMessList()->item(row)->setCheckState(Qt::Checked); }
+    Qt::CheckState state(int row) const { return form->clbMessList()->item(row)->checkState(); }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::filesystem::path file;
+    std::unique_ptr<QWidget> window;
+    QListWidget* senderBox = nullptr;
+    QAction* runMailClient = nullptr;
+    std::unique_ptr<FilterListEditor> senders;
+    std::unique_ptr<Tmess_list_fm> form;
+};
+
+TEST_F(ReceivedAddressesTest, OpensEmptyWithTheCommandDisabled) {
+    form->Open({});
+    ASSERT_TRUE(form->isVisible());
+    EXPECT_FALSE(form->isModal());
+    EXPECT_EQ(form->clbMessList()->count(), 0);
+    EXPECT_FALSE(form->aAddToAntispam()->isEnabled());
+    form->aAddToAntispamExecute();
+    EXPECT_FALSE(std::filesystem::exists(file));
+
+    form->aClose()->trigger();
+    EXPECT_FALSE(form->isVisible());
+    form->Open({"a@b"});
+    EXPECT_TRUE(form->aAddToAntispam()->isEnabled());
+    EXPECT_EQ(state(0), Qt::Unchecked);
+}
+
+TEST_F(ReceivedAddressesTest, TickedAddressesMoveIntoTheSenderListOnce) {
+    form->Open({"known@EXAMPLE.org", "new@spam.net", "\xE0@x.ru", "", "plain@x"});
+    tick(0);
+    tick(1);
+    tick(2);
+    form->aAddToAntispam()->trigger();
+    // Already listed in other letter case: not added and still ticked; the others added and unticked.
+    EXPECT_EQ(readBytes(file), "Known@Example.org\r\nnew@spam.net\r\n\xE0@x.ru\r\n");
+    EXPECT_EQ(state(0), Qt::Checked);
+    EXPECT_EQ(state(1), Qt::Unchecked);
+    EXPECT_EQ(state(2), Qt::Unchecked);
+    EXPECT_EQ(state(4), Qt::Unchecked);
+
+    // Nothing ticked that is new: the file is written again, unchanged.
+    std::filesystem::remove(file);
+    form->aAddToAntispam()->trigger();
+    EXPECT_EQ(readBytes(file), "Known@Example.org\r\nnew@spam.net\r\n\xE0@x.ru\r\n");
+}
+
+TEST_F(ReceivedAddressesTest, CaptionsAndMenuFollowTheLanguage) {
+    form->setLanguage("IT");
+    form->Open({"a@b"});
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Gli indirizzi dei messaggi ricevuti"));
+    EXPECT_EQ(form->aAddToAntispam()->text(), QStringLiteral("Alla lista del antispam"));
+    EXPECT_EQ(form->aClose()->text(), QStringLiteral("Esci"));
+    EXPECT_EQ(form->findChild<QToolButton*>(QStringLiteral("SpeedButton2"))->text(), QStringLiteral("Esci"));
+    EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+
+    const QList<QAction*> items = form->PopupMenu1()->actions();
+    ASSERT_EQ(items.size(), 5);
+    EXPECT_EQ(items[0], form->aAddToAntispam());
+    EXPECT_TRUE(items[1]->isSeparator());
+    EXPECT_EQ(items[2], runMailClient);
+    EXPECT_TRUE(items[3]->isSeparator());
+    EXPECT_EQ(items[4], form->aClose());
+}
+
+} // namespace
+} // namespace qm
