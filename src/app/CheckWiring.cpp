@@ -9,6 +9,7 @@
 #include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
 #include "ui/ImageLists.h"
+#include "ui/NoticePanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -121,15 +122,6 @@ CheckOptions CheckWiring::snapshot() const {
         const auto* box = m_window.findChild<QCheckBox*>(QString::fromLatin1(name));
         return box != nullptr && box->isChecked();
     };
-    auto items = [this](const char* name) {
-        std::vector<std::string> values;
-        if (const auto* box = m_window.findChild<QComboBox*>(QString::fromLatin1(name))) {
-            for (int i = 0; i < box->count(); ++i) {
-                values.push_back(toCodePage(box->itemText(i)));
-            }
-        }
-        return values;
-    };
     MonitorSettings settings;
     settings.Language = m_window.CurrentLanguage();
     settings.Inform = checked("cbInform");
@@ -137,8 +129,9 @@ CheckOptions CheckWiring::snapshot() const {
     settings.UseFrom = checked("cbFromAddress");
     settings.UseSubject = checked("cbSubject");
     settings.Attach = checked("cbAttach");
-    return MakeCheckOptions(settings, m_window.SenderFilterList(), m_window.SubjectFilterList(), items("cFromAddress"),
-                            items("cSubject"), uiCodePage());
+    return MakeCheckOptions(settings, m_window.SenderFilterList(), m_window.SubjectFilterList(),
+                            m_window.noticePanel()->fromValues(), m_window.noticePanel()->subjectValues(),
+                            uiCodePage());
 }
 
 void CheckWiring::TmTimer() {
@@ -168,7 +161,7 @@ void CheckWiring::TmTimer() {
     MessageLogOptions log;
     const auto* overwrite = m_window.findChild<QCheckBox*>(QStringLiteral("cbOverwrite"));
     log.overwrite = overwrite != nullptr && overwrite->isChecked();
-    log.fileName = m_window.FileName;
+    log.fileName = m_window.noticePanel()->FileName();
     m_cycle->BeginCheck(rows, snapshot(), log);
     syncFields();
 
@@ -184,16 +177,7 @@ void CheckWiring::cbExecClick() {
     const bool executing = m_window.findChild<QCheckBox*>(QStringLiteral("cbExec"))->isChecked();
     if (executing) {
         m_window.CheckIntervalMs = intervalMs(m_window.findChild<QSpinBox*>(QStringLiteral("seInterval"))->value());
-        auto joined = [this](const char* name) {
-            std::vector<std::string> values;
-            const auto* box = m_window.findChild<QComboBox*>(QString::fromLatin1(name));
-            for (int i = 0; box != nullptr && i < box->count(); ++i) {
-                values.push_back(toCodePage(box->itemText(i)));
-            }
-            return JoinValueList(values);
-        };
-        m_window.FromAddressText = joined("cFromAddress");
-        m_window.SubjectText = joined("cSubject");
+        m_window.noticePanel()->RebuildValueLists();
     } else {
         m_window.lwServers()->resetRowImages();
     }

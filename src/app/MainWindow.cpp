@@ -2,13 +2,13 @@
 #include "app/MainWindow.h"
 
 #include "app/CheckWiring.h"
-#include "ui/FilterListBox.h"
 #include "app/TrayFacade.h"
 #include "app/TrayWiring.h"
 #include "platform/AutoStart.h"
 #include "tray/TrayResources.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountListView.h"
+#include "ui/FilterListBox.h"
 #include "ui/ImageLists.h"
 
 #include <QAction>

@@ -22,6 +22,7 @@ QString TmQuillmere::tr_(const char* english) const {
 void TmQuillmere::ApplyLanguage(const std::string& code) {
     m_accountActions->setLanguage(code);
     m_account_settings_fm->setLanguage(code);
+    applyListsLanguage(code);
     for (const CaptionEntry& entry : MainWindowCaptions()) {
         const QString text = fromUtf8(m_LR.Translate(entry.englishText, "EN", code));
         const QString name = QString::fromLatin1(entry.objectName);

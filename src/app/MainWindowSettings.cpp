@@ -2,7 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "ui/AccountListView.h"
-#include "ui/CodePageText.h"
+#include "ui/NoticePanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,25 +24,6 @@ constexpr int kMaxIntervalMinutes = INT_MAX / 60000;
 // beyond what 32 bits hold, whatever the file says.
 std::int32_t intervalMs(int minutes) {
     return std::clamp(minutes, kMinIntervalMinutes, kMaxIntervalMinutes) * 60000;
-}
-
-void fillValueList(QComboBox* box, const std::string& stored) {
-    box->clear();
-    for (const std::string& value : SplitValueList(stored)) {
-        AddSortedItem(box, fromCodePage(value));
-    }
-    if (box->count() > 0) {
-        box->setCurrentIndex(0);
-    }
-}
-
-std::string joinValueList(const QComboBox* box) {
-    std::vector<std::string> items;
-    items.reserve(static_cast<size_t>(box->count()));
-    for (int i = 0; i < box->count(); ++i) {
-        items.push_back(toCodePage(box->itemText(i)));
-    }
-    return JoinValueList(items);
 }
 
 } // namespace
@@ -82,27 +63,16 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     CheckIntervalMs = intervalMs(main.Interval);
     m_currentLanguage = main.Language;
     m_cbMinimized->setChecked(main.Minimized);
-    m_cbInform->setChecked(main.Inform);
     m_cbSound->setChecked(main.Sound);
-    FromAddressText = main.FromAddress;
-    SubjectText = main.Subject;
-    m_cbAttach->setChecked(main.Attach);
-    m_cbFromAddress->setChecked(main.UseFrom);
-    m_cbSubject->setChecked(main.UseSubject);
-    m_cbWriteToFile->setChecked(main.WriteToFile);
-    m_cbOverwrite->setChecked(main.Overwrite);
-    FileName = main.FileName;
+    m_notice->load(main);
     MailClient = main.MailClient;
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
     m_cbAntiSpamSubjEnabled->setChecked(main.AntiSpamSubjListEnabled);
-    m_eFileName->setText(fromCodePage(FileName));
     const bool executing = main.Executing;
 
     // The box's own rule raises values below 2 to 2.
     m_seInterval->setValue(std::clamp(main.Interval, 0, kMaxIntervalMinutes));
-    fillValueList(m_cFromAddress, FromAddressText);
-    fillValueList(m_cSubject, SubjectText);
     // Setting the box runs its click handler, which writes the entry once more when it is on.
     m_cbAutoLoad->setChecked(IsAutoStartRegistered());
     m_Tm->setInterval(CheckIntervalMs);
@@ -119,9 +89,6 @@ void TmQuillmere::seIntervalChange(int value) {
 SettingsData TmQuillmere::collectSettings() {
     const int interval = m_seInterval->value();
     CheckIntervalMs = intervalMs(interval);
-    FromAddressText = joinValueList(m_cFromAddress);
-    SubjectText = joinValueList(m_cSubject);
-    FileName = toCodePage(m_eFileName->text());
 
     SettingsData data;
     MonitorSettings& main = data.main;
@@ -130,16 +97,8 @@ SettingsData TmQuillmere::collectSettings() {
     main.MailClient = MailClient;
     main.Executing = m_cbExec->isChecked();
     main.Minimized = m_cbMinimized->isChecked();
-    main.Inform = m_cbInform->isChecked();
     main.Sound = m_cbSound->isChecked();
-    main.FromAddress = FromAddressText;
-    main.Subject = SubjectText;
-    main.Attach = m_cbAttach->isChecked();
-    main.UseFrom = m_cbFromAddress->isChecked();
-    main.UseSubject = m_cbSubject->isChecked();
-    main.WriteToFile = m_cbWriteToFile->isChecked();
-    main.Overwrite = m_cbOverwrite->isChecked();
-    main.FileName = FileName;
+    m_notice->store(main);
     main.AntiSpamListEnabled = m_cbAntiSpamEnabled->isChecked();
     main.AntiSpamSubjListEnabled = m_cbAntiSpamSubjEnabled->isChecked();
     main.CheckNewVersion = m_cbCheckNewVersion->isChecked();

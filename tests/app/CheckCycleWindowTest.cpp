@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 
 #include <gtest/gtest.h>
@@ -189,7 +190,7 @@ TEST_F(CheckCycleWindow, OverwriteDeletesTheMessageFileOnlyWithInformOn) {
         start({});
         const std::filesystem::path log = folder.file("log.txt");
         writeFile(log, "old record\r\n");
-        window->FileName = log.string();
+        window->findChild<QLineEdit*>(QStringLiteral("eFileName"))->setText(QString::fromStdString(log.string()));
         harness->box("cbInform")->setChecked(row.inform);
         harness->box("cbOverwrite")->setChecked(row.overwrite);
         harness->box("cbExec")->setChecked(true);
@@ -202,7 +203,7 @@ TEST_F(CheckCycleWindow, NoticedMessagesAreAppendedToTheMessageFile) {
     serveMessages(2);
     start({{server.Port()}}, {"Inform=1", "WriteToFile=1"});
     const std::filesystem::path log = folder.file("news.txt");
-    window->FileName = log.string();
+    window->findChild<QLineEdit*>(QStringLiteral("eFileName"))->setText(QString::fromStdString(log.string()));
     harness->box("cbExec")->setChecked(true);
     ASSERT_TRUE(harness->waitForSummary());
     const std::string written = readFile(log);

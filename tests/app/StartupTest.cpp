@@ -5,6 +5,8 @@
 #include "settings/SettingsFile.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
+#include "ui/ReceivedAddressesWindow.h"
+#include "ui/ValueDialog.h"
 
 #include <QAction>
 #include <QCheckBox>
