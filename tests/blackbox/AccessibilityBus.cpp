@@ -1,6 +1,7 @@
 #include "AccessibilityBus.h"
 
-#include <QDeadlineTimer>
+#include "XServer.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
@@ -24,15 +25,7 @@ AccessibilityBus::AccessibilityBus(const QString& display, const QString& folder
     if (!m_process.waitForStarted(10000)) {
         return;
     }
-    QByteArray out;
-    QDeadlineTimer limit(20000);
-    while (!out.contains('\n') && !limit.hasExpired() && m_process.state() == QProcess::Running) {
-        m_process.waitForReadyRead(200);
-        out += m_process.readAllStandardOutput();
-    }
-    if (out.contains('\n')) {
-        m_address = QString::fromLatin1(out.left(out.indexOf('\n')).trimmed());
-    }
+    m_address = firstOutputLine(m_process);
 }
 
 AccessibilityBus::~AccessibilityBus() {

@@ -6,9 +6,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <fstream>
-#include <iterator>
-
 #include "TestPaths.h"
 #include "UiTestSupport.h"
 #include "ui/CodePageText.h"
@@ -19,15 +16,6 @@
 namespace qm {
 namespace {
 
-std::string readBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary) << bytes;
-}
-
 constexpr const char* kUntouched = "untouched";
 
 class FilterListEditorTest : public ::testing::Test {
@@ -37,7 +25,7 @@ protected:
         setUiCodePage(1251);
         dir = std::make_unique<QTemporaryDir>(QStringLiteral(QM_TEST_TMP_DIR "/ui-XXXXXX"));
         file = std::filesystem::path(dir->path().toStdString()) / "antiSpamList.txt";
-        writeBytes(file, kUntouched);
+        test::writeBytes(file, kUntouched);
         window = std::make_unique<QWidget>();
         box = new QListWidget(window.get());
         for (QAction*& action : actions)
@@ -96,7 +84,7 @@ TEST_F(FilterListEditorTest, AddAppendsNewValuesAndWritesTheListFile) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.typed.toStdString());
-        writeBytes(file, kUntouched);
+        test::writeBytes(file, kUntouched);
         makeEditor(c.kind, c.entries);
         // A bracket draws a warning as it is typed; the value is added all the same.
         auto warning = test::answerMessageBox(test::BoxAnswer::CloseBox);
@@ -109,7 +97,7 @@ TEST_F(FilterListEditorTest, AddAppendsNewValuesAndWritesTheListFile) {
         EXPECT_EQ(seen.okButton, QStringLiteral("Apply"));
         EXPECT_EQ(seen.label, QStringLiteral("It is possible to use mask symbols (?, *)"));
         EXPECT_EQ(seen.value, QString());
-        EXPECT_EQ(readBytes(file), c.file);
+        EXPECT_EQ(test::readBytes(file), c.file);
         // The first entry, not the new one, is current.
         EXPECT_EQ(box->currentRow(), box->count() > 0 ? 0 : -1);
     }
@@ -133,7 +121,7 @@ TEST_F(FilterListEditorTest, EditReplacesTheCurrentEntryAndAsksForASave) {
     EXPECT_EQ(box->item(1)->checkState(), Qt::Checked);
     EXPECT_EQ(dialog->bbAddEdit()->text(), QStringLiteral("Before"));
     EXPECT_EQ(saves->count(), 1);
-    EXPECT_EQ(readBytes(file), kUntouched);
+    EXPECT_EQ(test::readBytes(file), kUntouched);
 
     // Empty or cancelled: no change, no save.
     for (const bool ok : {true, false}) {
@@ -172,7 +160,7 @@ TEST_F(FilterListEditorTest, OnlyYesDeletesTheMarkedEntriesAndTheFileIsAlwaysWri
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.answer));
-        writeBytes(file, kUntouched);
+        test::writeBytes(file, kUntouched);
         makeEditor(FilterListKind::Subject, {"a", "b", "c", "d"});
         for (int row : c.marked)
             box->item(row)->setCheckState(Qt::Checked);
@@ -181,8 +169,30 @@ TEST_F(FilterListEditorTest, OnlyYesDeletesTheMarkedEntriesAndTheFileIsAlwaysWri
         editor->DelCheckedExecute();
         ASSERT_TRUE(answer->answered());
         EXPECT_EQ(question, QStringLiteral("Are you sure?"));
-        EXPECT_EQ(readBytes(file), c.file);
+        EXPECT_EQ(test::readBytes(file), c.file);
     }
+}
+
+TEST_F(FilterListEditorTest, ThousandsOfEntriesNulBytesAndLongValuesAreKeptExactly) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < 5000; ++i)
+        entries.push_back("e" + std::to_string(i) + "@x");
+    entries.push_back(std::string("nul\0byte", 8));
+    entries.push_back(std::string(2000, 'y'));
+    makeEditor(FilterListKind::Sender, entries);
+    std::string expected;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (i % 2 == 0 && i < 5000)
+            box->item(static_cast<int>(i))->setCheckState(Qt::Checked);
+        else
+            expected += entries[i] + "\r\n";
+    }
+    EXPECT_FALSE(editor->AddUnique("E4999@X"));
+    auto yes = test::answerMessageBox(test::BoxAnswer::Yes);
+    editor->DelCheckedExecute();
+    ASSERT_TRUE(yes->answered());
+    EXPECT_EQ(box->count(), 2502);
+    EXPECT_EQ(test::readBytes(file), expected);
 }
 
 TEST_F(FilterListEditorTest, DeleteKeyDoubleClickAndMarks) {
@@ -197,7 +207,7 @@ TEST_F(FilterListEditorTest, DeleteKeyDoubleClickAndMarks) {
     auto yes = test::answerMessageBox(test::BoxAnswer::Yes);
     QTest::keyClick(box, Qt::Key_Delete);
     EXPECT_TRUE(yes->answered());
-    EXPECT_EQ(readBytes(file), "a\r\n");
+    EXPECT_EQ(test::readBytes(file), "a\r\n");
 
     // A disabled edit command ignores the double click.
     actions[1]->setEnabled(false);

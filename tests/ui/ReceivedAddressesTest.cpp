@@ -6,9 +6,6 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
-#include <fstream>
-#include <iterator>
-
 #include "TestPaths.h"
 #include "UiTestSupport.h"
 #include "ui/CodePageText.h"
@@ -19,11 +16,6 @@
 
 namespace qm {
 namespace {
-
-std::string readBytes(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class ReceivedAddressesTest : public ::testing::Test {
 protected:
@@ -88,7 +80,7 @@ TEST_F(ReceivedAddressesTest, TickedAddressesMoveIntoTheSenderListOnce) {
     tick(2);
     form->aAddToAntispam()->trigger();
     // Already listed in other letter case: not added and still ticked; the others added and unticked.
-    EXPECT_EQ(readBytes(file), "Known@Example.org\r\nnew@spam.net\r\n\xE0@x.ru\r\n");
+    EXPECT_EQ(test::readBytes(file), "Known@Example.org\r\nnew@spam.net\r\n\xE0@x.ru\r\n");
     EXPECT_EQ(state(0), Qt::Checked);
     EXPECT_EQ(state(1), Qt::Unchecked);
     EXPECT_EQ(state(2), Qt::Unchecked);
@@ -97,7 +89,7 @@ TEST_F(ReceivedAddressesTest, TickedAddressesMoveIntoTheSenderListOnce) {
     // Nothing ticked that is new: the file is written again, unchanged.
     std::filesystem::remove(file);
     form->aAddToAntispam()->trigger();
-    EXPECT_EQ(readBytes(file), "Known@Example.org\r\nnew@spam.net\r\n\xE0@x.ru\r\n");
+    EXPECT_EQ(test::readBytes(file), "Known@Example.org\r\nnew@spam.net\r\n\xE0@x.ru\r\n");
 }
 
 TEST_F(ReceivedAddressesTest, CaptionsAndMenuFollowTheLanguage) {

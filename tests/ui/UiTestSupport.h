@@ -8,10 +8,24 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <string>
 
 namespace qm::test {
+
+// A whole file as bytes; empty when missing.
+inline std::string readBytes(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void writeBytes(const std::filesystem::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
 
 // The widget tests share one application object for the whole run; it is never destroyed, so
 // nothing Qt owns outlives it.
