@@ -125,19 +125,17 @@ TEST_F(NoticePanelTest, FileChooserSetsFileNameAndTheField) {
     loaded.FileName = "messages.txt";
     panel->load(loaded);
     QString preset;
-    QStringList filters;
     test::ModalAnswerer chooser([&](QWidget* modal) {
         auto* dialog = qobject_cast<QFileDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
-        filters = dialog->nameFilters();
         preset = dialog->selectedFiles().value(0);
+        // A file that does not exist yet may be chosen.
         dialog->selectFile(QStringLiteral("/tmp/not-yet-there.txt"));
         static_cast<QDialog*>(dialog)->accept();
     });
     c.SpeedButton13->click();
     ASSERT_TRUE(chooser.answered());
     EXPECT_TRUE(preset.endsWith(QStringLiteral("/messages.txt"))) << preset.toStdString();
-    EXPECT_EQ(filters, (QStringList{QStringLiteral("Text files (*.txt)"), QStringLiteral("All files (*)")}));
     EXPECT_EQ(c.eFileName->text(), QStringLiteral("/tmp/not-yet-there.txt"));
     EXPECT_EQ(panel->FileName(), "/tmp/not-yet-there.txt");
 }
