@@ -1,64 +1,22 @@
 #include <gtest/gtest.h>
 
-#include <QAction>
 #include <QLabel>
-#include <QListWidget>
-#include <QSignalSpy>
-#include <QTemporaryDir>
+#include <QPushButton>
 
-#include "TestPaths.h"
-#include "UiTestSupport.h"
+#include "FilterListFixture.h"
 #include "lang/LangRes.h"
-#include "ui/CodePageText.h"
-#include "ui/FilterListBox.h"
-#include "ui/FilterListEditor.h"
-#include "ui/ValueDialog.h"
 
 namespace qm {
 namespace {
 
 constexpr const char* kUntouched = "untouched";
 
-class FilterListEditorTest : public ::testing::Test {
+class FilterListEditorTest : public test::FilterListFixture {
 protected:
     void SetUp() override {
-        test::ensureApp();
-        setUiCodePage(1251);
-        dir = std::make_unique<QTemporaryDir>(QStringLiteral(QM_TEST_TMP_DIR "/ui-XXXXXX"));
-        file = std::filesystem::path(dir->path().toStdString()) / "antiSpamList.txt";
+        FilterListFixture::SetUp();
         test::writeBytes(file, kUntouched);
-        window = std::make_unique<QWidget>();
-        box = new QListWidget(window.get());
-        for (QAction*& action : actions)
-            action = new QAction(window.get());
-        dialog = new TfmValue(window.get());
     }
-    void TearDown() override {
-        editor.reset();
-        window.reset();
-        setUiCodePage(0);
-    }
-    void makeEditor(FilterListKind kind, const std::vector<std::string>& entries, int current = 0) {
-        FilterList list;
-        for (const std::string& entry : entries)
-            list.Add(entry);
-        list.current = entries.empty() ? -1 : current;
-        ShowFilterList(box, list);
-        editor = std::make_unique<FilterListEditor>(
-            kind, box, FilterListEditor::Actions{actions[0], actions[1], actions[2], actions[3], actions[4]}, dialog,
-            file, window.get());
-        saves = std::make_unique<QSignalSpy>(editor.get(), &FilterListEditor::saveSettingsRequested);
-    }
-    std::vector<std::string> shown() const { return editor->list().Values(); }
-
-    std::unique_ptr<QTemporaryDir> dir;
-    std::filesystem::path file;
-    std::unique_ptr<QWidget> window;
-    QListWidget* box = nullptr;
-    QAction* actions[5] = {};
-    TfmValue* dialog = nullptr;
-    std::unique_ptr<FilterListEditor> editor;
-    std::unique_ptr<QSignalSpy> saves;
 };
 
 TEST_F(FilterListEditorTest, AddAppendsNewValuesAndWritesTheListFile) {

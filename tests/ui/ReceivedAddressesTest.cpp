@@ -1,59 +1,31 @@
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QListWidget>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QToolButton>
 
-#include "TestPaths.h"
-#include "UiTestSupport.h"
-#include "ui/CodePageText.h"
-#include "ui/FilterListBox.h"
-#include "ui/FilterListEditor.h"
+#include "FilterListFixture.h"
 #include "ui/ReceivedAddressesWindow.h"
-#include "ui/ValueDialog.h"
 
 namespace qm {
 namespace {
 
-class ReceivedAddressesTest : public ::testing::Test {
+class ReceivedAddressesTest : public test::FilterListFixture {
 protected:
     void SetUp() override {
-        test::ensureApp();
-        setUiCodePage(1251);
-        dir = std::make_unique<QTemporaryDir>(QStringLiteral(QM_TEST_TMP_DIR "/ui-XXXXXX"));
-        file = std::filesystem::path(dir->path().toStdString()) / "antiSpamList.txt";
-        window = std::make_unique<QWidget>();
-        senderBox = new QListWidget(window.get());
-        FilterList list;
-        list.Add("Known@Example.org");
-        ShowFilterList(senderBox, list);
-        QAction* a[5];
-        for (QAction*& action : a)
-            action = new QAction(window.get());
+        FilterListFixture::SetUp();
+        makeEditor(FilterListKind::Sender, {"Known@Example.org"});
         runMailClient = new QAction(QStringLiteral("Run Mail Client"), window.get());
-        senders = std::make_unique<FilterListEditor>(FilterListKind::Sender, senderBox,
-                                                     FilterListEditor::Actions{a[0], a[1], a[2], a[3], a[4]},
-                                                     new TfmValue(window.get()), file, window.get());
         form = std::make_unique<Tmess_list_fm>(runMailClient);
-        form->setAntiSpamList(senders.get());
+        form->setAntiSpamList(editor.get());
     }
     void TearDown() override {
         form.reset();
-        senders.reset();
-        window.reset();
-        setUiCodePage(0);
+        FilterListFixture::TearDown();
     }
     void tick(int row) { form->clbMessList()->item(row)->setCheckState(Qt::Checked); }
     Qt::CheckState state(int row) const { return form->clbMessList()->item(row)->checkState(); }
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::filesystem::path file;
-    std::unique_ptr<QWidget> window;
-    QListWidget* senderBox = nullptr;
     QAction* runMailClient = nullptr;
-    std::unique_ptr<FilterListEditor> senders;
     std::unique_ptr<Tmess_list_fm> form;
 };
 
