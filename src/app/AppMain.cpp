@@ -9,15 +9,21 @@
 #include <QFile>
 
 #include <cstdlib>
+#include <iostream>
 
 namespace qm {
 
 int RunQuillmere(int argc, char** argv) {
     // Decided before any window system connection, so a second start creates no window.
     SingleInstance instance(QStringLiteral("qmLodestar"));
-    if (instance.acquire() == SingleInstance::Role::Secondary) {
+    const SingleInstance::Role role = instance.acquire();
+    if (role == SingleInstance::Role::Secondary) {
         instance.requestShow();
         return 0;
+    }
+    if (role == SingleInstance::Role::Unprotected) {
+        std::cerr << "quillmere: running without the check for a second start: "
+                  << instance.unprotectedReason().toStdString() << '\n';
     }
 
     QCoreApplication::setApplicationName(QStringLiteral("quillmere"));

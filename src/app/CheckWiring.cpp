@@ -3,23 +3,17 @@
 #include "app/DateTimeText.h"
 #include "app/MainWindow.h"
 #include "app/QtMainThreadInvoker.h"
-#include "app/TrayWiring.h"
+#include "app/TrayFacade.h"
 #include "settings/FilterList.h"
 #include "tray/NewMailSound.h"
 #include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
 #include "ui/ImageLists.h"
-#include "ui/NoticePanel.h"
 
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDateTime>
-#include <QLabel>
-#include <QSpinBox>
 #include <QTimer>
 
 #include <algorithm>
-#include <climits>
 
 namespace qm {
 
@@ -90,48 +84,23 @@ void CheckWiring::setTimings(SessionTimings timings) {
 }
 
 bool CheckWiring::Shutdown(std::chrono::milliseconds grace) {
+    if (m_shutDown) {
+        return m_allEnded;
+    }
     m_shutDown = true;
     // Closed first, so a worker waiting for the main thread is let go instead of using up grace.
     m_invoker->Close();
-    return m_cycle->Shutdown(grace);
-}
-
-TextTrayFacade* CheckWiring::textTray() const {
-    return qobject_cast<TextTrayFacade*>(m_window.tray());
+    m_allEnded = m_cycle->Shutdown(grace);
+    return m_allEnded;
 }
 
 void CheckWiring::showPlainEnvelope() {
-    if (TextTrayFacade* tray = textTray()) {
+    if (TrayFacade* tray = m_window.tray()) {
         tray->setCycleIcons(false);
         tray->setIconList(m_window.im1);
         tray->setIconIndex(0);
         tray->setCycleInterval(100);
-    } else if (TrayFacade* plain = m_window.tray()) {
-        plain->setIconList(m_window.im1);
-        plain->setIconIndex(0);
     }
-}
-
-std::int32_t CheckWiring::intervalMs(int minutes) const {
-    const int limit = INT_MAX / std::max(1, m_minuteMs);
-    return std::clamp(minutes, 2, limit) * m_minuteMs;
-}
-
-CheckOptions CheckWiring::snapshot() const {
-    auto checked = [this](const char* name) {
-        const auto* box = m_window.findChild<QCheckBox*>(QString::fromLatin1(name));
-        return box != nullptr && box->isChecked();
-    };
-    MonitorSettings settings;
-    settings.Language = m_window.CurrentLanguage();
-    settings.Inform = checked("cbInform");
-    settings.WriteToFile = checked("cbWriteToFile");
-    settings.UseFrom = checked("cbFromAddress");
-    settings.UseSubject = checked("cbSubject");
-    settings.Attach = checked("cbAttach");
-    return MakeCheckOptions(settings, m_window.SenderFilterList(), m_window.SubjectFilterList(),
-                            m_window.noticePanel()->fromValues(), m_window.noticePanel()->subjectValues(),
-                            uiCodePage());
 }
 
 void CheckWiring::TmTimer() {
@@ -141,48 +110,45 @@ void CheckWiring::TmTimer() {
     AccountListView* list = m_window.lwServers();
     list->resetRowImages();
     m_window.Tm()->stop();
-    if (TextTrayFacade* tray = textTray()) {
+    if (TrayFacade* tray = m_window.tray()) {
         tray->setCycleIcons(false);
         tray->setCycleInterval(1000);
         tray->setIconList(m_window.imConnect);
-        tray->setCycleIcons(false);
         tray->setIconIndex(kConnectConnecting);
-    } else if (TrayFacade* plain = m_window.tray()) {
-        plain->setIconList(m_window.imConnect);
-        plain->setIconIndex(kConnectConnecting);
     }
 
-    // Rows are found again by identity: they may be sorted or dragged while the check runs.
+    // Rows are found again by identity: they may be sorted or dragged while the check runs, and
+    // a Restart may start the next check while workers of this one still report.
     const std::vector<AccountRow> rows = list->rows();
-    m_rowIds.clear();
+    auto rowIds = std::make_shared<std::vector<std::uint64_t>>();
+    rowIds->reserve(rows.size());
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        m_rowIds.push_back(list->rowId(i));
+        rowIds->push_back(list->rowId(i));
     }
+    const SettingsData settings = m_window.CurrentSettings();
     MessageLogOptions log;
-    const auto* overwrite = m_window.findChild<QCheckBox*>(QStringLiteral("cbOverwrite"));
-    log.overwrite = overwrite != nullptr && overwrite->isChecked();
-    log.fileName = m_window.noticePanel()->FileName();
-    m_cycle->BeginCheck(rows, snapshot(), log);
+    log.overwrite = settings.main.Overwrite;
+    log.fileName = settings.main.FileName;
+    // Registered first: a worker that cannot start marks its row before BeginCheck returns.
+    m_rowIds[m_cycle->NextCheck()] = std::move(rowIds);
+    m_cycle->BeginCheck(rows, m_window.CheckSnapshot(), log);
     syncFields();
 
-    if (auto* executed = m_window.findChild<QLabel*>(QStringLiteral("lbLastExecTime"))) {
-        executed->setText(DateTimeText(QDateTime::currentDateTime()));
-    }
+    m_window.ShowLastExecTime(DateTimeText(QDateTime::currentDateTime()));
 }
 
 void CheckWiring::cbExecClick() {
     if (m_shutDown) {
         return;
     }
-    const bool executing = m_window.findChild<QCheckBox*>(QStringLiteral("cbExec"))->isChecked();
+    const bool executing = m_window.IsExecuting();
     if (executing) {
-        m_window.CheckIntervalMs = intervalMs(m_window.findChild<QSpinBox*>(QStringLiteral("seInterval"))->value());
-        m_window.noticePanel()->RebuildValueLists();
+        m_window.SetCheckIntervalMs(IntervalMs(m_window.IntervalMinutes(), m_minuteMs));
     } else {
         m_window.lwServers()->resetRowImages();
     }
     QTimer* tm = m_window.Tm();
-    tm->setInterval(m_window.CheckIntervalMs);
+    tm->setInterval(m_window.CheckIntervalMs());
     if (executing) {
         // An enabled timer keeps its countdown.
         if (!tm->isActive()) {
@@ -199,33 +165,27 @@ void CheckWiring::cbExecClick() {
 }
 
 void CheckWiring::aCheckMailExecute() {
-    auto* exec = m_window.findChild<QCheckBox*>(QStringLiteral("cbExec"));
-    exec->setChecked(!exec->isChecked());
+    m_window.SetExecuting(!m_window.IsExecuting());
 }
 
 void CheckWiring::aRestartExecute() {
-    auto* exec = m_window.findChild<QCheckBox*>(QStringLiteral("cbExec"));
-    exec->setChecked(false);
-    exec->setChecked(true);
+    m_window.SetExecuting(false);
+    m_window.SetExecuting(true);
 }
 
-int CheckWiring::listIndex(int accountRow) const {
-    if (accountRow < 0 || accountRow >= static_cast<int>(m_rowIds.size())) {
+int CheckWiring::listIndex(int check, int accountRow) const {
+    const auto ids = m_rowIds.find(check);
+    if (ids == m_rowIds.end() || accountRow < 0 || accountRow >= static_cast<int>(ids->second->size())) {
         return -1;
     }
-    return m_window.lwServers()->indexOfRowId(m_rowIds[static_cast<std::size_t>(accountRow)]);
+    return m_window.lwServers()->indexOfRowId((*ids->second)[static_cast<std::size_t>(accountRow)]);
 }
 
 void CheckWiring::syncFields() {
-    m_window.MessagesOnServer = m_cycle->MessagesOnServer();
-    m_window.NoticedMessages = m_cycle->NoticedMessages();
-    m_window.RunningWorkers = m_cycle->RunningWorkers();
-    m_window.AccountLines = m_cycle->AccountLines();
-    m_window.ReceivedAddresses = m_cycle->ReceivedAddresses();
-    if (m_window.HintText != m_cycle->HintText()) {
-        m_window.HintText = m_cycle->HintText();
-        if (TextTrayFacade* tray = textTray()) {
-            tray->setHoverText(displayText(m_window.HintText));
+    if (m_window.HintText() != m_cycle->HintText()) {
+        m_window.SetHintText(m_cycle->HintText());
+        if (TrayFacade* tray = m_window.tray()) {
+            tray->setHoverText(displayText(m_window.HintText()));
         }
     }
 }
@@ -235,15 +195,15 @@ void CheckWiring::ShowStatus(const std::string& text) {
     m_window.repaint();
 }
 
-void CheckWiring::MarkConnected(int accountRow) {
-    const int index = listIndex(accountRow);
+void CheckWiring::MarkConnected(int check, int accountRow) {
+    const int index = listIndex(check, accountRow);
     if (index >= 0) {
         m_window.lwServers()->setRowImage(index, kConnectConnected);
     }
 }
 
-void CheckWiring::MarkFailed(int accountRow) {
-    const int index = listIndex(accountRow);
+void CheckWiring::MarkFailed(int check, int accountRow) {
+    const int index = listIndex(check, accountRow);
     if (index >= 0) {
         m_window.lwServers()->setRowImage(index, kConnectIdle);
         m_window.lwServers()->setRowSelected(index, false);
@@ -255,8 +215,8 @@ void CheckWiring::TrayConnected() {
     m_window.repaint();
 }
 
-void CheckWiring::AccountError(int accountRow, const std::string& error) {
-    const int index = listIndex(accountRow);
+void CheckWiring::AccountError(int check, int accountRow, const std::string& error) {
+    const int index = listIndex(check, accountRow);
     if (index >= 0) {
         m_window.lwServers()->setRowError(index, displayText(error));
     }
@@ -264,14 +224,12 @@ void CheckWiring::AccountError(int accountRow, const std::string& error) {
 
 void CheckWiring::PublishSummary(const CheckSummary& summary) {
     syncFields();
-    const auto* sound = m_window.findChild<QCheckBox*>(QStringLiteral("cbSound"));
-    if (summary.news && sound != nullptr && sound->isChecked() && m_playSound) {
+    if (summary.news && m_window.SoundOn() && m_playSound) {
         m_playSound();
     }
     m_window.setStatusText(displayText(summary.statusText));
     m_window.repaint();
-    TextTrayFacade* tray = textTray();
-    if (tray != nullptr) {
+    if (TrayFacade* tray = m_window.tray()) {
         tray->setIconList(m_window.im1);
         if (summary.news) {
             // The envelope animation, at the interval last set: 100 ms once a session connected.
@@ -280,12 +238,12 @@ void CheckWiring::PublishSummary(const CheckSummary& summary) {
             tray->setCycleIcons(false);
             tray->setIconIndex(0);
         }
-    } else if (TrayFacade* plain = m_window.tray()) {
-        plain->setIconList(m_window.im1);
-        plain->setIconIndex(0);
     }
-    const auto* exec = m_window.findChild<QCheckBox*>(QStringLiteral("cbExec"));
-    if (exec != nullptr && exec->isChecked() && !m_window.Tm()->isActive()) {
+    // Tables of checks whose workers have all ended are no longer needed.
+    for (auto it = m_rowIds.begin(); it != m_rowIds.end();) {
+        it = m_cycle->IsCheckRunning(it->first) ? std::next(it) : m_rowIds.erase(it);
+    }
+    if (m_window.IsExecuting() && !m_window.Tm()->isActive()) {
         m_window.Tm()->start();
     }
     emit summaryPublished();

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +17,6 @@
 namespace qm {
 
 class QtMainThreadInvoker;
-class TextTrayFacade;
 class TmQuillmere;
 
 // The check cycle in the main window: the check timer's handler, the Executing switch with its
@@ -48,16 +48,17 @@ public:
     void setSoundPlayer(std::function<void()> play) { m_playSound = std::move(play); }
 
     const CheckCycle& cycle() const { return *m_cycle; }
+    CheckCycle& cycle() { return *m_cycle; }
 
     // A data string of the check (translated words and code page names) as the window shows it.
     static QString displayText(const std::string& text);
 
     // ICheckView: the cycle's calls, on the main thread.
     void ShowStatus(const std::string& text) override;
-    void MarkConnected(int accountRow) override;
-    void MarkFailed(int accountRow) override;
+    void MarkConnected(int check, int accountRow) override;
+    void MarkFailed(int check, int accountRow) override;
     void TrayConnected() override;
-    void AccountError(int accountRow, const std::string& error) override;
+    void AccountError(int check, int accountRow, const std::string& error) override;
     void PublishSummary(const CheckSummary& summary) override;
 
 signals:
@@ -65,23 +66,22 @@ signals:
     void summaryPublished();
 
 private:
-    // The window's copies of the cycle's counters and texts, and the tray's hover text.
+    // The window's popup text and the tray's hover text, from the cycle's.
     void syncFields();
-    // The list index of an account row of the running check; -1 when that row is gone.
-    int listIndex(int accountRow) const;
-    TextTrayFacade* textTray() const;
+    // The list index now of the account at a row of a check; -1 when that row is gone.
+    int listIndex(int check, int accountRow) const;
     // The still envelope of im1, its animation stopped and set to the fast pace.
     void showPlainEnvelope();
-    CheckOptions snapshot() const;
-    std::int32_t intervalMs(int minutes) const;
 
     TmQuillmere& m_window;
     std::shared_ptr<QtMainThreadInvoker> m_invoker;
     std::unique_ptr<CheckCycle> m_cycle;
-    std::vector<std::uint64_t> m_rowIds;
+    // The row identities of each check whose workers still run, by check number.
+    std::map<int, std::shared_ptr<const std::vector<std::uint64_t>>> m_rowIds;
     std::function<void()> m_playSound;
     int m_minuteMs = 60000;
     bool m_shutDown = false;
+    bool m_allEnded = true;
 };
 
 } // namespace qm

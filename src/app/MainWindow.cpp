@@ -2,8 +2,8 @@
 #include "app/MainWindow.h"
 
 #include "app/CheckWiring.h"
+#include "app/TextTrayFacade.h"
 #include "app/TrayFacade.h"
-#include "app/TrayWiring.h"
 #include "platform/AutoStart.h"
 #include "tray/TrayResources.h"
 #include "ui/AccountActions.h"
@@ -76,7 +76,7 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
     fixWindowSize();
 
     m_check = new CheckWiring(*this);
-    auto tray = std::make_unique<TextTrayFacade>(this, [this] { return CheckWiring::displayText(HintText); });
+    auto tray = std::make_unique<TextTrayFacade>(this, [this] { return CheckWiring::displayText(m_hintText); });
     tray->useHintTimers(*m_Timer1, *m_Timer2);
     setTray(std::move(tray));
     connect(action("aCheckMail"), &QAction::triggered, this, &TmQuillmere::aCheckMailExecute);
@@ -117,7 +117,6 @@ void TmQuillmere::FormCreate() {
     m_subjectListFile = kAntiSpamSubjListFile;
     m_Timer1->setInterval(500);
     m_Timer2->setInterval(2500);
-    ReceivedAddresses.clear();
     m_lwServers->setColumnShares(m_lwServers->viewport()->width());
     m_tray->setIconIndex(0);
     m_StartTimer->start();

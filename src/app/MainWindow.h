@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/CheckOptions.h"
 #include "lang/LangRes.h"
 #include "settings/FilterList.h"
 #include "settings/SettingsFile.h"
@@ -159,17 +160,27 @@ public:
     QList<QIcon> im1;
     QList<QIcon> imStopped;
 
-    // Fields of the check cycle; read by the refresh tick, written by the check cycle.
-    std::int32_t CheckIntervalMs = 300000;
-    std::int32_t MessagesOnServer = 0;
-    std::int32_t NoticedMessages = 0;
-    std::int32_t RunningWorkers = 0;
-    std::string HintText;
-    std::string AccountLines;
-    std::vector<std::string> ReceivedAddresses;
+    // What the check cycle reads from and shows in the window.
+    bool IsExecuting() const;
+    void SetExecuting(bool executing);
+    // The interval box's minutes, and the check timer's period taken from it when Executing is
+    // switched on (CheckIntervalMs).
+    int IntervalMinutes() const;
+    std::int32_t CheckIntervalMs() const { return m_checkIntervalMs; }
+    void SetCheckIntervalMs(std::int32_t ms) { m_checkIntervalMs = ms; }
+    // The options as the controls hold them now; nothing of the window changes.
+    SettingsData CurrentSettings() const;
+    // The snapshot a check takes: the current options and both anti-spam lists.
+    CheckOptions CheckSnapshot() const;
+    bool SoundOn() const;
+    void ShowLastExecTime(const QString& text);
+    // The popup's text of the last check, as the check cycle left it (code page bytes).
+    const std::string& HintText() const { return m_hintText; }
+    void SetHintText(std::string text);
 
     // Options held outside the controls (code page bytes).
-    std::string MailClient;
+    const std::string& MailClient() const { return m_mailClient; }
+    void SetMailClient(std::string client) { m_mailClient = std::move(client); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -194,11 +205,17 @@ private:
     void FormCreate();
     void applyFallbackSettings();
     void applyLoadedSettings(const SettingsData& data);
+    // CurrentSettings, after taking the interval and the message file name into the fields that
+    // hold them between saves.
     SettingsData collectSettings();
     void setTextColour(QWidget* widget, bool blue);
 
     QAction* makeAction(const char* objectName, const char* caption, int image = -1);
     QToolButton* makeButton(QAction* action, const char* objectName);
+
+    std::int32_t m_checkIntervalMs = 300000;
+    std::string m_hintText;
+    std::string m_mailClient;
 
     std::filesystem::path m_executable;
     std::filesystem::path m_programDirectory;

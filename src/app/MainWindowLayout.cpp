@@ -238,7 +238,7 @@ QWidget* TmQuillmere::createConnectPage() {
     m_seInterval->setObjectName(QStringLiteral("seInterval"));
     intervalLabel->setBuddy(m_seInterval);
     // Minutes whose milliseconds still fit the timer; below 2 is raised by seIntervalChange.
-    m_seInterval->setRange(0, INT_MAX / 60000);
+    m_seInterval->setRange(0, kMaxIntervalMinutes);
     m_seInterval->setValue(5);
     m_seInterval->setMinimumWidth(scaled(this, 49) + 20);
     intervalRow->addWidget(m_seInterval);

@@ -1,6 +1,7 @@
 // The anti-spam lists, the notice conditions and the received addresses hung on the main window.
 #include "app/MainWindow.h"
 
+#include "app/CheckWiring.h"
 #include "ui/FilterListEditor.h"
 #include "ui/NoticePanel.h"
 #include "ui/ReceivedAddressesWindow.h"
@@ -56,7 +57,7 @@ void TmQuillmere::applyListsLanguage(const std::string& code) {
 void TmQuillmere::aShowMessagesListExecute() {
     RestoreFromTray();
     m_PageControl1->setCurrentWidget(findChild<QWidget*>(QStringLiteral("tsAntiSpam")));
-    m_mess_list_fm->Open(ReceivedAddresses);
+    m_mess_list_fm->Open(m_check->cycle().ReceivedAddresses());
 }
 
 } // namespace qm

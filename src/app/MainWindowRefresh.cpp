@@ -1,4 +1,5 @@
 // The refresh tick: enabled states, captions and colours from the current state, five times a second.
+#include "app/CheckWiring.h"
 #include "app/MainWindow.h"
 
 #include "app/DateTimeText.h"
@@ -45,7 +46,7 @@ void TmQuillmere::refreshTimerTimer() {
     const bool executing = m_cbExec->isChecked();
 
     m_accountActions->refreshEnabling(executing);
-    action("aShowMessagesList")->setEnabled(executing && !ReceivedAddresses.empty());
+    action("aShowMessagesList")->setEnabled(executing && !m_check->cycle().ReceivedAddresses().empty());
     m_seInterval->setEnabled(!executing);
 
     const struct {

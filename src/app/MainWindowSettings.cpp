@@ -2,37 +2,28 @@
 #include "app/MainWindow.h"
 
 #include "ui/AccountListView.h"
+#include "ui/CodePageText.h"
 #include "ui/NoticePanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTimer>
 
 #include <algorithm>
-#include <climits>
+#include <iostream>
 
 namespace qm {
-
-namespace {
-
-constexpr int kMinIntervalMinutes = 2;
-constexpr int kMaxIntervalMinutes = INT_MAX / 60000;
-
-// Minutes to the timer's milliseconds: at least the two-minute floor of the interval box, and never
-// beyond what 32 bits hold, whatever the file says.
-std::int32_t intervalMs(int minutes) {
-    return std::clamp(minutes, kMinIntervalMinutes, kMaxIntervalMinutes) * 60000;
-}
-
-} // namespace
 
 void TmQuillmere::LoadSettings() {
     m_lwServers->setRows({});
     const LoadResult result = qm::LoadSettings(SettingsPath());
     m_settingsUnreadable = result.status == LoadStatus::ReadFailed;
     if (result.status == LoadStatus::CreateFailed || result.status == LoadStatus::ReadFailed) {
+        // The run goes on with defaults; the user learns why the accounts are missing.
+        std::cerr << "quillmere: " << result.error << '\n';
         applyFallbackSettings();
         return;
     }
@@ -41,9 +32,9 @@ void TmQuillmere::LoadSettings() {
 
 void TmQuillmere::applyFallbackSettings() {
     m_seInterval->setValue(5);
-    CheckIntervalMs = 300000;
+    m_checkIntervalMs = IntervalMs(MonitorSettings{}.Interval);
     m_Tm->stop();
-    m_Tm->setInterval(CheckIntervalMs);
+    m_Tm->setInterval(m_checkIntervalMs);
     m_cbExec->setChecked(false);
     m_cFromAddress->clear();
     m_cSubject->clear();
@@ -60,12 +51,12 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     m_lwServers->setRows(data.accounts);
 
     const MonitorSettings& main = data.main;
-    CheckIntervalMs = intervalMs(main.Interval);
+    m_checkIntervalMs = IntervalMs(main.Interval);
     m_currentLanguage = main.Language;
     m_cbMinimized->setChecked(main.Minimized);
     m_cbSound->setChecked(main.Sound);
     m_notice->load(main);
-    MailClient = main.MailClient;
+    m_mailClient = main.MailClient;
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
     m_cbAntiSpamSubjEnabled->setChecked(main.AntiSpamSubjListEnabled);
@@ -75,7 +66,7 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     m_seInterval->setValue(std::clamp(main.Interval, 0, kMaxIntervalMinutes));
     // Setting the box runs its click handler, which writes the entry once more when it is on.
     m_cbAutoLoad->setChecked(IsAutoStartRegistered());
-    m_Tm->setInterval(CheckIntervalMs);
+    m_Tm->setInterval(m_checkIntervalMs);
     // Last: switching Executing on starts the check cycle.
     m_cbExec->setChecked(executing);
 }
@@ -87,14 +78,17 @@ void TmQuillmere::seIntervalChange(int value) {
 }
 
 SettingsData TmQuillmere::collectSettings() {
-    const int interval = m_seInterval->value();
-    CheckIntervalMs = intervalMs(interval);
+    SettingsData data = CurrentSettings();
+    m_checkIntervalMs = IntervalMs(data.main.Interval);
+    return data;
+}
 
+SettingsData TmQuillmere::CurrentSettings() const {
     SettingsData data;
     MonitorSettings& main = data.main;
-    main.Interval = interval;
+    main.Interval = m_seInterval->value();
     main.Language = m_currentLanguage;
-    main.MailClient = MailClient;
+    main.MailClient = m_mailClient;
     main.Executing = m_cbExec->isChecked();
     main.Minimized = m_cbMinimized->isChecked();
     main.Sound = m_cbSound->isChecked();
@@ -104,6 +98,34 @@ SettingsData TmQuillmere::collectSettings() {
     main.CheckNewVersion = m_cbCheckNewVersion->isChecked();
     data.accounts = m_lwServers->rows();
     return data;
+}
+
+CheckOptions TmQuillmere::CheckSnapshot() const {
+    return MakeCheckOptions(CurrentSettings().main, SenderFilterList(), SubjectFilterList(), uiCodePage());
+}
+
+bool TmQuillmere::IsExecuting() const {
+    return m_cbExec->isChecked();
+}
+
+void TmQuillmere::SetExecuting(bool executing) {
+    m_cbExec->setChecked(executing);
+}
+
+int TmQuillmere::IntervalMinutes() const {
+    return m_seInterval->value();
+}
+
+bool TmQuillmere::SoundOn() const {
+    return m_cbSound->isChecked();
+}
+
+void TmQuillmere::ShowLastExecTime(const QString& text) {
+    m_lbLastExecTime->setText(text);
+}
+
+void TmQuillmere::SetHintText(std::string text) {
+    m_hintText = std::move(text);
 }
 
 void TmQuillmere::SaveSettings() {

@@ -4,10 +4,10 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QString>
+#include <QWidget>
 
 class QMenu;
-class QSystemTrayIcon;
-class QWidget;
 
 namespace qm {
 
@@ -26,6 +26,11 @@ public:
     virtual int iconIndex() const = 0;
     virtual void setPopupMenu(QMenu* menu) = 0;
     virtual void setIconVisible(bool visible) = 0;
+    // Whether the icon steps through its image list, and the step in milliseconds.
+    virtual void setCycleIcons(bool cycle) = 0;
+    virtual void setCycleInterval(unsigned interval) = 0;
+    // The popup's text, for desktops where it has to go into the icon's tooltip.
+    virtual void setHoverText(const QString& text) = 0;
 
     // Makes the main window invisible; the tray icon stays.
     virtual void HideToTray();
@@ -37,32 +42,6 @@ protected:
 
 private:
     QPointer<QWidget> m_mainWindow;
-};
-
-// A plain tray icon on QSystemTrayIcon: shows the chosen image, opens the menu on the right
-// button and runs the menu's default item on a double click.
-class PlainTrayIcon : public TrayFacade {
-    Q_OBJECT
-public:
-    explicit PlainTrayIcon(QWidget* mainWindow, QObject* parent = nullptr);
-    ~PlainTrayIcon() override;
-
-    void setIconList(const QList<QIcon>& list) override;
-    void setIconIndex(int index) override;
-    int iconIndex() const override { return m_index; }
-    void setPopupMenu(QMenu* menu) override;
-    void setIconVisible(bool visible) override;
-
-    QSystemTrayIcon* systemTrayIcon() const { return m_icon; }
-
-private:
-    void showCurrent();
-
-    QSystemTrayIcon* m_icon;
-    QList<QIcon> m_list;
-    QPointer<QMenu> m_menu;
-    int m_index = 0;
-    qint64 m_shownKey = -1;
 };
 
 // Envelope pictures for a tray without its own images: plain, or crossed out in red (stopped).

@@ -27,8 +27,8 @@ public:
             m_out << text << '\n' << std::flush;
         }
     }
-    void MarkConnected(int) override {}
-    void MarkFailed(int) override {}
+    void MarkConnected(int, int) override {}
+    void MarkFailed(int, int) override {}
     void TrayConnected() override {}
     void PublishSummary(const CheckSummary& summary) override {
         m_summary = summary;
@@ -164,7 +164,11 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     }
     const LoadResult loaded = LoadSettings(settingsPath);
     if (loaded.status != LoadStatus::Loaded) {
-        err << "quillmere-check: cannot read settings file " << settingsPath.string() << '\n';
+        err << "quillmere-check: cannot read settings file " << settingsPath.string();
+        if (!loaded.error.empty()) {
+            err << ": " << loaded.error;
+        }
+        err << '\n';
         return kExitCannotRun;
     }
     const MonitorSettings& settings = loaded.data.main;
@@ -181,9 +185,7 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     subjectList.enabled = settings.AntiSpamSubjListEnabled;
 
     const int codePage = AnsiCodePage();
-    const CheckOptions options =
-        MakeCheckOptions(settings, senderList, subjectList, SortedValueItems(settings.FromAddress),
-                         SortedValueItems(settings.Subject), codePage);
+    const CheckOptions options = MakeCheckOptions(settings, senderList, subjectList, codePage);
     MessageLogOptions log;
     log.overwrite = settings.Overwrite;
     log.fileName = settings.FileName;

@@ -1,5 +1,7 @@
 #include "engine/CheckCycle.h"
 
+#include "settings/AccountCells.h"
+
 #include "engine/ConnThread.h"
 #include "engine/SessionLink.h"
 #include "lang/LangRes.h"
@@ -21,21 +23,6 @@ int SaturatingAdd(int a, int b) {
     return static_cast<int>(std::clamp<long long>(sum, INT_MIN, INT_MAX));
 }
 
-// The Disabled cell as a boolean: "True" in any letter case, or a non-zero number.
-bool DisabledCell(const std::string& text) {
-    std::string lower;
-    for (const char c : text) {
-        lower += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
-    }
-    if (lower == "true") {
-        return true;
-    }
-    if (text.empty() || text.find_first_not_of("-0123456789") != std::string::npos) {
-        return false;
-    }
-    return text.find_first_of("123456789") != std::string::npos;
-}
-
 } // namespace
 
 CheckCycle::CheckCycle(std::shared_ptr<IMainThreadInvoker> invoker, ICheckView& view)
@@ -49,17 +36,18 @@ std::string CheckCycle::Tr(const char* english) const {
     return Translate(english, "EN", m_language);
 }
 
-void CheckCycle::BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options,
-                            const MessageLogOptions& log) {
+int CheckCycle::BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options,
+                           const MessageLogOptions& log) {
     m_language = options.languageCode;
     m_hintText = Tr("connecting...");
     m_view.ShowStatus(m_hintText);
     m_receivedAddresses.clear();
-    StartWorkers(rows, options, log);
+    return StartWorkers(rows, options, log);
 }
 
-void CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options,
-                              const MessageLogOptions& log) {
+int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options,
+                             const MessageLogOptions& log) {
+    const int check = ++m_lastCheck;
     m_language = options.languageCode;
     m_codePage = options.codePage;
     m_log = log;
@@ -77,22 +65,22 @@ void CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOp
     std::size_t skipped = 0;
     std::vector<int> notStarted;
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (DisabledCell(rows[i].Disabled)) {
+        if (IsDisabledCell(rows[i].Disabled)) {
             ++skipped;
             continue;
         }
         const int id = m_nextWorkerId++;
-        const int row = static_cast<int>(i);
+        m_workerRows[id] = WorkerRow{check, static_cast<int>(i)};
         ++m_runningWorkers;
         try {
-            auto worker = TConnThread::Create(rows[i], options, m_link, id, row, m_timings.fallbackReadTimeoutMs);
+            auto worker = TConnThread::Create(rows[i], options, m_link, id, id, m_timings.fallbackReadTimeoutMs);
             m_workers.emplace(id, worker);
             worker->Start();
         } catch (const std::exception& e) {
             // No thread could be started: the account fails like a refused connection.
             m_workers.erase(id);
-            m_view.MarkFailed(row);
-            AccountError(row, rows[i].Caption, rows[i].AccountName, e.what());
+            MarkFailed(id);
+            AccountError(id, rows[i].Caption, rows[i].AccountName, e.what());
             notStarted.push_back(id);
         }
     }
@@ -102,15 +90,26 @@ void CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOp
     for (const int id : notStarted) {
         WorkerFinished(id);
     }
+    return check;
+}
+
+bool CheckCycle::IsCheckRunning(int check) const {
+    return std::any_of(m_workerRows.begin(), m_workerRows.end(),
+                       [check](const auto& entry) { return entry.second.check == check; });
 }
 
 bool CheckCycle::Shutdown(std::chrono::milliseconds grace) {
+    if (m_shutDown) {
+        return m_allEnded;
+    }
+    m_shutDown = true;
     m_link->Close();
     for (auto& [id, worker] : m_workers) {
         worker->Abort();
     }
     m_workers.clear();
-    return m_link->WaitForThreads(grace);
+    m_allEnded = m_link->WaitForThreads(grace);
+    return m_allEnded;
 }
 
 std::vector<CheckCycle::AccountFailure> CheckCycle::AccountErrors() const {
@@ -127,11 +126,15 @@ void CheckCycle::ShowStatus(const std::string& statusLine) {
 }
 
 void CheckCycle::MarkConnected(int accountRow) {
-    m_view.MarkConnected(accountRow);
+    if (const auto it = m_workerRows.find(accountRow); it != m_workerRows.end()) {
+        m_view.MarkConnected(it->second.check, it->second.row);
+    }
 }
 
 void CheckCycle::MarkFailed(int accountRow) {
-    m_view.MarkFailed(accountRow);
+    if (const auto it = m_workerRows.find(accountRow); it != m_workerRows.end()) {
+        m_view.MarkFailed(it->second.check, it->second.row);
+    }
 }
 
 void CheckCycle::TrayConnected() {
@@ -170,16 +173,22 @@ void CheckCycle::AccountResult(int noticed, const std::string& reportLine) {
 
 void CheckCycle::AccountError(int accountRow, const std::string& host, const std::string& accountName,
                               const std::string& error) {
-    if (error.empty()) {
-        m_errors.erase(accountRow);
-    } else {
-        m_errors[accountRow] = AccountFailure{accountRow, host, accountName, error};
+    const auto it = m_workerRows.find(accountRow);
+    if (it == m_workerRows.end()) {
+        return;
     }
-    m_view.AccountError(accountRow, error);
+    const int row = it->second.row;
+    if (error.empty()) {
+        m_errors.erase(row);
+    } else {
+        m_errors[row] = AccountFailure{row, host, accountName, error};
+    }
+    m_view.AccountError(it->second.check, row, error);
 }
 
 void CheckCycle::WorkerFinished(int workerId) {
     m_workers.erase(workerId);
+    m_workerRows.erase(workerId);
     m_runningWorkers -= 1;
     if (m_runningWorkers > 0) {
         return;

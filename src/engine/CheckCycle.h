@@ -41,12 +41,17 @@ public:
 
     // The start of a check from the timer: HintText "connecting..." shown, ReceivedAddresses
     // cleared, then StartWorkers. (Rows, tray and the "executed:" time are the window's part.)
-    void BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
+    // Returns the check's number, which the view's row calls of its workers carry.
+    int BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
 
     // Resets the counters, applies the overwrite rule of the message log, and starts a worker
-    // for every row whose Disabled cell is not true ("True" in any case, or a non-zero number);
-    // publishes at once when none is started.
-    void StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
+    // for every row that IsDisabledCell leaves enabled; publishes at once when none is started.
+    // Returns the check's number.
+    int StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
+    // The number the next BeginCheck or StartWorkers returns.
+    int NextCheck() const { return m_lastCheck + 1; }
+    // Whether a worker of that check is still running.
+    bool IsCheckRunning(int check) const;
 
     // The interface language of the summary texts (the window's current language).
     void SetLanguage(std::string code) { m_language = std::move(code); }
@@ -56,7 +61,8 @@ public:
 
     // Stops taking worker calls, aborts the connections of the workers still running so their
     // blocked reads return, and waits for their threads up to `grace`. Workers still running
-    // after that end on their own without touching this object. True when none is left.
+    // after that end on their own without touching this object. True when none is left. Runs
+    // once: later calls return the first call's answer at once.
     // Stop the invoker from taking calls first (a worker waiting for the main thread would
     // otherwise wait until the main thread runs again, and the wait here would use up `grace`).
     bool Shutdown(std::chrono::milliseconds grace);
@@ -113,6 +119,15 @@ private:
 
     int m_nextWorkerId = 1;
     std::map<int, std::shared_ptr<TConnThread>> m_workers;
+    // Each worker reports its worker id as its row: the check and row it was started for.
+    struct WorkerRow {
+        int check = 0;
+        int row = -1;
+    };
+    std::map<int, WorkerRow> m_workerRows;
+    int m_lastCheck = 0;
+    bool m_shutDown = false;
+    bool m_allEnded = true;
 };
 
 } // namespace qm

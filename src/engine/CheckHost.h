@@ -59,15 +59,17 @@ public:
 
     // Status bar panel 0 := text; repaint at once.
     virtual void ShowStatus(const std::string& text) = 0;
-    // The account row: connected computer image. A row index that no longer exists (rows
-    // removed during the check) is left alone, here and in MarkFailed and AccountError.
-    virtual void MarkConnected(int accountRow) = 0;
+    // The account at row accountRow of check `check` (the number BeginCheck returned): connected
+    // computer image. Rows may have moved since that check began; the view finds the account
+    // again by the rows it had then. A row that no longer exists is left alone, here and in
+    // MarkFailed and AccountError.
+    virtual void MarkConnected(int check, int accountRow) = 0;
     // The account row: deselected, idle image.
-    virtual void MarkFailed(int accountRow) = 0;
+    virtual void MarkFailed(int check, int accountRow) = 0;
     // Tray: plain envelope, icon cycling off, cycle interval 100 ms.
     virtual void TrayConnected() = 0;
     // The last error of the account at that row (empty: none), e.g. for its tooltip.
-    virtual void AccountError(int /*accountRow*/, const std::string& /*error*/) {}
+    virtual void AccountError(int /*check*/, int /*accountRow*/, const std::string& /*error*/) {}
     // The last worker has ended: play the sound when there is news and it is on, show the
     // status text, set the tray (animated envelope for news, plain otherwise) and re-arm the
     // check timer when executing.

@@ -34,11 +34,12 @@ struct CheckOptions {
     bool attach = false;
 };
 
-// The snapshot a check takes from the stored options and lists. fromItems and subjectItems are
-// the drop-down items of the two condition lists as the window holds them (sorted).
+// The snapshot a check takes from the options and lists, the one both programs use, so a settings
+// file is evaluated the same way by the monitor and the console check. The notice-condition masks
+// are the value lists in SortedValueItems order: with an invalid mask among them, the order
+// decides which entries are reached.
 CheckOptions MakeCheckOptions(const MonitorSettings& settings, const FilterList& senderList,
-                              const FilterList& subjectList, std::vector<std::string> fromItems,
-                              std::vector<std::string> subjectItems, int codePage);
+                              const FilterList& subjectList, int codePage);
 
 // The items a sorted drop-down list shows for a stored value list: the split values in the
 // order of a case-insensitive (ASCII) comparison, duplicates kept.

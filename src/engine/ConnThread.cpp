@@ -11,6 +11,8 @@
 
 #include <climits>
 #include <exception>
+#include <optional>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
@@ -21,6 +23,11 @@ namespace {
 // The main thread has stopped taking calls: the session ends without reporting anything more.
 struct SessionStopped {};
 
+// A failure of the whole session raised inside the message loop, past its per-message handling.
+struct SessionFailed : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 int SecondsToMs(int seconds) {
     if (seconds <= 0) {
         return 0;
@@ -28,40 +35,16 @@ int SecondsToMs(int seconds) {
     return seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000;
 }
 
+// Consecutive -ERR answers to fetches after which the session gives up: a server announcing
+// billions of messages and refusing each would otherwise hold the worker for a day.
+constexpr int kMaxRefusedInARow = 100;
+
 // The "not a number" failure of a port or time-out cell, in the words of the integer parser.
 [[noreturn]] void NotAnInteger(const std::string& text) {
     throw EIdException("'" + text + "' is not a valid integer value");
 }
 
 } // namespace
-
-bool TConnThread::ParseDecimalCell(const std::string& text, int& value) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == text.size()) {
-        return false;
-    }
-    long long result = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return false;
-        }
-        result = result * 10 + (text[i] - '0');
-        if (result > static_cast<long long>(INT_MAX) + 1) {
-            return false;
-        }
-    }
-    result = negative ? -result : result;
-    if (result > INT_MAX || result < INT_MIN) {
-        return false;
-    }
-    value = static_cast<int>(result);
-    return true;
-}
 
 std::shared_ptr<TConnThread> TConnThread::Create(const qm::AccountRow& row, const CheckOptions& options,
                                                  std::shared_ptr<SessionLink> link, int workerId, int accountRow,
@@ -144,28 +127,25 @@ void TConnThread::Session() {
     } guard{*this};
 
     try {
-        int port = 0;
-        int timeOut = 0;
-        int security = 0;
-        if (!ParseDecimalCell(m_row.Port, port)) {
+        const std::optional<int> port = CellInteger(m_row.Port);
+        if (!port) {
             NotAnInteger(m_row.Port);
         }
-        if (!ParseDecimalCell(m_row.TimeOut, timeOut)) {
+        const std::optional<int> timeOut = CellInteger(m_row.TimeOut);
+        if (!timeOut) {
             NotAnInteger(m_row.TimeOut);
         }
-        if (!m_row.Security.empty() && !ParseDecimalCell(m_row.Security, security)) {
-            NotAnInteger(m_row.Security);
-        }
-        if (!IsKnownSecurity(security)) {
+        const std::optional<AccountSecurity> security = SecurityOfCell(m_row.Security);
+        if (!security) {
             // Never fall back to plain text for a setting this version does not know.
-            throw EIdException("Unknown connection security " + std::to_string(security) + ".");
+            throw EIdException("Unknown connection security " + m_row.Security + ".");
         }
         client.Host = host;
         client.Username = m_row.AccountName;
         client.Password = m_password;
-        client.Port = port;
-        client.Security = security;
-        const int timeoutMs = SecondsToMs(timeOut);
+        client.Port = *port;
+        client.Security = static_cast<int>(*security);
+        const int timeoutMs = SecondsToMs(*timeOut);
         client.ReadTimeout = timeoutMs > 0 ? timeoutMs : m_fallbackReadTimeoutMs;
 
         const std::string connecting = StatusWord("connecting to") + " " + shownHost + "...";
@@ -192,11 +172,20 @@ void TConnThread::Session() {
 
     std::string sessionError;
     int noticed = 0;
+    int spamMarked = 0; // DELE confirmed; the server commits them when it reads QUIT
     try {
         Sync([](ISessionReport& r) { r.TrayConnected(); });
         const int count = client.MessageCount();
         Sync([count](ISessionReport& r) { r.AddServerCount(count); });
         TIdMessage current;
+        // A message the server refuses (deleted by another client meanwhile) is skipped; a server
+        // refusing message after message is not serving this mailbox.
+        int refusedInARow = 0;
+        const auto refused = [&refusedInARow] {
+            if (++refusedInARow >= kMaxRefusedInARow) {
+                throw SessionFailed("The server refused " + std::to_string(kMaxRefusedInARow) + " messages in a row.");
+            }
+        };
         for (int k = count; k >= 1; --k) {
             try {
                 bool fetched = true;
@@ -205,11 +194,15 @@ void TConnThread::Session() {
                 } else {
                     client.FetchHeader(k, current);
                 }
-                if (fetched) {
+                if (!fetched) {
+                    refused();
+                } else {
+                    refusedInARow = 0;
                     if (IsSpam(current, m_options)) {
-                        client.DeleteMessage(k);
+                        if (client.DeleteMessage(k)) {
+                            ++spamMarked;
+                        }
                         current.Clear();
-                        Sync([](ISessionReport& r) { r.SpamDeleted(); });
                         continue;
                     }
                     if (m_options.inform) {
@@ -227,13 +220,21 @@ void TConnThread::Session() {
                 }
             } catch (const SessionStopped&) {
                 throw;
+            } catch (const SessionFailed&) {
+                throw;
+            } catch (const EIdReadTimeout&) {
+                // A server that stops answering mid-check fails the session, like a lost connection.
+                throw;
+            } catch (const EIdProtocolReplyError&) {
+                if (!client.IsConnected()) {
+                    throw;
+                }
+                refused();
             } catch (const std::exception&) {
                 // This message is skipped: not deleted, not counted, its address not collected.
                 if (!client.IsConnected()) {
-                    // Every remaining number would fail the same way on a closed connection;
-                    // stopping here keeps a server that announced billions of messages bounded.
-                    current.Clear();
-                    break;
+                    // The connection is gone: the check of this mailbox is incomplete.
+                    throw;
                 }
             }
             current.Clear();
@@ -245,14 +246,26 @@ void TConnThread::Session() {
         sessionError = e.what();
     }
 
+    if (!sessionError.empty()) {
+        // A check that did not get through the mailbox has no news to claim.
+        noticed = 0;
+    }
     const std::string reportLine = shownHost + "(" + CodePageToUtf8(m_row.AccountName, m_options.codePage) +
                                    "): " + std::to_string(noticed) + "\r";
     Sync([&](ISessionReport& r) { r.AccountResult(noticed, reportLine); });
     client.Disconnect();
+    // Deletions count only once QUIT has gone out on a live connection: without it the server
+    // restores every message marked for deletion.
+    const int spamDeleted = client.QuitSent() ? spamMarked : 0;
     const std::string disconnected = StatusWord("disconnected from") + " " + shownHost;
     Sync([&](ISessionReport& r) {
+        for (int i = 0; i < spamDeleted; ++i) {
+            r.SpamDeleted();
+        }
         r.ShowStatus(disconnected);
         if (!sessionError.empty()) {
+            // Reported like a failed login: the row's mark and tooltip, the console's stderr line.
+            r.MarkFailed(row);
             r.AccountError(row, host, m_row.AccountName, sessionError);
         }
     });

@@ -37,9 +37,6 @@ public:
     int AccountRow() const { return m_accountRow; }
     int WorkerId() const { return m_workerId; }
 
-    // Reads a decimal cell: an optional sign and digits, within the 32-bit range.
-    static bool ParseDecimalCell(const std::string& text, int& value);
-
 private:
     TConnThread() = default;
 

@@ -1,5 +1,7 @@
 #include "engine/Mask.h"
 
+#include "text/AsciiText.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -13,7 +15,7 @@ namespace qm {
 namespace {
 
 constexpr unsigned char upper(unsigned char c) noexcept {
-    return (c >= 'a' && c <= 'z') ? c - ('a' - 'A') : c;
+    return static_cast<unsigned char>(AsciiUpperChar(static_cast<char>(c)));
 }
 
 [[noreturn]] void invalidMask(std::string_view mask, std::size_t position) {
@@ -273,6 +275,7 @@ struct MaskList::Compiled {
     // One per mask text: the compiled mask, or the error its compiling raised.
     std::vector<std::optional<TMask>> masks;
     std::vector<std::string> errors;
+    std::vector<bool> blank; // an entry that is empty after trimming never matches
 };
 
 MaskList::MaskList(const MaskList& other) : m_masks(other.m_masks), m_compiled(other.shared()) {}
@@ -314,7 +317,9 @@ std::shared_ptr<const MaskList::Compiled> MaskList::compiled(int codePage) const
         fresh->codePage = codePage;
         fresh->masks.reserve(m_masks.size());
         fresh->errors.resize(m_masks.size());
+        fresh->blank.resize(m_masks.size());
         for (std::size_t i = 0; i < m_masks.size(); ++i) {
+            fresh->blank[i] = TrimControls(m_masks[i]).empty();
             try {
                 fresh->masks.emplace_back(std::in_place, m_masks[i], codePage);
             } catch (const EMaskException& e) {
@@ -327,20 +332,29 @@ std::shared_ptr<const MaskList::Compiled> MaskList::compiled(int codePage) const
     return m_compiled;
 }
 
-bool MaskList::AnyMatches(std::string_view value, int codePage) const {
+std::optional<std::size_t> MaskList::FirstMatch(std::string_view value, int codePage) const {
     if (m_masks.empty()) {
-        return false;
+        return std::nullopt;
     }
     const std::shared_ptr<const Compiled> list = compiled(codePage);
     for (std::size_t i = 0; i < list->masks.size(); ++i) {
+        if (list->blank[i]) {
+            // A blank line of a list file would match every empty sender or subject: such mail
+            // would be deleted from the server.
+            continue;
+        }
         if (!list->masks[i]) {
             throw EMaskException(list->errors[i]);
         }
         if (list->masks[i]->Matches(value)) {
-            return true;
+            return i;
         }
     }
-    return false;
+    return std::nullopt;
+}
+
+bool MaskList::AnyMatches(std::string_view value, int codePage) const {
+    return FirstMatch(value, codePage).has_value();
 }
 
 } // namespace qm

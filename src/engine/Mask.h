@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -82,8 +83,11 @@ public:
     const std::vector<std::string>& Values() const noexcept { return m_masks; }
 
     // Whether value matches one of the masks, tried in list order. An invalid mask reached
-    // before a match throws its EMaskException, exactly as compiling it there would.
+    // before a match throws its EMaskException, exactly as compiling it there would. An entry
+    // that is empty after trimming (a blank line of a list file) never matches.
     bool AnyMatches(std::string_view value, int codePage) const;
+    // The index of the first mask that matches, by the same rules; nullopt when none does.
+    std::optional<std::size_t> FirstMatch(std::string_view value, int codePage) const;
 
 private:
     struct Compiled;

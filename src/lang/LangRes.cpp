@@ -1,5 +1,7 @@
 #include "lang/LangRes.h"
 
+#include "text/AsciiText.h"
+
 #include <limits>
 
 namespace qm {
@@ -27,12 +29,7 @@ std::string NormaliseLangKey(std::string_view text) {
         text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return out;
+    return AsciiUpper(text);
 }
 
 TLangRes::TLangRes(const std::vector<std::string>& codes, std::int32_t capacity) {

@@ -1,5 +1,7 @@
 #include "platform/CodePage.h"
 
+#include "text/AsciiText.h"
+
 #include <array>
 #include <string>
 
@@ -27,11 +29,7 @@ constexpr int kWestern = 1252;
 int CodePageForLocale(std::string_view locale) {
     // language[_territory][.codeset][@modifier]: only the language decides.
     const std::size_t end = locale.find_first_of("_.@");
-    std::string language(locale.substr(0, end));
-    for (char& c : language) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string language = AsciiLower(locale.substr(0, end));
     for (const auto& entry : kCodePages) {
         if (entry.language == language)
             return entry.codePage;

@@ -3,8 +3,8 @@
 
 #include "pop3/Charset.h"
 
-#include "pop3/AsciiText.h"
 #include "pop3/CharsetTables.h"
+#include "text/AsciiText.h"
 
 #include <algorithm>
 #include <cstdint>

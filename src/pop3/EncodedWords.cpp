@@ -1,7 +1,7 @@
 // RFC 2047 encoded words in header values, for the ISO-* and WINDOWS-* charsets.
 
-#include "pop3/AsciiText.h"
 #include "pop3/MessageDecoders.h"
+#include "text/AsciiText.h"
 
 #include <algorithm>
 #include <string>

@@ -89,16 +89,6 @@ private:
     int m_replyErrorCode;
 };
 
-class EIdWS2StubError : public EIdException {
-public:
-    using EIdException::EIdException;
-};
-
-class EIdStackInitializationFailed : public EIdException {
-public:
-    EIdStackInitializationFailed() : EIdException("Winsock Initialization Error.") {}
-};
-
 // A TLS failure: handshake, refused STLS, rejected certificate, broken TLS record.
 // The text starts with "TLS: ". A connection never falls back to plain text after one.
 class EIdTLSError : public EIdException {

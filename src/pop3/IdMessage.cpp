@@ -2,9 +2,9 @@
 
 #include "pop3/IdMessage.h"
 
-#include "pop3/AsciiText.h"
 #include "pop3/IdMessageDate.h"
 #include "pop3/MessageDecoders.h"
+#include "text/AsciiText.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // RFC 2822 addresses: 'Name <user@host>', 'user@host (Comment)', 'user@host', quoted names.
 
-#include "pop3/AsciiText.h"
 #include "pop3/MessageDecoders.h"
+#include "text/AsciiText.h"
 
 namespace qm {
 namespace {

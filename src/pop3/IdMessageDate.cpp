@@ -3,9 +3,9 @@
 
 #include "pop3/IdMessageDate.h"
 
-#include "pop3/AsciiText.h"
 #include "pop3/IdMessageExceptions.h"
 #include "pop3/MessageDecoders.h"
+#include "text/AsciiText.h"
 
 #include <cmath>
 #include <ctime>

@@ -2,9 +2,9 @@
 // uuencoded / xxencoded blocks. Attachment content is decoded line by line and dropped, so a
 // message of any size costs only what is kept: plain lines, text parts and part headers.
 
-#include "pop3/AsciiText.h"
 #include "pop3/IdMessage.h"
 #include "pop3/MessageDecoders.h"
+#include "text/AsciiText.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
 #include "pop3/IdPOP3.h"
 
-#include "pop3/AsciiText.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
+#include "text/AsciiText.h"
 
 #include <openssl/evp.h>
 
@@ -148,6 +148,10 @@ int TIdPOP3::MessageCount() {
     if (token.empty() || ec != std::errc() || ptr != last) {
         throw EIdConvertError(token);
     }
+    if (count < 0) {
+        // A negative count would lower the totals of every other account.
+        throw EIdException("Invalid message count " + token + ".");
+    }
     return count;
 }
 
@@ -180,6 +184,7 @@ bool TIdPOP3::DeleteMessage(int number) {
 }
 
 void TIdPOP3::Disconnect() {
+    m_quitSent = false;
     try {
         if (IsConnected()) {
             // The server must read QUIT to commit deletions; it only does so after sending the
@@ -187,6 +192,7 @@ void TIdPOP3::Disconnect() {
             FinishPendingMessage();
             if (IsConnected()) {
                 WriteLine("QUIT");
+                m_quitSent = true;
             }
         }
     } catch (const EIdException&) {

@@ -47,6 +47,9 @@ public:
     bool DeleteMessage(int number);
     // QUIT (its reply is not read) when still connected, then close. Never throws.
     void Disconnect() override;
+    // Whether the last Disconnect sent QUIT on a live connection, which is what makes the
+    // server commit the deletions of the session.
+    bool QuitSent() const { return m_quitSent; }
 
     int GetResponse() override;
 
@@ -58,6 +61,7 @@ private:
     // Drops the rest of a message whose reading failed, up to its "." line.
     void FinishPendingMessage();
     bool m_messagePending = false;
+    bool m_quitSent = false;
 };
 
 } // namespace qm

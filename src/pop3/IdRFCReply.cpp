@@ -1,6 +1,6 @@
 #include "pop3/IdRFCReply.h"
 
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 
 #include <charconv>
 

@@ -1,5 +1,7 @@
 #include "pop3/IdStack.h"
 
+#include "text/AsciiText.h"
+
 #include "pop3/IdExceptions.h"
 
 #include <arpa/inet.h>
@@ -183,11 +185,8 @@ std::string TIdStack::FromInAddr(std::uint32_t networkOrder) {
 }
 
 std::string TIdStack::ResolveHost(const std::string& host) const {
-    std::string upper = host;
-    for (auto& c : upper) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    if (upper == "LOCALHOST") {
+    // ASCII only: the process locale must not decide what "localhost" is.
+    if (EqualNoCase(host, "LOCALHOST")) {
         return "127.0.0.1";
     }
     if (IsDottedAddress(host)) {

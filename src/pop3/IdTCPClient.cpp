@@ -17,9 +17,6 @@ void TIdTCPClient::Connect(int timeoutMs) {
         m_ioHandler->PrepareSocket(BoundIP, BoundPort);
         const std::string ip = TIdStack::Instance()->ResolveHost(Host);
         m_ioHandler->ConnectTo(ip, Port, timeoutMs);
-        if (OnConnected) {
-            OnConnected();
-        }
     } catch (...) {
         m_ioHandler->Close();
         throw;

@@ -1,7 +1,7 @@
 #include "pop3/IdTCPConnection.h"
 
-#include "pop3/AsciiText.h"
 #include "pop3/IdExceptions.h"
+#include "text/AsciiText.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -99,9 +99,6 @@ void TIdTCPConnection::Disconnect() {
         m_ioHandler->Close();
         m_ioHandler.reset();
     }
-    if (OnDisconnected) {
-        OnDisconnected();
-    }
 }
 
 void TIdTCPConnection::CloseSocket() {
@@ -121,9 +118,6 @@ void TIdTCPConnection::CheckClosed(bool raiseIfClosed, bool ignoreBuffer) {
     if (m_closedGracefully || m_aborted || !m_ioHandler) {
         if (m_ioHandler && m_ioHandler->Connected()) {
             m_ioHandler->Close();
-            if (OnDisconnected) {
-                OnDisconnected();
-            }
         }
         closed = true;
     }

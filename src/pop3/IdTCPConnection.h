@@ -36,8 +36,6 @@ public:
     int RecvBufferSize = 32768;
     int SendBufferSize = 32768;
     bool ASCIIFilter = false;
-    std::function<void()> OnConnected;
-    std::function<void()> OnDisconnected;
 
     bool ClosedGracefully() const { return m_closedGracefully; }
     // Whether the last ReadLine with an explicit time limit ended without a line.
@@ -48,7 +46,7 @@ public:
     TIdRFCReply& Greeting() { return m_greeting; }
     TIdIOHandlerSocket* IOHandler() { return m_ioHandler.get(); }
 
-    // Half-closes and closes the socket, frees an owned handler, calls OnDisconnected. Safe when
+    // Half-closes and closes the socket, frees an owned handler. Safe when
     // not connected.
     virtual void Disconnect();
     // Marks the connection closed and closes the socket (used on error paths).

@@ -2,7 +2,7 @@
 
 #include "pop3/MessageDecoders.h"
 
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 
 namespace qm {
 namespace {

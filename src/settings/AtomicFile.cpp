@@ -105,8 +105,10 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& content, std:
     }
     char buffer[65536];
     bool ok = true;
-    while (content.size() < maxBytes) {
-        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, maxBytes - content.size()));
+    // One byte past the limit tells a file of exactly maxBytes from a longer one.
+    const std::size_t readLimit = maxBytes == static_cast<std::size_t>(-1) ? maxBytes : maxBytes + 1;
+    while (content.size() < readLimit) {
+        const ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, readLimit - content.size()));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -120,6 +122,10 @@ bool ReadWholeFile(const std::filesystem::path& path, std::string& content, std:
         content.append(buffer, static_cast<std::size_t>(n));
     }
     ::close(fd);
+    if (content.size() > maxBytes) {
+        content.clear();
+        return false;
+    }
     return ok;
 }
 

@@ -16,9 +16,10 @@ namespace qm {
 bool WriteFileAtomically(const std::filesystem::path& path, std::string_view content, std::string* error = nullptr,
                          unsigned newMode = 0666);
 
-// Reads a whole regular file as bytes, at most `maxBytes` of it (the rest is not read). Returns
-// false when it cannot be opened or is no regular file; a read error part-way keeps what was read
-// so far in `content` and also returns false.
+// Reads a whole regular file as bytes. Returns false when it cannot be opened or is no regular
+// file, and false with `content` empty when it holds more than `maxBytes` (a part of a file is
+// never taken for the whole); a read error part-way keeps what was read so far in `content` and
+// also returns false.
 bool ReadWholeFile(const std::filesystem::path& path, std::string& content,
                    std::size_t maxBytes = static_cast<std::size_t>(-1));
 

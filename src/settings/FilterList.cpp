@@ -1,8 +1,8 @@
 #include "settings/FilterList.h"
 
-#include "pop3/AsciiText.h"
 #include "settings/AtomicFile.h"
 #include "settings/IniFile.h"
+#include "text/AsciiText.h"
 
 #include <algorithm>
 #include <system_error>

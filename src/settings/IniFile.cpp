@@ -1,7 +1,7 @@
 #include "settings/IniFile.h"
 
-#include "pop3/AsciiText.h"
 #include "settings/AtomicFile.h"
+#include "text/AsciiText.h"
 
 #include <cstdint>
 #include <limits>

@@ -68,7 +68,8 @@ FileResult AppendMessageRecord(const TIdMessage& message, std::string_view fileN
         // Non-blocking so a FIFO without a reader fails instead of hanging the main thread.
         fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
     } else {
-        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Whole messages go into the log: a new one is readable by its owner only.
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             return FileResult{false, "cannot create " + path.string() + ": " + std::strerror(errno)};
         }

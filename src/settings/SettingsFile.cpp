@@ -1,8 +1,8 @@
 #include "settings/SettingsFile.h"
 
-#include "pop3/AsciiText.h"
 #include "settings/AtomicFile.h"
 #include "settings/IniFile.h"
+#include "text/AsciiText.h"
 
 #include <algorithm>
 #include <system_error>
@@ -13,10 +13,6 @@ namespace {
 
 constexpr const char* kMain = "Main";
 
-// A settings file is a few kilobytes; reading stops here so a huge file cannot exhaust memory
-// (every counted account section costs a row, even an absent one).
-constexpr std::size_t kMaxSettingsBytes = 4u << 20;
-
 // The file holds the account passwords, in a form any copy of the program can turn back:
 // a new file is readable by its owner only.
 constexpr unsigned kSettingsFileMode = 0600;
@@ -25,34 +21,12 @@ std::string accountSection(std::size_t number) {
     return "Settings" + std::to_string(number);
 }
 
-// Distinguishes a number from a non-number, which ParseProfileInteger folds into its default.
-std::optional<int> parseInteger(std::string_view text) {
-    const int a = ParseProfileInteger(text, 0);
-    const int b = ParseProfileInteger(text, 1);
-    if (a != b) {
-        return std::nullopt;
-    }
-    return a;
-}
-
-std::optional<bool> parseBoolCell(std::string_view text) {
-    const std::string upper = AsciiUpper(text);
-    if (upper == "TRUE") {
-        return true;
-    }
-    if (upper == "FALSE") {
-        return false;
-    }
-    if (const auto number = parseInteger(text)) {
-        return *number != 0;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
-bool IsKnownSecurity(int value) {
-    return value >= static_cast<int>(AccountSecurity::None) && value <= static_cast<int>(AccountSecurity::Stls);
+std::int32_t IntervalMs(int minutes, std::int32_t minuteMs) {
+    const std::int32_t minute = std::max<std::int32_t>(1, minuteMs);
+    const int ceiling = std::min(kMaxIntervalMinutes, static_cast<int>(INT32_MAX / minute));
+    return std::clamp(minutes, kMinIntervalMinutes, std::max(kMinIntervalMinutes, ceiling)) * minute;
 }
 
 std::vector<std::string> AccountRow::Cells() const {
@@ -85,10 +59,10 @@ AccountRow ToAccountRow(const Account& account) {
 }
 
 std::optional<Account> ToAccount(const AccountRow& row) {
-    const auto port = parseInteger(row.Port);
-    const auto timeOut = parseInteger(row.TimeOut);
-    const auto disabled = parseBoolCell(row.Disabled);
-    const auto security = row.Security.empty() ? std::optional<int>(0) : parseInteger(row.Security);
+    const auto port = CellInteger(row.Port);
+    const auto timeOut = CellInteger(row.TimeOut);
+    const auto disabled = CellBool(row.Disabled);
+    const auto security = row.Security.empty() ? std::optional<int>(0) : CellInteger(row.Security);
     if (!port || !timeOut || !disabled || !security) {
         return std::nullopt;
     }
@@ -183,7 +157,11 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
     if (!complete && content.empty()) {
         if (result.status != LoadStatus::CreateFailed) {
             result.status = LoadStatus::ReadFailed;
-            result.error = "cannot read " + path.string();
+            const auto size = std::filesystem::file_size(path, ec);
+            result.error = !ec && size > kMaxSettingsBytes
+                               ? path.string() + " is larger than " + std::to_string(kMaxSettingsBytes >> 20) +
+                                     " MiB; it is left as it is and the defaults are used"
+                               : "cannot read " + path.string();
         }
         return result;
     }
@@ -204,8 +182,10 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
         account.AccountPassword = ini.ReadString(section, "AccountPassword", defaults.AccountPassword);
         account.TimeOut = ini.ReadInteger(section, "TimeOut", defaults.TimeOut);
         account.Disabled = ini.ReadBool(section, "Disabled", defaults.Disabled);
-        account.Security = ini.ReadInteger(section, "Security", defaults.Security);
-        result.data.accounts.push_back(ToAccountRow(account));
+        AccountRow row = ToAccountRow(account);
+        // A damaged value is kept as written: read as a number it would become 0, plain text.
+        row.Security = SecurityCellText(ini.ReadString(section, "Security", row.Security));
+        result.data.accounts.push_back(std::move(row));
     }
 
     const MonitorSettings d;
@@ -255,7 +235,9 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
 
     std::size_t number = 0;
     for (const AccountRow& row : data.accounts) {
-        const auto account = ToAccount(row);
+        AccountRow numbers = row;
+        numbers.Security.clear(); // written as held, see below
+        const auto account = ToAccount(numbers);
         if (!account) {
             continue;
         }
@@ -266,7 +248,7 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
         ini.WriteInteger(section, "Port", account->Port);
         ini.WriteInteger(section, "TimeOut", account->TimeOut);
         ini.WriteBool(section, "Disabled", account->Disabled);
-        ini.WriteInteger(section, "Security", account->Security);
+        ini.WriteString(section, "Security", SecurityCellText(row.Security));
     }
     return WriteFileAtomically(path, ini.Serialize(), error, kSettingsFileMode);
 }

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "settings/AccountCells.h"
+
+#include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -8,16 +12,13 @@
 
 namespace qm {
 
-// Connection security of an account (key `Security`).
-enum class AccountSecurity : int {
-    None = 0,         // plain POP3
-    TlsOnConnect = 1, // POP3S: TLS from the first byte
-    Stls = 2,         // STLS after the greeting
-};
-
-// Whether a stored `Security` value is one of AccountSecurity. Other values are kept as read
-// (never turned into None); a session must refuse them rather than fall back to plain text.
-bool IsKnownSecurity(int value);
+// The check interval's bounds in minutes: the interval box raises smaller values to the floor,
+// and the ceiling keeps minutes x 60000 within 32 bits whatever the file says.
+inline constexpr int kMinIntervalMinutes = 2;
+inline constexpr int kMaxIntervalMinutes = 35791;
+// The check timer's period for an interval in minutes, within the bounds above; minuteMs is one
+// minute (tests shorten it).
+std::int32_t IntervalMs(int minutes, std::int32_t minuteMs = 60000);
 
 // The options of section Main, with the values a missing key takes.
 struct MonitorSettings {
@@ -64,7 +65,7 @@ struct AccountRow {
     std::string Port;            // cell 3, decimal
     std::string TimeOut;         // cell 4, decimal
     std::string Disabled;        // cell 5, hidden: "True" or "False"
-    std::string Security;        // cell 6, hidden: decimal
+    std::string Security;        // cell 6, hidden: decimal, or a damaged value kept as read
 
     // The six cells after the caption, in column order.
     std::vector<std::string> Cells() const;
@@ -75,9 +76,9 @@ struct AccountRow {
 };
 
 AccountRow ToAccountRow(const Account& account);
-// Converts the cells back; nullopt when Port or TimeOut is no integer (ParseProfileInteger rules),
-// Disabled is neither "True" nor "False" (any letter case) nor an integer, or Security is neither
-// empty (taken as 0, a row from before the cell existed) nor an integer.
+// Converts the cells back; nullopt when Port or TimeOut is no integer (CellInteger), Disabled is
+// no boolean (CellBool), or Security is neither empty (taken as 0, a row from before the cell
+// existed) nor an integer.
 std::optional<Account> ToAccount(const AccountRow& row);
 
 // "True" / "False", as the Disabled cell holds it.
@@ -103,6 +104,10 @@ int CountAccountSectionsInText(std::string_view content);
 // The same over a file; nullopt when it cannot be opened.
 std::optional<int> CountAccountSections(const std::filesystem::path& path);
 
+// A settings file is a few kilobytes; a larger one is refused so it cannot exhaust memory (every
+// counted account section costs a row, even an absent one).
+inline constexpr std::size_t kMaxSettingsBytes = 4u << 20;
+
 enum class LoadStatus {
     Loaded,       // read from the existing file
     Created,      // the file was missing, was created with the defaults and read back
@@ -119,7 +124,10 @@ struct LoadResult {
     SettingsData data;
 };
 
-// Reads the settings file, creating it with DefaultSettingsText() when it is missing.
+// Reads the settings file, creating it with DefaultSettingsText() when it is missing. A file
+// larger than kMaxSettingsBytes is not read at all (ReadFailed): loading a part of it and saving
+// that would lose the accounts past the cut. A Security value that is not a number is kept in its
+// row as written.
 // The caller moves the values into place in this order: the account rows; Interval
 // (CheckIntervalMs), Language, the option switches, FileName, MailClient; the interval spin edit;
 // SplitValueList of FromAddress and Subject; the autostart switch; the check timer period; and
@@ -128,8 +136,9 @@ LoadResult LoadSettings(const std::filesystem::path& path);
 
 // Writes section Main and one section per account row, replacing the whole file through a
 // temporary file, so a failed save leaves the previous file as it was. Sections are numbered
-// Settings1, Settings2, ... over the rows written; a row whose cells do not convert
-// (ToAccount) is left out without leaving a hole in the numbering. Returns false on failure.
+// Settings1, Settings2, ... over the rows written; a row whose Port, TimeOut or Disabled cell
+// does not convert (ToAccount) is left out without leaving a hole in the numbering. The Security
+// cell is written as SecurityCellText gives it. Returns false on failure.
 bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, std::string* error = nullptr);
 
 // The values of a value list string: trimmed, "[" and "]" turned into "(" and ")", split at ";"

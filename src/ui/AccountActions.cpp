@@ -5,8 +5,6 @@
 #include <QMenu>
 #include <QMessageBox>
 
-#include <charconv>
-
 #include "lang/LangRes.h"
 #include "settings/PasswordScrambler.h"
 #include "settings/SettingsFile.h"
@@ -25,19 +23,6 @@ QAction* makeAction(const char* name, const char* caption, QObject* parent) {
     auto* action = new QAction(QLatin1String(caption), parent);
     action->setObjectName(QLatin1String(name));
     return action;
-}
-
-// A decimal cell as a number; the fallback when the cell holds no number.
-int cellNumber(const std::string& cell, int fallback) {
-    int value = 0;
-    const char* first = cell.data();
-    const char* last = cell.data() + cell.size();
-    if (first != last && *first == '+')
-        ++first;
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (error != std::errc() || end != last || first == last)
-        return fallback;
-    return value;
 }
 
 std::string decimal(int value) {
@@ -186,9 +171,10 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->setServer(fromCodePage(current.Caption));
     m_dialog->setAccountName(fromCodePage(current.AccountName));
     m_dialog->setPassword(fromCodePage(UnscramblePassword(current.AccountPassword)));
-    m_dialog->setPort(cellNumber(current.Port, kDefaultPort));
-    m_dialog->setTimeOut(cellNumber(current.TimeOut, kDefaultTimeOut));
-    m_dialog->setSecurity(current.Security.empty() ? 0 : cellNumber(current.Security, 0));
+    m_dialog->setPort(CellInteger(current.Port).value_or(kDefaultPort));
+    m_dialog->setTimeOut(CellInteger(current.TimeOut).value_or(kDefaultTimeOut));
+    m_dialog->setSecurity(CellInteger(current.Security).value_or(0));
+    const int shownSecurity = m_dialog->security();
     m_dialog->setCaptions("Edit account", "Save");
     if (m_dialog->exec() == QDialog::Accepted && !m_dialog->server().isEmpty() && !m_dialog->accountName().isEmpty() &&
         !m_dialog->password().isEmpty()) {
@@ -200,7 +186,10 @@ void AccountActions::aEditAccountExecute() {
             row.AccountPassword = ScramblePassword(toCodePage(m_dialog->password()));
             row.Port = decimal(m_dialog->port());
             row.TimeOut = decimal(m_dialog->timeOut());
-            row.Security = decimal(m_dialog->security());
+            // A damaged Security value stays until the user picks another choice: the dialog shows
+            // it as None, and saving that unchanged must not turn the account into plain text.
+            if (SecurityOfCell(row.Security) || m_dialog->security() != shownSecurity)
+                row.Security = decimal(m_dialog->security());
             m_list->setRow(now, row);
         }
     }
@@ -228,7 +217,7 @@ void AccountActions::aDisableAccountExecute() {
     const std::vector<int> selected = m_list->selectedRows();
     for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
         const int index = *it;
-        const bool enabling = m_list->cell(index, kColDisabled) == BoolCellText(true);
+        const bool enabling = IsDisabledCell(m_list->cell(index, kColDisabled));
         m_list->setCell(index, kColDisabled, BoolCellText(!enabling));
         if (enabling)
             m_list->setRowImage(index, 0);
@@ -267,9 +256,10 @@ void AccountActions::SettPopupPopup() {
         return;
     }
     const std::string disabled = m_list->cell(m_list->currentRow(), kColDisabled);
-    if (disabled == BoolCellText(true))
+    const std::optional<bool> state = CellBool(disabled);
+    if (state == true)
         m_disable->setText(tr_("Enable account"));
-    else if (disabled == BoolCellText(false))
+    else if (state == false)
         m_disable->setText(tr_("Disable account"));
 }
 

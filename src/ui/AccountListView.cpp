@@ -12,6 +12,8 @@
 #include <array>
 
 #include "lang/LangRes.h"
+#include "settings/AccountCells.h"
+#include "text/AsciiText.h"
 #include "ui/CodePageText.h"
 #include "ui/ImageLists.h"
 
@@ -37,25 +39,6 @@ std::string bytesOf(const QTreeWidgetItem* item, int column) {
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
-// Case of ASCII letters ignored, every other byte compared by its value (as the account files
-// are byte strings in the code page, not Unicode).
-int compareTextAscii(const QByteArray& a, const QByteArray& b) {
-    const qsizetype n = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < n; ++i) {
-        auto ca = static_cast<unsigned char>(a[i]);
-        auto cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'a' && ca <= 'z')
-            ca = static_cast<unsigned char>(ca - 'a' + 'A');
-        if (cb >= 'a' && cb <= 'z')
-            cb = static_cast<unsigned char>(cb - 'a' + 'A');
-        if (ca != cb)
-            return ca < cb ? -1 : 1;
-    }
-    if (a.size() == b.size())
-        return 0;
-    return a.size() < b.size() ? -1 : 1;
-}
-
 // Rows compare by the raw cell of the sort column; the tree sorts them with a stable sort.
 class AccountItem : public QTreeWidgetItem {
 public:
@@ -64,8 +47,11 @@ public:
     bool operator<(const QTreeWidgetItem& other) const override {
         const QTreeWidget* tree = treeWidget();
         const int column = tree != nullptr ? tree->sortColumn() : 0;
-        return compareTextAscii(data(column, kRoleBytes).toByteArray(), other.data(column, kRoleBytes).toByteArray()) <
-               0;
+        const QByteArray a = data(column, kRoleBytes).toByteArray();
+        const QByteArray b = other.data(column, kRoleBytes).toByteArray();
+        // Account files are byte strings in the code page: only ASCII letters ignore case.
+        return CompareNoCase(std::string_view(a.constData(), static_cast<std::size_t>(a.size())),
+                             std::string_view(b.constData(), static_cast<std::size_t>(b.size()))) < 0;
     }
 };
 
@@ -132,7 +118,7 @@ QTreeWidgetItem* AccountListView::makeItem(const AccountRow& row, int image) {
 
 void AccountListView::applyRowLook(QTreeWidgetItem* item) {
     const std::string disabled = bytesOf(item, kColDisabled);
-    const bool drawnDisabled = !disabled.empty() && disabled.find("False") == std::string::npos;
+    const bool drawnDisabled = IsDisabledCell(disabled);
     const int image = drawnDisabled ? kConnectDisabled : item->data(0, kRoleImage).toInt();
     const QBrush text(drawnDisabled ? QColor(128, 128, 128) : QColor(Qt::black));
     for (int column = 0; column < kAccountColumnCount; ++column) {

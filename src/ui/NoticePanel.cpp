@@ -97,16 +97,16 @@ void NoticePanel::load(const MonitorSettings& settings) {
     m_fileName = settings.FileName;
 }
 
-void NoticePanel::store(MonitorSettings& settings) {
-    RebuildValueLists();
+void NoticePanel::store(MonitorSettings& settings) const {
     settings.Inform = m_c.cbInform->isChecked();
     settings.UseFrom = m_c.cbFromAddress->isChecked();
     settings.UseSubject = m_c.cbSubject->isChecked();
     settings.Attach = m_c.cbAttach->isChecked();
     settings.WriteToFile = m_c.cbWriteToFile->isChecked();
     settings.Overwrite = m_c.cbOverwrite->isChecked();
-    settings.FromAddress = m_fromAddress;
-    settings.Subject = m_subject;
+    // Taken from the lists themselves, so a value changed in any way is stored as shown.
+    settings.FromAddress = JoinValueList(fromValues());
+    settings.Subject = JoinValueList(subjectValues());
     settings.FileName = m_fileName;
 }
 

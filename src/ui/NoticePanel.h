@@ -48,7 +48,7 @@ public:
 
     // Controls and strings from the settings, and back.
     void load(const MonitorSettings& settings);
-    void store(MonitorSettings& settings);
+    void store(MonitorSettings& settings) const;
 
     // The values as code page bytes, in the order the drop-down list shows them.
     std::vector<std::string> fromValues() const;
@@ -56,8 +56,6 @@ public:
     const std::string& FromAddress() const { return m_fromAddress; }
     const std::string& Subject() const { return m_subject; }
     const std::string& FileName() const { return m_fileName; }
-    // FromAddress and Subject once more from the drop-down lists.
-    void RebuildValueLists();
 
     // Handlers.
     void SpeedButton1Click();
@@ -69,6 +67,8 @@ public:
 
 private:
     QString tr_(const char* english) const;
+    // FromAddress and Subject once more from the drop-down lists.
+    void RebuildValueLists();
     void addValue(QComboBox* box, const char* caption);
     void removeValue(QComboBox* box);
 

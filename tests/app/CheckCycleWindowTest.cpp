@@ -1,14 +1,21 @@
 // The check cycle in the main window against the fake POP3 server on the loopback address.
 #include "CheckWindowSupport.h"
 
+#include "app/CheckWiring.h"
+
 #include "settings/PasswordScrambler.h"
 #include "tray/TextTrayIcon.h"
 #include "ui/AccountListView.h"
+#include "ui/ReceivedAddressesWindow.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSpinBox>
+#include <QTabWidget>
+
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -48,11 +55,11 @@ TEST_F(CheckCycleWindow, NewsShowsTheTotalListsTheAccountsAndAnimatesTheEnvelope
     ASSERT_TRUE(harness->waitForSummary());
 
     EXPECT_EQ(status(), QStringLiteral("you have 3 messages in total."));
-    EXPECT_EQ(window->HintText, "in total 3 messages:\r127.0.0.1(user): 3\r");
-    EXPECT_EQ(window->MessagesOnServer, 3);
-    EXPECT_EQ(window->NoticedMessages, 3);
-    EXPECT_EQ(window->RunningWorkers, 0);
-    EXPECT_EQ(window->ReceivedAddresses.size(), 3u);
+    EXPECT_EQ(window->HintText(), "in total 3 messages:\r127.0.0.1(user): 3\r");
+    EXPECT_EQ(window->checkWiring()->cycle().MessagesOnServer(), 3);
+    EXPECT_EQ(window->checkWiring()->cycle().NoticedMessages(), 3);
+    EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 0);
+    EXPECT_EQ(window->checkWiring()->cycle().ReceivedAddresses().size(), 3u);
     TextTrayFacade* tray = harness->tray();
     ASSERT_NE(tray, nullptr);
     EXPECT_TRUE(sameIcons(tray->iconList(), window->im1));
@@ -77,7 +84,7 @@ TEST_F(CheckCycleWindow, NoNewsSaysSoWithThePlainEnvelopeAndNoSound) {
     ASSERT_TRUE(harness->waitForSummary());
 
     EXPECT_EQ(status(), QStringLiteral("you haven't new messages"));
-    EXPECT_EQ(window->HintText, "you haven't new messages");
+    EXPECT_EQ(window->HintText(), "you haven't new messages");
     TextTrayFacade* tray = harness->tray();
     EXPECT_TRUE(sameIcons(tray->iconList(), window->im1));
     EXPECT_FALSE(tray->cycleIcons());
@@ -97,7 +104,7 @@ TEST_F(CheckCycleWindow, WithoutEnabledAccountsTheResultIsPublishedAtOnce) {
         // Published within the click, before the event loop runs again.
         EXPECT_EQ(harness->summaries, 1) << c.name;
         EXPECT_EQ(status(), QStringLiteral("you haven't new messages")) << c.name;
-        EXPECT_EQ(window->RunningWorkers, 0) << c.name;
+        EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 0) << c.name;
         EXPECT_TRUE(window->Tm()->isActive()) << c.name;
         harness.reset();
     }
@@ -146,7 +153,7 @@ TEST_F(CheckCycleWindow, IntervalBelowTwoMinutesBecomesTwo) {
         interval->setValue(row.typed);
         EXPECT_EQ(interval->value(), row.shown) << row.typed;
         harness->box("cbExec")->setChecked(true);
-        EXPECT_EQ(window->CheckIntervalMs, row.shown * 60000) << row.typed;
+        EXPECT_EQ(window->CheckIntervalMs(), row.shown * 60000) << row.typed;
         EXPECT_EQ(window->Tm()->interval(), row.shown * 60000) << row.typed;
     }
 }
@@ -178,7 +185,7 @@ TEST_F(CheckCycleWindow, ExecutingStoredOnStartsTheFirstCheckDuringStartUp) {
     EXPECT_TRUE(window->Tm()->isActive());
     ASSERT_TRUE(waitFor([this] { return status() == QStringLiteral("you have 2 messages in total."); }, 30000))
         << status().toStdString();
-    EXPECT_EQ(window->RunningWorkers, 0);
+    EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 0);
     EXPECT_EQ(server.Sessions(), 1);
 }
 
@@ -209,6 +216,33 @@ TEST_F(CheckCycleWindow, NoticedMessagesAreAppendedToTheMessageFile) {
     const std::string written = readFile(log);
     EXPECT_NE(written.find("sender1@example.org"), std::string::npos) << written;
     EXPECT_NE(written.find("sender2@example.org"), std::string::npos) << written;
+}
+
+TEST_F(CheckCycleWindow, ReceivedAddressesOpenFromTheTrayOnTheAntiSpamTab) {
+    serveMessages(2);
+    // With the list switched off its entry deletes nothing, so both senders are collected.
+    writeFile(folder.file("antiSpamList.txt"), "SENDER2@example.org\r\n");
+    start({{server.Port()}}, {"AntiSpamListEnabled=0"});
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+    window->HideToTray();
+    ASSERT_TRUE(waitFor([this] { return !window->isVisible(); }));
+
+    window->aShowMessagesListExecute();
+    EXPECT_TRUE(waitFor([this] { return window->isVisible(); }));
+    EXPECT_EQ(window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->currentWidget()->objectName(),
+              QStringLiteral("tsAntiSpam"));
+    Tmess_list_fm* form = window->mess_list_fm();
+    ASSERT_TRUE(form->isVisible());
+    // Read from the highest message down; each address once.
+    ASSERT_EQ(form->clbMessList()->count(), 2);
+    EXPECT_EQ(form->clbMessList()->item(0)->text(), QStringLiteral("sender2@example.org"));
+    for (int row = 0; row < 2; ++row) {
+        form->clbMessList()->item(row)->setCheckState(Qt::Checked);
+    }
+    form->aAddToAntispam()->trigger();
+    EXPECT_EQ(readFile(folder.file("antiSpamList.txt")), "SENDER2@example.org\r\nsender1@example.org\r\n");
+    EXPECT_EQ(window->SenderFilterList().Values().size(), 2u);
 }
 
 } // namespace

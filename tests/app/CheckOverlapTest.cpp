@@ -1,6 +1,8 @@
 // Checks that are still running when the user restarts, switches off or leaves.
 #include "CheckWindowSupport.h"
 
+#include "app/CheckWiring.h"
+
 #include "app/QtMainThreadInvoker.h"
 #include "ui/AccountListView.h"
 
@@ -40,16 +42,16 @@ protected:
 TEST_F(StalledCheck, RestartCountsOldAndNewWorkersAndPublishesOnce) {
     harness->box("cbExec")->setChecked(true);
     ASSERT_TRUE(sessionWaiting());
-    EXPECT_EQ(window->RunningWorkers, 1);
+    EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 1);
     window->action("aRestart")->trigger();
     EXPECT_TRUE(harness->box("cbExec")->isChecked());
-    EXPECT_EQ(window->RunningWorkers, 2);
+    EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 2);
     // The new check has cleared the status line; its session's first line comes later.
     EXPECT_TRUE(window->statusText().isEmpty());
     EXPECT_TRUE(waitFor([this] { return window->statusText() == QStringLiteral("connecting to 127.0.0.1..."); }));
 
     server.Stop(); // both sessions lose their connection
-    ASSERT_TRUE(waitFor([this] { return window->RunningWorkers == 0; }, 20000));
+    ASSERT_TRUE(waitFor([this] { return window->checkWiring()->cycle().RunningWorkers() == 0; }, 20000));
     EXPECT_EQ(harness->summaries, 1);
     EXPECT_EQ(window->statusText(), QStringLiteral("you haven't new messages"));
     EXPECT_TRUE(window->Tm()->isActive());
@@ -85,7 +87,7 @@ TEST_F(StalledCheck, LeavingDuringACheckLetsTheSessionGo) {
     EXPECT_TRUE(window->checkWiring()->IsShutDown());
     // Nothing more starts once the window is going.
     window->TmTimer();
-    EXPECT_EQ(window->RunningWorkers, 1);
+    EXPECT_EQ(window->checkWiring()->cycle().RunningWorkers(), 1);
     harness.reset();
 }
 
@@ -98,6 +100,37 @@ TEST_F(StalledCheck, TickOfTheCheckTimerStartsTheNextCheck) {
     // The refused connection ends the first check; the timer then starts the next ones.
     ASSERT_TRUE(harness->waitForSummary(3));
     EXPECT_FALSE(window->lwServers()->rowError(0).isEmpty());
+}
+
+TEST(CheckOverlap, RestartAfterReorderingLeavesEachWorkerMarkingItsOwnAccount) {
+    FakePop3Server failing; // stalls; its sessions fail when it stops
+    failing.SendLine("+OK ready").Stall();
+    failing.Start();
+    FakePop3Server stalled; // stalls for the whole test
+    stalled.SendLine("+OK ready").Stall();
+    stalled.Start();
+    AppFolder folder;
+    writeFile(folder.file("quillmere.ini"), settingsFile({{failing.Port(), "zed"}, {stalled.Port(), "amy"}}));
+    CheckWindow harness(folder);
+    TmQuillmere* window = harness.window.get();
+    window->refreshTimer()->stop();
+    AccountListView* list = window->lwServers();
+
+    harness.box("cbExec")->setChecked(true);
+    ASSERT_TRUE(waitFor([&] { return failing.Sessions() == 1 && stalled.Sessions() == 1; }, 20000));
+    // Sorted by account name, zed moves from the first row to the second; a Restart then starts
+    // a check that numbers the rows anew while the first check's sessions still run.
+    list->sortRowsBy(1);
+    ASSERT_EQ(list->cell(1, 1), "zed");
+    window->action("aRestart")->trigger();
+    ASSERT_EQ(window->checkWiring()->cycle().RunningWorkers(), 4);
+
+    failing.Stop(); // zed's sessions of both checks fail
+    ASSERT_TRUE(waitFor([&] { return window->checkWiring()->cycle().RunningWorkers() == 2; }, 20000));
+    EXPECT_FALSE(list->rowError(1).isEmpty());
+    EXPECT_TRUE(list->rowError(0).isEmpty()) << "amy's row took the mark of zed's first session";
+    stalled.Stop();
+    ASSERT_TRUE(harness.waitForSummary());
 }
 
 TEST(QtMainThreadInvokerTest, CallsRunOnTheMainThreadWhileTheWorkerWaits) {

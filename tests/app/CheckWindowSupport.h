@@ -4,7 +4,7 @@
 #include "FakePop3Server.h"
 
 #include "app/CheckWiring.h"
-#include "app/TrayWiring.h"
+#include "app/TextTrayFacade.h"
 
 #include <QCheckBox>
 #include <QIcon>

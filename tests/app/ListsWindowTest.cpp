@@ -79,27 +79,6 @@ TEST(ListsWindow, EditSavesBothListFilesAndTheSettings) {
     EXPECT_NE(readFile(folder.file("quillmere.ini")).find("[Main]"), std::string::npos);
 }
 
-TEST(ListsWindow, ReceivedAddressesOpenOnTheAntiSpamTabFromTheTray) {
-    AppFolder folder;
-    writeFile(folder.file("antiSpamList.txt"), "old@x\r\n");
-    auto window = startWindow(folder);
-    ASSERT_NE(window, nullptr);
-    window->HideToTray();
-    ASSERT_TRUE(waitFor([&] { return !window->isVisible(); }));
-    window->ReceivedAddresses = {"new@spam.net", "OLD@x"};
-    window->aShowMessagesListExecute();
-    EXPECT_TRUE(waitFor([&] { return window->isVisible(); }));
-    EXPECT_EQ(window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->currentWidget()->objectName(),
-              QStringLiteral("tsAntiSpam"));
-    Tmess_list_fm* form = window->mess_list_fm();
-    ASSERT_TRUE(form->isVisible());
-    ASSERT_EQ(form->clbMessList()->count(), 2);
-    // Ticked addresses reach the window's own sender list.
-    form->clbMessList()->item(0)->setCheckState(Qt::Checked);
-    form->aAddToAntispam()->trigger();
-    EXPECT_EQ(window->SenderFilterList().Values(), (std::vector<std::string>{"old@x", "new@spam.net"}));
-}
-
 // The accessible name a screen reader announces for the widget.
 QString accessibleName(QWidget* widget) {
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);

@@ -1,6 +1,8 @@
 // The refresh tick's enabling rules, captions and colours.
 #include "AppTestSupport.h"
 
+#include "app/CheckWiring.h"
+
 #include "app/TrayFacade.h"
 #include "ui/AccountListView.h"
 
@@ -56,10 +58,13 @@ TEST_F(Refresh, ShowAddressesNeedsExecutingAndReceivedAddresses) {
         bool executing;
         bool addresses;
         bool enabled;
-    } rows[] = {{false, false, false}, {false, true, false}, {true, false, false}, {true, true, true}};
+    } rows[] = {{false, false, false}, {true, false, false}, {false, true, false}, {true, true, true}};
     for (const auto& row : rows) {
         cbExec->setChecked(row.executing);
-        window->ReceivedAddresses = row.addresses ? std::vector<std::string>{"a@b.org"} : std::vector<std::string>{};
+        if (row.addresses) {
+            // As a session reports a sender of the last check.
+            window->checkWiring()->cycle().AddAddress("a@b.org");
+        }
         window->refreshTimerTimer();
         EXPECT_EQ(enabled("aShowMessagesList"), row.enabled) << row.executing << row.addresses;
     }

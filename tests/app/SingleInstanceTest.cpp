@@ -7,9 +7,12 @@
 #include <QLockFile>
 #include <QSignalSpy>
 
+#include <fcntl.h>
+#include <functional>
 #include <future>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,6 +122,52 @@ TEST_F(SingleInstanceTest, RequestWithoutAListenerGivesUp) {
     SingleInstance second(kKey, runtimeDir());
     ASSERT_EQ(second.acquire(), SingleInstance::Role::Secondary);
     EXPECT_FALSE(second.requestShow(300));
+}
+
+TEST_F(SingleInstanceTest, FallbackRuntimeFolderMustBePrivateToTheUser) {
+    const QString base = QString::fromStdString(folder.path().string());
+    QString why;
+    // Qt's own runtime folder is taken as it is.
+    EXPECT_EQ(SingleInstance::PrivateRuntimeDir(base, base + QStringLiteral("/x"), &why), base);
+
+    // A missing fallback is made private.
+    const QString fresh = base + QStringLiteral("/runtime-fresh");
+    EXPECT_EQ(SingleInstance::PrivateRuntimeDir(QString(), fresh, &why), fresh);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(fresh).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+
+    struct Row {
+        const char* name;
+        std::function<void(const QByteArray&)> plant;
+        const char* reason;
+    };
+    const Row rows[] = {
+        {"open to others",
+         [](const QByteArray& p) {
+             ::mkdir(p.constData(), 0700);
+             ::chmod(p.constData(), 0777);
+         },
+         "open to other users"},
+        {"a file", [](const QByteArray& p) { ::close(::open(p.constData(), O_CREAT | O_WRONLY, 0600)); },
+         "not a folder"},
+        {"another user's",
+         [](const QByteArray& p) {
+             ::mkdir(p.constData(), 0700);
+             (void)::chown(p.constData(), 65534, 65534);
+         },
+         getuid() == 0 ? "belongs to another user" : nullptr},
+    };
+    for (const Row& row : rows) {
+        if (row.reason == nullptr) {
+            continue; // only root can give a folder away
+        }
+        const QString planted = base + QStringLiteral("/planted-") + QString::fromLatin1(row.name).replace(u' ', u'-');
+        row.plant(QFile::encodeName(planted));
+        why.clear();
+        EXPECT_TRUE(SingleInstance::PrivateRuntimeDir(QString(), planted, &why).isEmpty()) << row.name;
+        EXPECT_TRUE(why.contains(QString::fromLatin1(row.reason))) << row.name << ": " << why.toStdString();
+    }
 }
 
 } // namespace

@@ -110,7 +110,7 @@ TEST(Startup, IntervalValuesAreRaisedToTwoMinutes) {
         ASSERT_NE(window, nullptr) << row.stored;
         EXPECT_EQ(window->findChild<QSpinBox*>(QStringLiteral("seInterval"))->value(), row.shown) << row.stored;
         EXPECT_EQ(window->Tm()->interval(), row.shown * 60000) << row.stored;
-        EXPECT_EQ(window->CheckIntervalMs, row.shown * 60000) << row.stored;
+        EXPECT_EQ(window->CheckIntervalMs(), row.shown * 60000) << row.stored;
     }
 }
 
@@ -175,7 +175,7 @@ TEST(Startup, EveryOptionTravelsFromTheFileToItsControlAndBack) {
     }
     EXPECT_EQ(window->findChild<QSpinBox*>(QStringLiteral("seInterval"))->value(), 17);
     EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("eFileName"))->text(), QStringLiteral("log/mail.txt"));
-    EXPECT_EQ(window->MailClient, "thunderbird");
+    EXPECT_EQ(window->MailClient(), "thunderbird");
     EXPECT_EQ(window->CurrentLanguage(), "IT");
 
     std::filesystem::remove(folder.file("quillmere.ini"));

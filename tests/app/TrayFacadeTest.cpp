@@ -1,7 +1,7 @@
 // The plain tray icon and the keyboard commands of the window.
 #include "AppTestSupport.h"
 
-#include "app/TrayFacade.h"
+#include "support/PlainTrayIcon.h"
 #include "ui/AccountListView.h"
 
 #include <QAction>

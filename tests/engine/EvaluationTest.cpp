@@ -67,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
             "plain address is not a prefix", {"john@example.com"}, true, {}, true, "john@example.com.au", "", false},
         SpamRow{"domain mask", {"*@spam.example"}, true, {}, true, "x@spam.example", "", true},
         SpamRow{"star deletes a message without sender", {"*"}, true, {}, true, "", "", true},
-        SpamRow{"empty entry matches the empty sender", {""}, true, {}, true, "", "hi", true},
+        SpamRow{"a blank entry never matches, not even the empty sender", {""}, true, {}, true, "", "hi", false},
         SpamRow{"empty entry only matches empty", {""}, true, {}, true, "a@x.example", "hi", false},
         SpamRow{"disabled sender list", {"*"}, false, {}, true, "a@x.example", "hi", false},
         SpamRow{"subject list", {}, true, {"*offer*"}, true, "a@x.example", "Big OFFER now", true},

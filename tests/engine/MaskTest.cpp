@@ -340,4 +340,14 @@ INSTANTIATE_TEST_SUITE_P(
                       LongRow{"*a?*\x82\xA0", repeat("a\x82", kMegabyte / 2) + "\xA0", true, 932},
                       LongRow{"*a?*\x82\xA0", repeat("a\x82\x82", kMegabyte / 3), false, 932}));
 
+TEST(MaskListTest, BlankEntriesNeverMatchAndFirstMatchNamesTheEntry) {
+    const qm::MaskList list{"", " \t", "*@spam.example", "x*"};
+    EXPECT_FALSE(list.AnyMatches("", 1252));
+    EXPECT_FALSE(list.AnyMatches(" ", 1252));
+    EXPECT_EQ(list.FirstMatch("joe@spam.example", 1252), std::optional<std::size_t>(2));
+    EXPECT_EQ(list.FirstMatch("xavier@spam.example", 1252), std::optional<std::size_t>(2));
+    EXPECT_EQ(list.FirstMatch("xavier@home.example", 1252), std::optional<std::size_t>(3));
+    EXPECT_EQ(list.FirstMatch("joe@home.example", 1252), std::nullopt);
+}
+
 } // namespace

@@ -193,8 +193,14 @@ TEST(Session, LostConnectionSkipsTheRest) {
     EXPECT_EQ(server.Received(), (Lines{"USER user", "PASS secret", "STAT", "TOP 1000000 0", "TOP 999999 0"}));
     EXPECT_TRUE(report.Has("count:1000000"));
     EXPECT_TRUE(report.Has("address:last@x.example"));
-    EXPECT_TRUE(report.Has("result:1:127.0.0.1(user): 1\r"));
+    // The mailbox was not read to its end: the session failed, and claims no news.
+    EXPECT_TRUE(report.Has("result:0:127.0.0.1(user): 0\r"));
     EXPECT_TRUE(report.Has("status:disconnected from 127.0.0.1"));
+    EXPECT_TRUE(report.Has("failed:0"));
+    const std::string cleared = "error:0:127.0.0.1:user:";
+    EXPECT_TRUE(std::any_of(report.calls.begin(), report.calls.end(), [&](const std::string& call) {
+        return call.rfind(cleared, 0) == 0 && call.size() > cleared.size();
+    }));
     EXPECT_EQ(report.calls.back(), "finished:7");
 }
 

@@ -82,7 +82,8 @@ TEST(LoadSettings, NonNumbersTakeDefaults) {
     EXPECT_TRUE(result.data.main.CheckNewVersion);
     EXPECT_FALSE(result.data.main.Sound);
     ASSERT_EQ(result.data.accounts.size(), 1u);
-    EXPECT_EQ(result.data.accounts[0], (AccountRow{"127.0.0.1", "", "", "110", "60", "False", "0"}));
+    // A damaged Security value is kept: read as 0 it would mean plain text.
+    EXPECT_EQ(result.data.accounts[0], (AccountRow{"127.0.0.1", "", "", "110", "60", "False", "tls"}));
 }
 
 TEST(LoadSettings, AccountsAndTheirDefaults) {

@@ -135,16 +135,41 @@ TEST(LoadSettings, SpecialFilesAreNotRead) {
     EXPECT_EQ(LoadSettings("/dev/zero").status, LoadStatus::ReadFailed);
 }
 
-TEST(LoadSettings, OnlyTheFirstMegabytesAreRead) {
-    // Every counted section becomes a row, so a giant file must not be read whole.
+TEST(LoadSettings, FileOverTheLimitIsNotLoadedInPart) {
+    // Every counted section becomes a row, so a giant file must not be read whole; a part of it
+    // would lose the accounts past the cut for good at the next save.
     const auto path = test::FreshDir() / "q.ini";
     const std::string text = "[Main]\r\nInterval=9\r\n[Settings1]\r\nPOP3=a\r\n" + std::string(5u << 20, ' ') +
                              "\r\n[Settings2]\r\nPOP3=b\r\n";
     test::WriteBytes(path, text);
     const LoadResult result = LoadSettings(path);
-    EXPECT_EQ(result.data.main.Interval, 9);
-    EXPECT_EQ(result.data.accounts.size(), 1u);
+    EXPECT_EQ(result.status, LoadStatus::ReadFailed);
+    EXPECT_NE(result.error.find("larger than 4 MiB"), std::string::npos) << result.error;
+    EXPECT_EQ(result.data.main.Interval, MonitorSettings{}.Interval);
+    EXPECT_TRUE(result.data.accounts.empty());
     EXPECT_EQ(test::ReadBytes(path), text);
+}
+
+TEST(LoadSettings, DamagedSecurityIsKeptAndSavedBackUnchanged) {
+    const struct {
+        std::string stored;
+        std::string cell;
+    } rows[] = {
+        {"STLS", "STLS"}, {"2 ; starttls", "2 ; starttls"}, {"99999999999", "99999999999"}, {"0x2", "2"}, {"1", "1"},
+        {"", "0"}};
+    for (const auto& row : rows) {
+        const auto path = test::FreshDir() / "q.ini";
+        test::WriteBytes(path, "[Main]\r\n[Settings1]\r\nPOP3=h\r\nSecurity=" + row.stored + "\r\n");
+        const LoadResult loaded = LoadSettings(path);
+        ASSERT_EQ(loaded.data.accounts.size(), 1u) << row.stored;
+        EXPECT_EQ(loaded.data.accounts[0].Security, row.cell) << row.stored;
+        ASSERT_TRUE(SaveSettings(path, loaded.data));
+        EXPECT_NE(test::ReadBytes(path).find("\r\nSecurity=" + row.cell + "\r\n"), std::string::npos) << row.stored;
+    }
+    // A missing key is plain text, as it always was.
+    const auto path = test::FreshDir() / "q.ini";
+    test::WriteBytes(path, "[Main]\r\n[Settings1]\r\nPOP3=h\r\n");
+    EXPECT_EQ(LoadSettings(path).data.accounts.at(0).Security, "0");
 }
 
 TEST(SaveSettings, NewFileIsPrivateAndAnExistingModeIsKept) {

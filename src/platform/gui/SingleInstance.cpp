@@ -14,6 +14,7 @@
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -28,14 +29,6 @@ constexpr int kPeerTimeoutMs = 2000;
 constexpr qint64 kMaxRequestBytes = 64;
 // Enough for a burst of starts; more connections at once are refused.
 constexpr int kMaxOpenConnections = 8;
-
-QString defaultRuntimeDir() {
-    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (dir.isEmpty()) {
-        dir = QDir::tempPath() + QStringLiteral("/runtime-") + QString::number(::getuid());
-    }
-    return dir;
-}
 
 // A socket path must fit sun_path; a deep runtime folder gets a short, stable name in /tmp instead.
 QString fitSocketPath(const QString& dir, const QString& name) {
@@ -54,8 +47,41 @@ QString SingleInstance::instanceName(const QString& key) {
     return key + QLatin1Char('-') + QString::number(::getuid());
 }
 
+QString SingleInstance::PrivateRuntimeDir(const QString& qtRuntimeDir, const QString& fallback, QString* why) {
+    if (!qtRuntimeDir.isEmpty()) {
+        return qtRuntimeDir;
+    }
+    const QByteArray path = QFile::encodeName(fallback);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        *why = QStringLiteral("cannot create %1: %2").arg(fallback, QString::fromLocal8Bit(std::strerror(errno)));
+        return QString();
+    }
+    // A folder in /tmp may have been made by anybody: another user's folder, or one others can
+    // write to, would let them plant the lock that keeps the monitor from starting.
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        *why = QStringLiteral("%1 is not a folder").arg(fallback);
+        return QString();
+    }
+    if (info.st_uid != ::getuid()) {
+        *why = QStringLiteral("%1 belongs to another user").arg(fallback);
+        return QString();
+    }
+    if ((info.st_mode & 0077) != 0) {
+        *why = QStringLiteral("%1 is open to other users (mode %2)")
+                   .arg(fallback, QString::number(info.st_mode & 0777, 8));
+        return QString();
+    }
+    return fallback;
+}
+
 SingleInstance::SingleInstance(const QString& key, const QString& runtimeDir, QObject* parent) : QObject(parent) {
-    const QString dir = runtimeDir.isEmpty() ? defaultRuntimeDir() : runtimeDir;
+    QString dir = runtimeDir;
+    if (dir.isEmpty()) {
+        dir = PrivateRuntimeDir(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation),
+                                QDir::tempPath() + QStringLiteral("/runtime-") + QString::number(::getuid()),
+                                &m_unprotectedReason);
+    }
     const QString name = instanceName(key);
     m_lockPath = dir + QLatin1Char('/') + name + QStringLiteral(".lock");
     m_serverPath = fitSocketPath(dir, name);
@@ -68,6 +94,9 @@ SingleInstance::~SingleInstance() {
 }
 
 SingleInstance::Role SingleInstance::acquire() {
+    if (!m_unprotectedReason.isEmpty()) {
+        return Role::Unprotected;
+    }
     QDir().mkpath(QFileInfo(m_lockPath).absolutePath());
     m_lock = std::make_unique<QLockFile>(m_lockPath);
     // Only a dead owner makes the lock stale, never its age: a monitor runs for weeks.

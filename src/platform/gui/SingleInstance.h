@@ -16,7 +16,9 @@ namespace qm {
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    enum class Role { Primary, Secondary };
+    // Unprotected: no private runtime folder could be had; the process runs without the lock
+    // (unprotectedReason says why) rather than refusing to start.
+    enum class Role { Primary, Secondary, Unprotected };
 
     // The one request a later process may send; anything else on the socket is ignored.
     static constexpr const char* kShowRequest = "show\n";
@@ -39,6 +41,12 @@ public:
     bool requestShow(int timeoutMs = 800);
 
     QString lockPath() const { return m_lockPath; }
+    QString unprotectedReason() const { return m_unprotectedReason; }
+
+    // The folder for the lock and the socket: Qt's runtime folder, or else `fallback`, created
+    // with mode 0700 and used only when it is a folder of this user that nobody else may enter.
+    // Empty, with the reason in `why`, when neither will do.
+    static QString PrivateRuntimeDir(const QString& qtRuntimeDir, const QString& fallback, QString* why);
     QString serverPath() const { return m_serverPath; }
 
     // Name part shared by the lock and the socket: the key and the numeric user id.
@@ -53,6 +61,7 @@ private:
 
     QString m_lockPath;
     QString m_serverPath;
+    QString m_unprotectedReason;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
     int m_openConnections = 0;

@@ -38,12 +38,12 @@ public:
 
     // The list last set, as given.
     const QList<QIcon>& iconList() const { return m_list; }
-    void setCycleIcons(bool cycle);
+    void setCycleIcons(bool cycle) override;
     bool cycleIcons() const;
-    void setCycleInterval(unsigned interval);
+    void setCycleInterval(unsigned interval) override;
     unsigned cycleInterval() const;
     // Where the desktop gives no hover events, the popup's text goes into the icon's tooltip.
-    void setHoverText(const QString& text);
+    void setHoverText(const QString& text) override;
 
     // The popup's show and hide delays run on these timers (the window's Timer1 and Timer2).
     void useHintTimers(QTimer& timer1, QTimer& timer2);

@@ -1,4 +1,4 @@
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
 
 #include <gtest/gtest.h>
 

@@ -40,7 +40,7 @@ TEST_F(WindowTray, IconCarriesTheWindowsMenuAndRunsItsDefaultItemOnDoubleClick) 
 }
 
 TEST_F(WindowTray, RestingOnTheIconShowsTheHintTextAboveLeftOfThePointer) {
-    window->HintText = "in total 2 messages:\rpop.a.org(ann): 2\r";
+    window->SetHintText("in total 2 messages:\rpop.a.org(ann): 2\r");
     const QPoint pointer(400, 300);
     icon().MouseMoved(pointer, {});
     EXPECT_TRUE(window->Timer1()->isActive());

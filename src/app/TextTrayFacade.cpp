@@ -1,4 +1,4 @@
-#include "app/TrayWiring.h"
+#include "app/TextTrayFacade.h"
 
 #include "tray/TextTrayIcon.h"
 #include "tray/TrayResources.h"

@@ -1,10 +1,8 @@
-#include "pop3/AsciiText.h"
+#include "text/AsciiText.h"
+
+#include <algorithm>
 
 namespace qm {
-
-char AsciiUpperChar(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
 
 std::string AsciiUpper(std::string_view text) {
     std::string out(text);
@@ -17,9 +15,7 @@ std::string AsciiUpper(std::string_view text) {
 std::string AsciiLower(std::string_view text) {
     std::string out(text);
     for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+        c = AsciiLowerChar(c);
     }
     return out;
 }
@@ -34,6 +30,18 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
         }
     }
     return true;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(AsciiLowerChar(a[i]));
+        const auto y = static_cast<unsigned char>(AsciiLowerChar(b[i]));
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {

@@ -1,8 +1,9 @@
 #pragma once
 
-// Byte-wise ASCII helpers shared by the protocol client, the message decoders and the settings
-// reader. Only A-Z and a-z change case: bytes of the code page stay as they are whatever the
-// process locale, so header, charset, reply and INI names compare the same everywhere.
+// Byte-wise ASCII helpers shared by every folder: the protocol client, the message decoders, the
+// settings reader, the masks, the language table and the account list. Only A-Z and a-z change case: bytes of the code
+// page stay as they are whatever the process locale, so header, charset, reply and INI names compare the same
+// everywhere.
 
 #include <cstddef>
 #include <string>
@@ -10,12 +11,20 @@
 
 namespace qm {
 
-char AsciiUpperChar(char c);
+constexpr char AsciiUpperChar(char c) noexcept {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+constexpr char AsciiLowerChar(char c) noexcept {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 std::string AsciiUpper(std::string_view text);
 std::string AsciiLower(std::string_view text);
 
 // Comparisons that ignore ASCII letter case.
 bool EqualNoCase(std::string_view a, std::string_view b);
+// Negative, zero or positive as a sorts before, with or after b: letters compared as lower case
+// (so "_" sorts before letters), every other byte by its unsigned value, a prefix first.
+int CompareNoCase(std::string_view a, std::string_view b);
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 // First position of what in text; npos when it is not there.
 std::size_t FindNoCase(std::string_view text, std::string_view what);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qm {
+
+// Connection security of an account (key `Security`).
+enum class AccountSecurity : int {
+    None = 0,         // plain POP3
+    TlsOnConnect = 1, // POP3S: TLS from the first byte
+    Stls = 2,         // STLS after the greeting
+};
+
+// Whether a stored `Security` value is one of AccountSecurity.
+bool IsKnownSecurity(int value);
+
+// The rules for the text cells of an account row, shared by the settings file, the account list,
+// the dialog and the session, so a cell means the same thing wherever it is read.
+
+// A number cell (port, time-out, security) read with the profile integer rules; nullopt when the
+// whole text is not a number.
+std::optional<int> CellInteger(std::string_view cell);
+
+// The Disabled cell: "True"/"False" in any letter case, or an integer (non-zero is true);
+// nullopt for anything else.
+std::optional<bool> CellBool(std::string_view cell);
+// Whether a row with this Disabled cell is left out of checks and drawn disabled: only a cell
+// that reads as true. A damaged cell keeps the account checked, as it was before the damage.
+bool IsDisabledCell(std::string_view cell);
+
+// The connection security a Security cell asks for. An empty cell (a row from before the cell
+// existed) is None; anything that is not a known number is nullopt, and the session refuses it
+// rather than fall back to plain text.
+std::optional<AccountSecurity> SecurityOfCell(std::string_view cell);
+// The text the settings file holds for a Security cell: a number in decimal, an empty cell as 0,
+// anything else exactly as written, so a damaged value is never turned into plain text.
+std::string SecurityCellText(std::string_view cell);
+
+} // namespace qm

@@ -1,0 +1,78 @@
+// What the window promises the rest of the program: every caption finds its control, and a check
+// takes the same options from a settings file as the console check does.
+#include "AppTestSupport.h"
+
+#include "engine/CheckOptions.h"
+#include "lang/Captions.h"
+#include "settings/FilterList.h"
+#include "ui/AccountListView.h"
+#include "ui/CodePageText.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QMenu>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+namespace qm::test {
+namespace {
+
+TEST(WindowContract, EveryCaptionFindsAControlOfItsKind) {
+    AppFolder folder;
+    const auto window = startWindow(folder, false);
+    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    ASSERT_NE(tabs, nullptr);
+    for (const CaptionEntry& entry : MainWindowCaptions()) {
+        const QString name = QString::fromLatin1(entry.objectName);
+        bool found = false;
+        switch (entry.target) {
+        case CaptionTarget::Action:
+            found = window->findChild<QAction*>(name) != nullptr;
+            break;
+        case CaptionTarget::MenuItem:
+            found = window->findChild<QMenu*>(name) != nullptr || window->findChild<QAction*>(name) != nullptr;
+            break;
+        case CaptionTarget::CheckBox:
+            found = window->findChild<QCheckBox*>(name) != nullptr;
+            break;
+        case CaptionTarget::Label:
+            found = window->findChild<QLabel*>(name) != nullptr;
+            break;
+        case CaptionTarget::ListColumn:
+            found = entry.column >= 0 && entry.column < window->lwServers()->columnCount();
+            break;
+        case CaptionTarget::Tab:
+            found = tabs->indexOf(window->findChild<QWidget*>(name)) >= 0;
+            break;
+        }
+        EXPECT_TRUE(found) << entry.objectName << " (" << entry.englishText << ")";
+    }
+}
+
+TEST(WindowContract, MonitorAndConsoleTakeTheSameOptionsFromOneFile) {
+    // In code page 1251 byte order and a Unicode sort disagree: "Бета" (0xC1...) sorts before
+    // "альфа" (0xE0...) by bytes, after it by letters. The order decides which entry is reached
+    // first, so both programs must use one rule.
+    setUiCodePage(1251);
+    const std::string values = "\xC1\xE5\xF2\xE0; \xE0\xEB\xFC\xF4\xE0; Zed; *[; ";
+    AppFolder folder;
+    writeFile(folder.file("quillmere.ini"), "[Main]\r\nFromAddress=" + values + "\r\nSubject=" + values +
+                                                "\r\nUseFrom=1\r\nUseSubject=1\r\nInform=1\r\n");
+    const auto window = startWindow(folder, false);
+    const CheckOptions monitor = window->CheckSnapshot();
+
+    const LoadResult loaded = LoadSettings(folder.file("quillmere.ini"));
+    const CheckOptions console = MakeCheckOptions(loaded.data.main, FilterList{}, FilterList{}, 1251);
+    setUiCodePage(0);
+    EXPECT_EQ(monitor.fromMasks.Values(), console.fromMasks.Values());
+    EXPECT_EQ(monitor.subjectMasks.Values(), console.subjectMasks.Values());
+    EXPECT_EQ(monitor.fromMasks.Values().size(), 4u);
+    EXPECT_EQ(monitor.inform, console.inform);
+    EXPECT_EQ(monitor.useFrom, console.useFrom);
+    EXPECT_EQ(monitor.useSubject, console.useSubject);
+}
+
+} // namespace
+} // namespace qm::test
