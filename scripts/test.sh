@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh scripts/packages.txt scripts/test-packages.txt
 jobs=$(nproc)
 
-cmake -S . -B build -G Ninja -DQM_BUILD_TESTS=ON
+# Installed to /usr, as the Debian package is: the install test builds that package from build/.
+cmake -S . -B build -G Ninja -DQM_BUILD_TESTS=ON -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs")
 

@@ -4,6 +4,7 @@
 #include "app/CheckWiring.h"
 #include "app/TextTrayFacade.h"
 #include "app/TrayFacade.h"
+#include "app/UpdateWiring.h"
 #include "platform/AutoStart.h"
 #include "tray/TrayResources.h"
 #include "ui/AccountActions.h"
@@ -101,6 +102,7 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
 
     FormCreate();
     createWindows();
+    m_update = std::make_unique<UpdateWiring>(*this);
     m_lwServers->setFocus();
 }
 
@@ -123,7 +125,14 @@ void TmQuillmere::FormCreate() {
 }
 
 std::filesystem::path TmQuillmere::SettingsPath() const {
-    return qm::SettingsPath(m_executable);
+    return m_programDirectory / qm::SettingsPath(m_executable).filename();
+}
+
+void TmQuillmere::setDataFolder(const std::filesystem::path& folder, bool usable,
+                                std::vector<std::string> autoStartArgs) {
+    m_programDirectory = folder;
+    m_dataFolderUnusable = !usable;
+    m_autoStartArgs = std::move(autoStartArgs);
 }
 
 std::filesystem::path TmQuillmere::SenderListPath() const {
@@ -226,14 +235,20 @@ void TmQuillmere::cbAutoLoadClick() {
     SetAutoStart(m_cbAutoLoad->isChecked());
 }
 
+std::vector<std::string> TmQuillmere::autoStartCommand() const {
+    std::vector<std::string> command{m_executable.string()};
+    command.insert(command.end(), m_autoStartArgs.begin(), m_autoStartArgs.end());
+    return command;
+}
+
 void TmQuillmere::SetAutoStart(bool enabled) {
-    qm::SetAutoStart(enabled, m_executable.string());
+    qm::SetAutoStart(enabled, autoStartCommand(), ConfigHome(SystemEnvironment()));
     // A different state runs cbAutoLoadClick once more with it; the same state does nothing.
     m_cbAutoLoad->setChecked(IsAutoStartRegistered());
 }
 
 bool TmQuillmere::IsAutoStartRegistered() const {
-    return qm::IsAutoStartRegistered(m_executable.string());
+    return qm::IsAutoStartRegistered(autoStartCommand(), ConfigHome(SystemEnvironment()));
 }
 
 QString TmQuillmere::statusText() const {
@@ -287,6 +302,10 @@ void TmQuillmere::showEvent(QShowEvent* event) {
 }
 
 void TmQuillmere::LoadFilterLists() {
+    if (m_dataFolderUnusable) {
+        // Loading creates missing list files; a folder that cannot be used gets none.
+        return;
+    }
     // A list file that cannot be created leaves its list empty; start-up goes on.
     FilterList sender;
     LoadFilterList(sender, SenderListPath());

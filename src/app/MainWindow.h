@@ -47,6 +47,7 @@ class TfmValue;
 class Tmess_list_fm;
 class TrayFacade;
 class TselMailCl_fm;
+class UpdateWiring;
 
 // The main window: accounts, options, notice conditions and the two anti-spam lists, with the
 // menus, the commands they share, the timers, and the life cycle of the monitor (start-up,
@@ -64,6 +65,11 @@ public:
     std::filesystem::path SettingsPath() const;
     std::filesystem::path SenderListPath() const;
     std::filesystem::path SubjectListPath() const;
+    // The data folder, when it is not the executable's folder; set before the start-up step runs.
+    // A folder that cannot be used leaves the run on default settings with nothing written.
+    // autoStartArgs: the arguments the autostart entry starts the monitor with (the --dir choice).
+    void setDataFolder(const std::filesystem::path& folder, bool usable, std::vector<std::string> autoStartArgs);
+    bool dataFolderUsable() const { return !m_dataFolderUnusable; }
 
     // Start-up, run once from StartTimer after the event loop has started.
     void StartTimerTimer();
@@ -101,6 +107,8 @@ public:
     void cbAutoLoadClick();
     void SetAutoStart(bool enabled);
     bool IsAutoStartRegistered() const;
+    // The executable's full path and the arguments of the data folder choice.
+    std::vector<std::string> autoStartCommand() const;
 
     // Scheduler side: the refresh tick and the interval rule.
     void refreshTimerTimer();
@@ -114,13 +122,13 @@ public:
     CheckWiring* checkWiring() const { return m_check; }
 
     // The version check: start-up calls it, and it runs UpdateCheck when the option is on.
-    // Nothing is connected to UpdateCheck yet.
     void StartUpdateCheck();
     std::function<void()> UpdateCheck;
     // A version-check thread leaves its result text here (any thread); the refresh tick hands it to
     // OfferUpdate once.
     void postUpdateResult(std::string text);
     std::function<void(const std::string&)> OfferUpdate;
+    UpdateWiring* updateWiring() const { return m_update.get(); }
 
     // The tray icon.
     TrayFacade* tray() const { return m_tray.get(); }
@@ -173,6 +181,8 @@ public:
     // The snapshot a check takes: the current options and both anti-spam lists.
     CheckOptions CheckSnapshot() const;
     bool SoundOn() const;
+    // "show a notification": a check with news also sends a desktop notification.
+    bool NotifyOn() const;
     void ShowLastExecTime(const QString& text);
     // The popup's text of the last check, as the check cycle left it (code page bytes).
     const std::string& HintText() const { return m_hintText; }
@@ -227,12 +237,16 @@ private:
     // The settings file exists but could not be read: it is never replaced by what this run holds.
     bool m_settingsUnreadable = false;
     bool m_centred = false;
+    bool m_dataFolderUnusable = false;
+    std::vector<std::string> m_autoStartArgs;
 
     std::unique_ptr<TrayFacade> m_tray;
     CheckWiring* m_check = nullptr;
 
     std::mutex m_updateMutex;
     std::optional<std::string> m_updateResult;
+    // After the slot above, so it goes first: no check hands anything over once it is gone.
+    std::unique_ptr<UpdateWiring> m_update;
 
     // Controls.
     QMenuBar* m_MainMenu1 = nullptr;
@@ -245,6 +259,7 @@ private:
     QCheckBox* m_cbMinimized = nullptr;
     QCheckBox* m_cbSound = nullptr;
     QCheckBox* m_cbCheckNewVersion = nullptr;
+    QCheckBox* m_cbNotify = nullptr;
     QSpinBox* m_seInterval = nullptr;
     QLabel* m_lbTimeNow = nullptr;
     QLabel* m_lbLastExecTime = nullptr;

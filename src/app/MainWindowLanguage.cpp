@@ -2,10 +2,12 @@
 #include "app/MainWindow.h"
 
 #include "lang/Captions.h"
+#include "ui/AboutBox.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
+#include "ui/MailClientDialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -22,6 +24,8 @@ QString TmQuillmere::tr_(const char* english) const {
 void TmQuillmere::ApplyLanguage(const std::string& code) {
     m_accountActions->setLanguage(code);
     m_account_settings_fm->setLanguage(code);
+    m_AboutBox->setLanguage(code);
+    m_selMailCl_fm->setLanguage(code);
     applyListsLanguage(code);
     for (const CaptionEntry& entry : MainWindowCaptions()) {
         const QString text = fromUtf8(m_LR.Translate(entry.englishText, "EN", code));

@@ -1,12 +1,14 @@
 // Composition of the main window: frame, pages, menus, commands and timers.
 #include "app/MainWindow.h"
 
-#include "app/ShellDialogs.h"
 #include "app/TrayFacade.h"
+#include "ui/AboutBox.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
 #include "ui/ImageLists.h"
+#include "ui/MailClientActions.h"
+#include "ui/MailClientDialog.h"
 #include "ui/ReceivedAddressesWindow.h"
 #include "ui/ValueDialog.h"
 
@@ -170,6 +172,7 @@ void TmQuillmere::createMenus() {
     help->setObjectName(QStringLiteral("Help1"));
     QAction* about = help->addAction(QStringLiteral("About"));
     about->setObjectName(QStringLiteral("About1"));
+    connect(about, &QAction::triggered, this, [this] { m_AboutBox->exec(); });
 
     // The tray menu, also the window's own context menu.
     m_PopupMenu1 = new QMenu(this);
@@ -200,10 +203,12 @@ QWidget* TmQuillmere::createConnectPage() {
     m_cbMinimized = makeCheck(options, "cbMinimized", "start minimized");
     m_cbSound = makeCheck(options, "cbSound", "sound on");
     m_cbCheckNewVersion = makeCheck(options, "cbCheckNewVersion", "check for new version of program");
+    m_cbNotify = makeCheck(options, "cbNotify", "show a notification");
     grid->addWidget(m_cbAutoLoad, 0, 0);
     grid->addWidget(m_cbMinimized, 0, 1);
     grid->addWidget(m_cbSound, 0, 2);
-    grid->addWidget(m_cbCheckNewVersion, 1, 0, 1, 3);
+    grid->addWidget(m_cbCheckNewVersion, 1, 0, 1, 2);
+    grid->addWidget(m_cbNotify, 1, 2);
     layout->addWidget(options);
 
     QWidget* listPanel = makePanel(page, "Panel7");
@@ -430,6 +435,12 @@ void TmQuillmere::createWindows() {
     m_account_settings_fm = new Taccount_settings_fm(this);
     m_account_settings_fm->setObjectName(QStringLiteral("account_settings_fm"));
     m_selMailCl_fm = new TselMailCl_fm(this);
+    auto* mailClient =
+        new MailClientActions([this] { return MailClient(); },
+                              [this](std::string client) { SetMailClient(std::move(client)); }, m_selMailCl_fm, this);
+    mailClient->setObjectName(QStringLiteral("MailClientActions"));
+    connect(action("aRunMailclient"), &QAction::triggered, mailClient, &MailClientActions::aRunMailclientExecute);
+    connect(action("aSelectmailClient"), &QAction::triggered, mailClient, &MailClientActions::aSelectmailClientExecute);
 
     m_accountActions = new AccountActions(m_lwServers, m_account_settings_fm, this, this);
     m_accountActions->setObjectName(QStringLiteral("AccountActions"));

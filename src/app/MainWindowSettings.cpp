@@ -19,6 +19,10 @@ namespace qm {
 
 void TmQuillmere::LoadSettings() {
     m_lwServers->setRows({});
+    if (m_dataFolderUnusable) {
+        applyFallbackSettings();
+        return;
+    }
     const LoadResult result = qm::LoadSettings(SettingsPath());
     m_settingsUnreadable = result.status == LoadStatus::ReadFailed;
     if (result.status == LoadStatus::CreateFailed || result.status == LoadStatus::ReadFailed) {
@@ -58,6 +62,7 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     m_notice->load(main);
     m_mailClient = main.MailClient;
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
+    m_cbNotify->setChecked(main.Notify);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
     m_cbAntiSpamSubjEnabled->setChecked(main.AntiSpamSubjListEnabled);
     const bool executing = main.Executing;
@@ -96,6 +101,7 @@ SettingsData TmQuillmere::CurrentSettings() const {
     main.AntiSpamListEnabled = m_cbAntiSpamEnabled->isChecked();
     main.AntiSpamSubjListEnabled = m_cbAntiSpamSubjEnabled->isChecked();
     main.CheckNewVersion = m_cbCheckNewVersion->isChecked();
+    main.Notify = m_cbNotify->isChecked();
     data.accounts = m_lwServers->rows();
     return data;
 }
@@ -116,6 +122,10 @@ int TmQuillmere::IntervalMinutes() const {
     return m_seInterval->value();
 }
 
+bool TmQuillmere::NotifyOn() const {
+    return m_cbNotify->isChecked();
+}
+
 bool TmQuillmere::SoundOn() const {
     return m_cbSound->isChecked();
 }
@@ -130,6 +140,9 @@ void TmQuillmere::SetHintText(std::string text) {
 
 void TmQuillmere::SaveSettings() {
     const SettingsData data = collectSettings();
+    if (m_dataFolderUnusable) {
+        return;
+    }
     // Write failures are silent; the files are replaced whole, so a failure keeps the old ones.
     SaveFilterList(SenderFilterList(), SenderListPath());
     SaveFilterList(SubjectFilterList(), SubjectListPath());

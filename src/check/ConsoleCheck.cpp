@@ -4,6 +4,7 @@
 #include "engine/CheckCycle.h"
 #include "engine/CheckOptions.h"
 #include "platform/CodePage.h"
+#include "platform/DataFolder.h"
 #include "settings/FilterList.h"
 #include "settings/SettingsFile.h"
 
@@ -14,8 +15,6 @@
 namespace qm {
 
 namespace {
-
-constexpr const char* kSettingsFileName = "quillmere.ini";
 
 // Status lines go out as the status bar shows them; the rest of the window has no console form.
 class ConsoleView : public ICheckView {
@@ -85,8 +84,11 @@ std::string ConsoleUsage() {
            "(and the file started afresh when \"overwrite always\" is on).\n"
            "\n"
            "It reads DIR/quillmere.ini, DIR/antiSpamList.txt and DIR/antiSpamSbjList.txt, where DIR\n"
-           "is the folder of this program unless --dir names another. These files are only read,\n"
-           "never created or rewritten; a missing list file counts as an empty list.\n"
+           "is the data folder the tray monitor uses too: the folder --dir names; without --dir the\n"
+           "folder of this program, unless the program is installed (it lies in the install\n"
+           "prefix's bin folder and no quillmere.ini lies beside it), when it is the user's\n"
+           "$XDG_CONFIG_HOME/quillmere (by default ~/.config/quillmere). These files are only\n"
+           "read, never created or rewritten; a missing list file counts as an empty list.\n"
            "\n"
            "Output: every status line the status bar shows during the check, one per line (empty\n"
            "ones left out), then the final status bar text and the popup text. For each account\n"
@@ -98,7 +100,8 @@ std::string ConsoleUsage() {
            "  --help      show this text\n"
            "\n"
            "Exit status: 0 the check found new messages, 1 it found none, 2 it could not run\n"
-           "(missing or unreadable settings, bad arguments; the reason is printed on stderr).\n";
+           "(missing or unreadable settings, a data folder that is missing, no folder, not writable\n"
+           "or owned by another user, bad arguments; the reason is printed on stderr).\n";
 }
 
 std::string OneLine(const std::string& text) {
@@ -124,33 +127,30 @@ std::string OneLine(const std::string& text) {
 
 int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem::path& executable, std::ostream& out,
                     std::ostream& err, bool* workersLeft) {
-    std::filesystem::path dir = executable.parent_path();
-    bool dirGiven = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
+    std::vector<std::string> rest = args;
+    const DirOption dirOption = TakeDirOption(rest);
+    DataFolder folder = ChooseDataFolder(executable, dirOption.dir, InstalledBinDir(), SystemEnvironment());
+    for (const std::string& arg : rest) {
         if (arg == "--help" || arg == "-h") {
-            out << ConsoleUsage();
+            out << ConsoleUsage() << '\n' << DataFolderExplanation(folder) << '\n';
             return kExitNews;
         }
-        if ((arg == "--dir" && i + 1 < args.size()) || arg.rfind("--dir=", 0) == 0) {
-            if (dirGiven) {
-                err << "quillmere-check: --dir given twice (see --help)\n";
-                return kExitCannotRun;
-            }
-            dir = arg == "--dir" ? std::filesystem::path(args[++i]) : std::filesystem::path(arg.substr(6));
-            dirGiven = true;
-            continue;
-        }
-        if (arg == "--dir") {
-            err << "quillmere-check: --dir needs a folder (see --help)\n";
-        } else {
-            err << "quillmere-check: unknown argument '" << arg << "' (see --help)\n";
-        }
+    }
+    if (!dirOption.error.empty()) {
+        err << "quillmere-check: " << dirOption.error << " (see --help)\n";
         return kExitCannotRun;
     }
-    if (dir.empty()) {
-        dir = ".";
+    if (!rest.empty()) {
+        err << "quillmere-check: unknown argument '" << rest.front() << "' (see --help)\n";
+        return kExitCannotRun;
     }
+    // Only read here: an installed program's config folder is not created for a check.
+    PrepareDataFolder(folder, false);
+    if (!folder.usable()) {
+        err << "quillmere-check: " << folder.error << '\n';
+        return kExitCannotRun;
+    }
+    const std::filesystem::path& dir = folder.path;
 
     const std::filesystem::path settingsPath = dir / kSettingsFileName;
     std::error_code ec;

@@ -98,6 +98,12 @@ bool CheckCycle::IsCheckRunning(int check) const {
                        [check](const auto& entry) { return entry.second.check == check; });
 }
 
+void CheckCycle::AbortSessions() {
+    for (auto& [id, worker] : m_workers) {
+        worker->Abort();
+    }
+}
+
 bool CheckCycle::Shutdown(std::chrono::milliseconds grace) {
     if (m_shutDown) {
         return m_allEnded;

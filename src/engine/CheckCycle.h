@@ -66,6 +66,9 @@ public:
     // Stop the invoker from taking calls first (a worker waiting for the main thread would
     // otherwise wait until the main thread runs again, and the wait here would use up `grace`).
     bool Shutdown(std::chrono::milliseconds grace);
+    // Aborts the connections of the running workers (after a resume from suspend they are dead);
+    // each ends as a failed session and the check is published as usual.
+    void AbortSessions();
 
     int RunningWorkers() const { return m_runningWorkers; }
     int MessagesOnServer() const { return m_messagesOnServer; }

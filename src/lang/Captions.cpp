@@ -8,7 +8,7 @@ namespace {
 
 using T = CaptionTarget;
 
-constexpr std::array<CaptionEntry, 51> kMainWindowCaptions = {{
+constexpr std::array<CaptionEntry, 52> kMainWindowCaptions = {{
     {"aExit", T::Action, -1, "Close"},
     {"aCheckMail", T::Action, -1, "Start"},
     {"aRestart", T::Action, -1, "Restart"},
@@ -60,6 +60,7 @@ constexpr std::array<CaptionEntry, 51> kMainWindowCaptions = {{
     {"Help1", T::MenuItem, -1, "Help"},
     {"About1", T::MenuItem, -1, "About the program"},
     {"cbCheckNewVersion", T::CheckBox, -1, "check for new version on the site"},
+    {"cbNotify", T::CheckBox, -1, "show a notification"},
 }};
 
 constexpr std::array<LanguageMenuEntry, 3> kLanguageMenuItems = {{

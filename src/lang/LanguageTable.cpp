@@ -9,7 +9,7 @@ namespace {
 // Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
 // interface has always shown them, including the German cells that repeat the English text and
 // the Latin "c" closing "connecting to" and "connected to" in Russian.
-constexpr std::array<std::array<const char*, 4>, 76> kRows = {{
+constexpr std::array<std::array<const char*, 4>, 77> kRows = {{
     {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
     {"Нет", "No", "No", "Nein"},                                                                                   // 2
     {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
@@ -103,7 +103,8 @@ constexpr std::array<std::array<const char*, 4>, 76> kRows = {{
     {"(сообщения, содержащие эти темы удаляются с сервера)",
      "(i messaggi con questi temi saranno eliminati dal mail server)",
      "(messages with these subjects will be deleted from mail server)",
-     "(messages with these subjects will be deleted from mail server)"}, // 76
+     "(messages with these subjects will be deleted from mail server)"},                                   // 76
+    {"показывать уведомление", "mostra una notifica", "show a notification", "Benachrichtigung anzeigen"}, // 77
 }};
 
 } // namespace

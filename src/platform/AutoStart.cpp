@@ -98,43 +98,55 @@ fs::path AutoStartEntryPath(const fs::path& configDir) {
     return configDir / "autostart" / kEntryName;
 }
 
-std::string ExecValueFor(const std::string& exePath) {
+std::string ExecValueFor(const AutoStartCommand& command) {
     std::string exec;
-    const bool quote = exePath.empty() || exePath.find_first_of(kReservedInExec) != std::string::npos;
-    if (quote)
-        exec += '"';
-    for (char c : exePath) {
-        if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
-            exec += '\\';
-        if (c == '%')
-            exec += '%';
-        exec += c;
+    for (const std::string& arg : command) {
+        if (!exec.empty())
+            exec += ' ';
+        const bool quote = arg.empty() || arg.find_first_of(kReservedInExec) != std::string::npos;
+        if (quote)
+            exec += '"';
+        for (char c : arg) {
+            if (quote && (c == '"' || c == '`' || c == '$' || c == '\\'))
+                exec += '\\';
+            if (c == '%')
+                exec += '%';
+            exec += c;
+        }
+        if (quote)
+            exec += '"';
     }
-    if (quote)
-        exec += '"';
     return EscapeDesktopValue(exec);
 }
 
-bool IsAutoStartRegistered(const std::string& exePath, const fs::path& configDir) {
-    if (exePath.empty() || !usableConfigDir(configDir))
+std::string ExecValueFor(const std::string& exePath) {
+    return ExecValueFor(AutoStartCommand{exePath});
+}
+
+bool IsAutoStartRegistered(const AutoStartCommand& command, const fs::path& configDir) {
+    if (command.empty() || command.front().empty() || !usableConfigDir(configDir))
         return false;
     const auto exec = DesktopEntryFileValue(AutoStartEntryPath(configDir), "Exec");
     if (!exec)
         return false;
     const auto args = SplitExecLine(*exec);
-    if (!args || args->size() != 1)
+    if (!args || args->size() != command.size())
         return false;
-    const auto program = withoutFieldCodes(args->front());
-    return program && *program == exePath;
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        const auto arg = withoutFieldCodes((*args)[i]);
+        if (!arg || *arg != command[i])
+            return false;
+    }
+    return true;
 }
 
-bool SetAutoStart(bool enabled, const std::string& exePath, const fs::path& configDir) {
+bool SetAutoStart(bool enabled, const AutoStartCommand& command, const fs::path& configDir) {
     if (!usableConfigDir(configDir))
         return false;
     const fs::path entry = AutoStartEntryPath(configDir);
     std::error_code ec;
     if (enabled) {
-        if (!exePath.empty()) {
+        if (!command.empty() && !command.front().empty()) {
             fs::create_directories(entry.parent_path(), ec);
             if (!ec) {
                 const std::string text = "[Desktop Entry]\n"
@@ -142,7 +154,7 @@ bool SetAutoStart(bool enabled, const std::string& exePath, const fs::path& conf
                                          "Name=Quillmere32\n"
                                          "Comment=E-mail checker\n"
                                          "Exec=" +
-                                         ExecValueFor(exePath) +
+                                         ExecValueFor(command) +
                                          "\n"
                                          "Terminal=false\n"
                                          "X-GNOME-Autostart-enabled=true\n";
@@ -152,7 +164,15 @@ bool SetAutoStart(bool enabled, const std::string& exePath, const fs::path& conf
     } else {
         fs::remove(entry, ec);
     }
-    return IsAutoStartRegistered(exePath, configDir);
+    return IsAutoStartRegistered(command, configDir);
+}
+
+bool IsAutoStartRegistered(const std::string& exePath, const fs::path& configDir) {
+    return IsAutoStartRegistered(AutoStartCommand{exePath}, configDir);
+}
+
+bool SetAutoStart(bool enabled, const std::string& exePath, const fs::path& configDir) {
+    return SetAutoStart(enabled, AutoStartCommand{exePath}, configDir);
 }
 
 bool IsAutoStartRegistered(const std::string& exePath) {

@@ -318,6 +318,20 @@ void TIdTCPConnection::WriteText(const std::string& bytes) {
     }
 }
 
+std::string TIdTCPConnection::ReadBytes(std::size_t maxCount, int timeoutMs) {
+    if (InputBufferSize() == 0) {
+        CheckClosed(false, false);
+        if (m_aborted) {
+            throw EIdClosedSocket();
+        }
+        ReceiveMore(false, timeoutMs, true);
+    }
+    const std::size_t count = std::min(maxCount, InputBufferSize());
+    std::string bytes = m_buffer.substr(m_bufferStart, count);
+    Consume(count);
+    return bytes;
+}
+
 bool TIdTCPConnection::DrainUntilLine(const std::string& endLine, int timeoutMs) {
     DeadlineScope deadline(*this, timeoutMs);
     bool inLongLine = false; // the current line has been dropped in pieces; it is not endLine

@@ -70,6 +70,11 @@ public:
     std::string ReadLine(const std::string& terminator, int timeoutMs = -1, int maxLength = -1);
     std::string ReadLine() override { return ReadLine("\n"); }
 
+    // Up to maxCount received bytes as they came, waiting for more (see ReadLine for timeoutMs)
+    // only when none are buffered. Empty once the peer has closed and everything was taken.
+    // Throws EIdReadTimeout, EIdClosedSocket (aborted), EIdSocketError.
+    std::string ReadBytes(std::size_t maxCount, int timeoutMs = -1);
+
     // Reads one reply into LastCmdResult. The whole reply must arrive within ReadTimeout.
     void ReadReply();
     // The reply reader of the protocol spoken; returns the reply's numeric code.

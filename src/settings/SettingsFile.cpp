@@ -207,6 +207,7 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
     m.CheckNewVersion = ini.ReadBool(kMain, "CheckNewVersion", d.CheckNewVersion);
     m.AntiSpamListEnabled = ini.ReadBool(kMain, "AntiSpamListEnabled", d.AntiSpamListEnabled);
     m.AntiSpamSubjListEnabled = ini.ReadBool(kMain, "AntiSpamSubjListEnabled", d.AntiSpamSubjListEnabled);
+    m.Notify = ini.ReadBool(kMain, "Notify", d.Notify);
     m.Executing = ini.ReadBool(kMain, "Executing", d.Executing);
     return result;
 }
@@ -232,6 +233,7 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
     ini.WriteBool(kMain, "AntiSpamListEnabled", m.AntiSpamListEnabled);
     ini.WriteBool(kMain, "AntiSpamSubjListEnabled", m.AntiSpamSubjListEnabled);
     ini.WriteBool(kMain, "CheckNewVersion", m.CheckNewVersion);
+    ini.WriteBool(kMain, "Notify", m.Notify);
 
     std::size_t number = 0;
     for (const AccountRow& row : data.accounts) {

@@ -40,6 +40,7 @@ struct MonitorSettings {
     bool AntiSpamListEnabled = true;
     bool AntiSpamSubjListEnabled = true;
     bool CheckNewVersion = true;
+    bool Notify = false; // a desktop notification for a check with news
 
     bool operator==(const MonitorSettings&) const = default;
 };

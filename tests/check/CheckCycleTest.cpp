@@ -283,6 +283,29 @@ TEST(CheckCycle, ShutdownEndsAStalledSession) {
     EXPECT_TRUE(view.summaries.empty());
 }
 
+// After a resume the old connections are dead: aborting them ends the sessions and the check is
+// published, while the cycle stays usable for the next check.
+TEST(CheckCycle, AbortedSessionsEndAndTheCheckIsPublished) {
+    FakePop3Server stalled;
+    LoginScript(stalled).Expect("STAT").Stall();
+    stalled.Start();
+    CycleFixture f;
+    f.cycle->BeginCheck({CycleRow(stalled.Port(), "user", "secret", false, "600")}, CheckOptions{},
+                        MessageLogOptions{});
+    f.invoker->RunUntil([&] { return f.view.events.size() >= 2; }); // connected, tray: now blocked in STAT
+    f.cycle->AbortSessions();
+    f.RunUntilSummaries(1);
+    EXPECT_FALSE(f.view.summaries[0].news);
+    EXPECT_EQ(f.cycle->RunningWorkers(), 0);
+
+    FakePop3Server next;
+    next.ServeMailbox(MailboxOf({Msg("a@x.example")}));
+    next.Start();
+    f.cycle->BeginCheck({CycleRow(next.Port())}, CheckOptions{}, MessageLogOptions{});
+    f.RunUntilSummaries(2);
+    EXPECT_TRUE(f.view.summaries[1].news);
+}
+
 TEST(ConsoleInvoker, RunsCallsOnTheRunningThreadInOrder) {
     ConsoleInvoker invoker;
     std::vector<int> order;

@@ -114,7 +114,17 @@ TEST_F(ConsoleCheck, HelpExplainsAndExitsZero) {
     EXPECT_NE(r.out.find("--dir DIR"), std::string::npos);
     EXPECT_NE(r.out.find("Exit status: 0"), std::string::npos);
     EXPECT_NE(r.out.find("quillmere.ini"), std::string::npos);
+    EXPECT_NE(r.out.find("~/.config/quillmere"), std::string::npos);
+    // The folder of this run and why: a copy outside the install prefix keeps its files beside it.
+    EXPECT_NE(r.out.find("Data folder '" + m_app.string() + "': the program's own folder.\n"), std::string::npos)
+        << r.out;
     EXPECT_EQ(r.err, "");
+}
+
+TEST_F(ConsoleCheck, HelpNamesTheGivenFolder) {
+    const Result r = Run("--dir '" + m_elsewhere.string() + "' --help");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("Data folder '" + m_elsewhere.string() + "', as --dir says.\n"), std::string::npos) << r.out;
 }
 
 struct CannotRunRow {
@@ -152,7 +162,10 @@ INSTANTIATE_TEST_SUITE_P(
         CannotRunRow{"settings is a folder", "--dir {app}", true, "quillmere-check: cannot read settings file"},
         CannotRunRow{"unknown argument", "--verbose", false, "quillmere-check: unknown argument"},
         CannotRunRow{"folder missing", "--dir", false, "quillmere-check: --dir needs a folder"},
-        CannotRunRow{"folder twice", "--dir {app} --dir /tmp", false, "quillmere-check: --dir given twice"}));
+        CannotRunRow{"folder twice", "--dir {app} --dir /tmp", false, "quillmere-check: --dir given twice"},
+        CannotRunRow{"folder empty", "--dir=", false, "quillmere-check: --dir needs a folder"},
+        CannotRunRow{"folder does not exist", "--dir {app}/none", false, "quillmere-check: data folder '"},
+        CannotRunRow{"folder is a file", "--dir {app}/quillmere-check", false, "quillmere-check: data folder '"}));
 
 } // namespace
 } // namespace qm::test

@@ -16,8 +16,8 @@ TEST(LanguageTableTest, ShapeAndHeader) {
     TLangRes lr;
     BuildLanguageTable(lr);
     EXPECT_EQ(lr.langCount(), 4);
-    EXPECT_EQ(lr.rowCount(), 76);
-    EXPECT_EQ(lr.lastFilledRow(), 76);
+    EXPECT_EQ(lr.rowCount(), 77);
+    EXPECT_EQ(lr.lastFilledRow(), 77);
     EXPECT_EQ(lr.defaultLang(), "EN");
     EXPECT_EQ(lr.cell(0, kRu), "RU");
     EXPECT_EQ(lr.cell(0, kIt), "IT");
@@ -35,18 +35,18 @@ TEST(LanguageTableTest, EveryCellFilledAndEnglishKeysDistinct) {
     }
 }
 
-TEST(LanguageTableTest, SeventySeventhRowExceedsCapacity) {
+TEST(LanguageTableTest, SeventyEighthRowExceedsCapacity) {
     TLangRes lr;
     BuildLanguageTable(lr);
     try {
         lr.AddRow({"a", "b", "c", "d"});
-        FAIL() << "a 77th row was accepted";
+        FAIL() << "a 78th row was accepted";
     } catch (const ELangCapacity& e) {
-        EXPECT_STREQ(e.what(), "The allowable quantity of records (76) is exceeded!");
+        EXPECT_STREQ(e.what(), "The allowable quantity of records (77) is exceeded!");
         EXPECT_NE(std::string(e.what()).find("The allowable quantity of records"), std::string::npos);
     }
     EXPECT_THROW(lr.AddRow({"a", "b", "c", "d", "e"}), ELangValueCount);
-    EXPECT_EQ(lr.lastFilledRow(), 76);
+    EXPECT_EQ(lr.lastFilledRow(), 77);
 }
 
 struct RowSample {
@@ -75,6 +75,7 @@ const RowSample kSamples[] = {
      "(i messaggi con questi temi saranno eliminati dal mail server)",
      "(messages with these subjects will be deleted from mail server)",
      "(messages with these subjects will be deleted from mail server)"},
+    {77, "показывать уведомление", "mostra una notifica", "show a notification", "Benachrichtigung anzeigen"},
 };
 
 TEST(LanguageTableTest, SampledRowsCellByCell) {

@@ -130,6 +130,19 @@ TEST(AutoStartTest, ExecValueWrittenForm) {
     }
 }
 
+// A monitor started on another data folder is started on it again, and only that start counts.
+TEST(AutoStartTest, DataFolderArgumentsAreWrittenAndMatched) {
+    const auto dir = test::FreshTestDir();
+    const AutoStartCommand command{kExe, "--dir", "/home/u/My Mail"};
+    EXPECT_EQ(ExecValueFor(command), kExe + " --dir \"/home/u/My Mail\"");
+    EXPECT_TRUE(SetAutoStart(true, command, dir));
+    EXPECT_TRUE(IsAutoStartRegistered(command, dir));
+    EXPECT_FALSE(IsAutoStartRegistered(kExe, dir));
+    EXPECT_FALSE(IsAutoStartRegistered(AutoStartCommand{kExe, "--dir", "/home/u/Other"}, dir));
+    EXPECT_TRUE(SetAutoStart(true, kExe, dir));
+    EXPECT_FALSE(IsAutoStartRegistered(command, dir));
+}
+
 TEST(AutoStartTest, AutostartFolderIsAFileSoNothingIsWritten) {
     const auto dir = test::FreshTestDir();
     test::WriteFile(dir / "autostart", "not a folder");

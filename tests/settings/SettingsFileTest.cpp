@@ -56,17 +56,32 @@ TEST(LoadSettings, OnlyMainHeaderGivesTheDefaults) {
 
 TEST(LoadSettings, ReadsEveryOption) {
     const auto path = test::FreshDir() / "q.ini";
-    test::WriteBytes(
-        path, test::CrLf({"[main]", "interval=0x0A", "LANGUAGE=RU", "MailClient=/usr/bin/thunderbird", "Executing=1",
-                          "Minimized=1", "Inform=1", "Sound=1", "FromAddress=a@b; c@d; ", "Subject=sale; ", "Attach=1",
-                          "UseFrom=1", "UseSubject=1", "WriteToFile=1", "Overwrite=1", "FileName=/tmp/log.txt",
-                          "AntiSpamListEnabled=0", "AntiSpamSubjListEnabled=0", "CheckNewVersion=0"}));
+    test::WriteBytes(path, test::CrLf({"[main]",
+                                       "interval=0x0A",
+                                       "LANGUAGE=RU",
+                                       "MailClient=/usr/bin/thunderbird",
+                                       "Executing=1",
+                                       "Minimized=1",
+                                       "Inform=1",
+                                       "Sound=1",
+                                       "FromAddress=a@b; c@d; ",
+                                       "Subject=sale; ",
+                                       "Attach=1",
+                                       "UseFrom=1",
+                                       "UseSubject=1",
+                                       "WriteToFile=1",
+                                       "Overwrite=1",
+                                       "FileName=/tmp/log.txt",
+                                       "AntiSpamListEnabled=0",
+                                       "AntiSpamSubjListEnabled=0",
+                                       "CheckNewVersion=0",
+                                       "Notify=1"}));
     const MonitorSettings m = LoadSettings(path).data.main;
     EXPECT_EQ(m.Interval, 10);
     EXPECT_EQ(m.Language, "RU");
     EXPECT_EQ(m.MailClient, "/usr/bin/thunderbird");
     EXPECT_TRUE(m.Executing && m.Minimized && m.Inform && m.Sound && m.Attach && m.UseFrom && m.UseSubject &&
-                m.WriteToFile && m.Overwrite);
+                m.WriteToFile && m.Overwrite && m.Notify);
     EXPECT_FALSE(m.AntiSpamListEnabled || m.AntiSpamSubjListEnabled || m.CheckNewVersion);
     EXPECT_EQ(m.FromAddress, "a@b; c@d;");
     EXPECT_EQ(m.Subject, "sale;");
@@ -159,6 +174,7 @@ TEST(SaveSettings, WritesKeysInOrderAndNumbersAccounts) {
                                                  "AntiSpamListEnabled=1",
                                                  "AntiSpamSubjListEnabled=1",
                                                  "CheckNewVersion=1",
+                                                 "Notify=0",
                                                  "[Settings1]",
                                                  "POP3=pop.a",
                                                  "AccountName=ann",

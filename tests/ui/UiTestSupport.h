@@ -42,12 +42,15 @@ inline QApplication* ensureApp() {
 
 // Answers the next modal window (dialog or message box) once it is shown, with the answer
 // callback. If none comes within the limit, nothing is answered and `answered()` stays false.
-// With `wanted`, only a modal window it accepts is answered.
+// A modal window already open when the answerer is made is not the next one: answerers can be
+// made inside another's answer for a window that window opens. With `wanted`, only a modal window
+// it accepts is answered.
 class ModalAnswerer {
 public:
     explicit ModalAnswerer(std::function<void(QWidget*)> answer, int limitMs = 5000,
                            std::function<bool(QWidget*)> wanted = {})
-        : m_answer(std::move(answer)), m_wanted(std::move(wanted)), m_ticksLeft(limitMs / kTickMs) {
+        : m_answer(std::move(answer)), m_wanted(std::move(wanted)), m_outer(QApplication::activeModalWidget()),
+          m_ticksLeft(limitMs / kTickMs) {
         m_timer.setInterval(kTickMs);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
         m_timer.start();
@@ -58,7 +61,7 @@ private:
     static constexpr int kTickMs = 10;
     void tick() {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal != nullptr && modal->isVisible() && (!m_wanted || m_wanted(modal))) {
+        if (modal != nullptr && modal != m_outer && modal->isVisible() && (!m_wanted || m_wanted(modal))) {
             m_timer.stop();
             m_answered = true;
             m_answer(modal);
@@ -70,6 +73,7 @@ private:
 
     std::function<void(QWidget*)> m_answer;
     std::function<bool(QWidget*)> m_wanted;
+    QWidget* m_outer;
     int m_ticksLeft;
     bool m_answered = false;
     QTimer m_timer;

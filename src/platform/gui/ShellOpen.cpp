@@ -24,7 +24,12 @@ bool ShellOpen(const QString& target) {
         return false;
     }
     if (IsAddress(trimmed)) {
-        return QDesktopServices::openUrl(QUrl(trimmed));
+        if (QDesktopServices::openUrl(QUrl(trimmed))) {
+            return true;
+        }
+        // Some window system plugins cannot open addresses; the desktop's own opener still can.
+        const QString opener = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+        return !opener.isEmpty() && QProcess::startDetached(opener, {trimmed});
     }
     QString program = trimmed;
     if (!program.contains(QLatin1Char('/'))) {
