@@ -2,7 +2,6 @@
 #include "app/MainWindow.h"
 
 #include "app/CheckWiring.h"
-#include "app/FilterListBox.h"
 #include "app/TextTrayFacade.h"
 #include "app/TrayFacade.h"
 #include "app/UpdateWiring.h"
@@ -10,6 +9,7 @@
 #include "tray/TrayResources.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountListView.h"
+#include "ui/FilterListBox.h"
 #include "ui/ImageLists.h"
 
 #include <QAction>

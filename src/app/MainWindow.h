@@ -39,6 +39,8 @@ namespace qm {
 class AccountActions;
 class AccountListView;
 class CheckWiring;
+class FilterListEditor;
+class NoticePanel;
 class TAboutBox;
 class Taccount_settings_fm;
 class TfmValue;
@@ -154,6 +156,13 @@ public:
     Taccount_settings_fm* account_settings_fm() const { return m_account_settings_fm; }
     TselMailCl_fm* selMailCl_fm() const { return m_selMailCl_fm; }
 
+    // The anti-spam list editors, the notice conditions and the received addresses window.
+    FilterListEditor* senderEditor() const { return m_senderEditor; }
+    FilterListEditor* subjectEditor() const { return m_subjectEditor; }
+    NoticePanel* noticePanel() const { return m_notice; }
+    // Shows the window (from the tray too) on the anti-spam tab and opens the received addresses.
+    void aShowMessagesListExecute();
+
     // Image lists the check cycle and the tray choose from.
     QList<QIcon> imConnect;
     QList<QIcon> im1;
@@ -199,6 +208,8 @@ private:
     QWidget* createBottomPanel();
     void createTimers();
     void createWindows();
+    void createListEditors();
+    void applyListsLanguage(const std::string& code);
     void fixWindowSize();
 
     void FormCreate();
@@ -282,9 +293,9 @@ private:
     Tmess_list_fm* m_mess_list_fm = nullptr;
     Taccount_settings_fm* m_account_settings_fm = nullptr;
     TselMailCl_fm* m_selMailCl_fm = nullptr;
+    FilterListEditor* m_senderEditor = nullptr;
+    FilterListEditor* m_subjectEditor = nullptr;
+    NoticePanel* m_notice = nullptr;
 };
-
-// The value-list items of a sorted combo box: inserts keep the items in alphabetical order.
-void AddSortedItem(QComboBox* box, const QString& text);
 
 } // namespace qm

@@ -26,6 +26,7 @@ void TmQuillmere::ApplyLanguage(const std::string& code) {
     m_account_settings_fm->setLanguage(code);
     m_AboutBox->setLanguage(code);
     m_selMailCl_fm->setLanguage(code);
+    applyListsLanguage(code);
     for (const CaptionEntry& entry : MainWindowCaptions()) {
         const QString text = fromUtf8(m_LR.Translate(entry.englishText, "EN", code));
         const QString name = QString::fromLatin1(entry.objectName);

@@ -1,7 +1,6 @@
 // Composition of the main window: frame, pages, menus, commands and timers.
 #include "app/MainWindow.h"
 
-#include "app/ShellDialogs.h"
 #include "app/TrayFacade.h"
 #include "ui/AboutBox.h"
 #include "ui/AccountActions.h"
@@ -10,6 +9,8 @@
 #include "ui/ImageLists.h"
 #include "ui/MailClientActions.h"
 #include "ui/MailClientDialog.h"
+#include "ui/ReceivedAddressesWindow.h"
+#include "ui/ValueDialog.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -215,6 +216,7 @@ QWidget* TmQuillmere::createConnectPage() {
     listLayout->setContentsMargins(0, 0, 0, 0);
     m_lwServers = new AccountListView(listPanel);
     m_lwServers->setObjectName(QStringLiteral("lwServers"));
+    m_lwServers->setAccessibleName(QStringLiteral("Accounts"));
     m_lwServers->setMinimumHeight(scaled(this, 168));
     listLayout->addWidget(m_lwServers);
     layout->addWidget(listPanel, 1);
@@ -235,9 +237,11 @@ QWidget* TmQuillmere::createConnectPage() {
     QWidget* interval = makePanel(page, "Panel6");
     auto* intervalRow = new QHBoxLayout(interval);
     intervalRow->setContentsMargins(4, 0, 4, 0);
-    intervalRow->addWidget(makeLabel(interval, "lbInterval", "Interval (min):"));
+    QLabel* intervalLabel = makeLabel(interval, "lbInterval", "Interval (min):");
+    intervalRow->addWidget(intervalLabel);
     m_seInterval = new QSpinBox(interval);
     m_seInterval->setObjectName(QStringLiteral("seInterval"));
+    intervalLabel->setBuddy(m_seInterval);
     // Minutes whose milliseconds still fit the timer; below 2 is raised by seIntervalChange.
     m_seInterval->setRange(0, kMaxIntervalMinutes);
     m_seInterval->setValue(5);
@@ -361,6 +365,7 @@ QWidget* TmQuillmere::createAntiSpamPage() {
     listBlock(m_cbAntiSpamEnabled, "cbAntiSpamEnabled",
               "(messages from these addresses will be deleted from mail server)", m_clbAntiSpam, "clbAntiSpam",
               m_ASPopup, "ASPopup", senderActions, senderButtons);
+    m_clbAntiSpam->setAccessibleName(QStringLiteral("Anti-spam sender list"));
     const char* subjectActions[] = {"aAddSubject", "aEditSubject", "aCheckAllSubj", "aUncheckAllSubj",
                                     "aDelCheckedSubj"};
     const char* subjectButtons[] = {"bAddSubject", "bEditSubject", "bCheckAllSubj", "bUncheckAllSubj",
@@ -368,6 +373,7 @@ QWidget* TmQuillmere::createAntiSpamPage() {
     listBlock(m_cbAntiSpamSubjEnabled, "cbAntiSpamSubjEnabled",
               "(messages with these subjects will be deleted from mail server)", m_clbSubjAntiSpam, "clbSubjAntiSpam",
               m_ASSPopup, "ASSPopup", subjectActions, subjectButtons);
+    m_clbSubjAntiSpam->setAccessibleName(QStringLiteral("Anti-spam subject list"));
     // The subject list is the short one; the sender list takes the free height.
     m_clbSubjAntiSpam->setFixedHeight(scaled(this, 71));
     layout->setStretchFactor(m_clbSubjAntiSpam, 0);
@@ -397,6 +403,7 @@ QWidget* TmQuillmere::createBottomPanel() {
     m_StatusBar1->setSizeGripEnabled(false);
     m_statusPanel = new QLabel(m_StatusBar1);
     m_statusPanel->setObjectName(QStringLiteral("StatusBar1Panel0"));
+    m_statusPanel->setAccessibleName(QStringLiteral("Status"));
     m_statusPanel->setMinimumWidth(100);
     m_StatusBar1->addWidget(m_statusPanel, 1);
     layout->addWidget(m_StatusBar1);
@@ -424,7 +431,7 @@ void TmQuillmere::createTimers() {
 void TmQuillmere::createWindows() {
     m_fmValue = new TfmValue(this);
     m_AboutBox = new TAboutBox(this);
-    m_mess_list_fm = new Tmess_list_fm(this);
+    m_mess_list_fm = new Tmess_list_fm(action("aRunMailclient"), this);
     m_account_settings_fm = new Taccount_settings_fm(this);
     m_account_settings_fm->setObjectName(QStringLiteral("account_settings_fm"));
     m_selMailCl_fm = new TselMailCl_fm(this);
@@ -446,6 +453,7 @@ void TmQuillmere::createWindows() {
     for (int i = 0; i < 3; ++i) {
         m_accountButtons[i]->setDefaultAction(accountActions[i]);
     }
+    createListEditors();
 }
 
 void TmQuillmere::fixWindowSize() {
@@ -469,14 +477,6 @@ void TmQuillmere::fixWindowSize() {
     const QSize classic(scaled(this, 403), scaled(this, 396) + m_MainMenu1->sizeHint().height());
     setFixedSize(hint.expandedTo(classic));
     layout()->activate();
-}
-
-void AddSortedItem(QComboBox* box, const QString& text) {
-    int index = 0;
-    while (index < box->count() && QString::compare(box->itemText(index), text, Qt::CaseInsensitive) <= 0) {
-        ++index;
-    }
-    box->insertItem(index, text);
 }
 
 } // namespace qm

@@ -3,6 +3,7 @@
 
 #include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
+#include "ui/NoticePanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,29 +16,6 @@
 #include <iostream>
 
 namespace qm {
-
-namespace {
-
-void fillValueList(QComboBox* box, const std::string& stored) {
-    box->clear();
-    for (const std::string& value : SplitValueList(stored)) {
-        AddSortedItem(box, fromCodePage(value));
-    }
-    if (box->count() > 0) {
-        box->setCurrentIndex(0);
-    }
-}
-
-std::string joinValueList(const QComboBox* box) {
-    std::vector<std::string> items;
-    items.reserve(static_cast<size_t>(box->count()));
-    for (int i = 0; i < box->count(); ++i) {
-        items.push_back(toCodePage(box->itemText(i)));
-    }
-    return JoinValueList(items);
-}
-
-} // namespace
 
 void TmQuillmere::LoadSettings() {
     m_lwServers->setRows({});
@@ -80,25 +58,17 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     m_checkIntervalMs = IntervalMs(main.Interval);
     m_currentLanguage = main.Language;
     m_cbMinimized->setChecked(main.Minimized);
-    m_cbInform->setChecked(main.Inform);
     m_cbSound->setChecked(main.Sound);
-    m_cbAttach->setChecked(main.Attach);
-    m_cbFromAddress->setChecked(main.UseFrom);
-    m_cbSubject->setChecked(main.UseSubject);
-    m_cbWriteToFile->setChecked(main.WriteToFile);
-    m_cbOverwrite->setChecked(main.Overwrite);
+    m_notice->load(main);
     m_mailClient = main.MailClient;
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
     m_cbNotify->setChecked(main.Notify);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
     m_cbAntiSpamSubjEnabled->setChecked(main.AntiSpamSubjListEnabled);
-    m_eFileName->setText(fromCodePage(main.FileName));
     const bool executing = main.Executing;
 
     // The box's own rule raises values below 2 to 2.
     m_seInterval->setValue(std::clamp(main.Interval, 0, kMaxIntervalMinutes));
-    fillValueList(m_cFromAddress, main.FromAddress);
-    fillValueList(m_cSubject, main.Subject);
     // Setting the box runs its click handler, which writes the entry once more when it is on.
     m_cbAutoLoad->setChecked(IsAutoStartRegistered());
     m_Tm->setInterval(m_checkIntervalMs);
@@ -126,16 +96,8 @@ SettingsData TmQuillmere::CurrentSettings() const {
     main.MailClient = m_mailClient;
     main.Executing = m_cbExec->isChecked();
     main.Minimized = m_cbMinimized->isChecked();
-    main.Inform = m_cbInform->isChecked();
     main.Sound = m_cbSound->isChecked();
-    main.FromAddress = joinValueList(m_cFromAddress);
-    main.Subject = joinValueList(m_cSubject);
-    main.Attach = m_cbAttach->isChecked();
-    main.UseFrom = m_cbFromAddress->isChecked();
-    main.UseSubject = m_cbSubject->isChecked();
-    main.WriteToFile = m_cbWriteToFile->isChecked();
-    main.Overwrite = m_cbOverwrite->isChecked();
-    main.FileName = toCodePage(m_eFileName->text());
+    m_notice->store(main);
     main.AntiSpamListEnabled = m_cbAntiSpamEnabled->isChecked();
     main.AntiSpamSubjListEnabled = m_cbAntiSpamSubjEnabled->isChecked();
     main.CheckNewVersion = m_cbCheckNewVersion->isChecked();

@@ -9,10 +9,13 @@
 #include "pop3/IdPOP3.h"
 #include "settings/PasswordScrambler.h"
 
+#include <openssl/crypto.h>
+
 #include <climits>
 #include <exception>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -43,6 +46,17 @@ constexpr int kMaxRefusedInARow = 100;
 // The "not a number" failure of a port or time-out cell, in the words of the integer parser.
 [[noreturn]] void NotAnInteger(const std::string& text) {
     throw EIdException("'" + text + "' is not a valid integer value");
+}
+
+// A server may echo what it was sent; the token never reaches a text the user or a log sees.
+std::string WithoutSecret(std::string text, std::string_view secret) {
+    if (secret.empty()) {
+        return text;
+    }
+    for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
+        text.replace(at, secret.size(), "***");
+    }
+    return text;
 }
 
 } // namespace
@@ -78,6 +92,7 @@ void TConnThread::Start() {
 }
 
 void TConnThread::Abort() {
+    m_tokenCommand.Abort();
     const std::lock_guard lock(m_clientMutex);
     m_abortRequested = true;
     if (m_client != nullptr) {
@@ -134,6 +149,12 @@ void TConnThread::Session() {
 
     TIdPOP3 client;
     SetClient(&client);
+    // Kept only to keep it out of error texts, and wiped when the session ends.
+    std::string token;
+    struct Wipe {
+        std::string& bytes;
+        ~Wipe() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
+    } wipeToken{token};
     struct ClientGuard {
         TConnThread& worker;
         ~ClientGuard() { worker.SetClient(nullptr); }
@@ -153,16 +174,28 @@ void TConnThread::Session() {
             // Never fall back to plain text for a setting this version does not know.
             throw EIdException("Unknown connection security " + m_row.Security + ".");
         }
+        const std::optional<AccountAuth> auth = AuthOfCell(m_row.Auth);
+        if (!auth) {
+            // Never sign in another way than the one the account names.
+            throw EIdException("Unknown sign-in method " + m_row.Auth + ".");
+        }
+        TIdPOP3::CheckSignIn(static_cast<int>(*security), static_cast<int>(*auth));
         client.Host = host;
         client.Username = m_row.AccountName;
         client.Password = m_password;
         client.Port = *port;
         client.Security = static_cast<int>(*security);
+        client.Auth = static_cast<int>(*auth);
         const int timeoutMs = SecondsToMs(*timeOut);
         client.ReadTimeout = timeoutMs > 0 ? timeoutMs : m_fallbackReadTimeoutMs;
 
         const std::string connecting = StatusWord("connecting to") + " " + shownHost + "...";
         Sync([&](ISessionReport& r) { r.ShowStatus(connecting); });
+        if (TIdPOP3::IsOAuth(client.Auth)) {
+            // A fresh token for every session: access tokens live about an hour.
+            client.AccessToken = m_tokenCommand.Run(CodePageToUtf8(m_row.TokenCommand, m_options.codePage), timeoutMs);
+            token = client.AccessToken;
+        }
         client.Connect(timeoutMs);
         const std::string connected = StatusWord("connected to") + " " + shownHost;
         Sync([&](ISessionReport& r) {
@@ -174,7 +207,7 @@ void TConnThread::Session() {
         client.Disconnect();
         throw;
     } catch (const std::exception& e) {
-        const std::string error = e.what();
+        const std::string error = WithoutSecret(e.what(), token);
         Sync([&](ISessionReport& r) {
             r.ShowStatus(std::string());
             r.MarkFailed(row);
@@ -271,7 +304,7 @@ void TConnThread::Session() {
         }
         throw;
     } catch (const std::exception& e) {
-        sessionError = e.what();
+        sessionError = WithoutSecret(e.what(), token);
     }
 
     if (!sessionError.empty()) {

@@ -2,6 +2,7 @@
 
 #include "engine/CheckOptions.h"
 #include "engine/MessageEvaluation.h"
+#include "engine/TokenCommand.h"
 #include "settings/DeletionLog.h"
 #include "settings/SettingsFile.h"
 
@@ -58,6 +59,8 @@ private:
     int m_workerId = 0;
     int m_accountRow = -1;
     int m_fallbackReadTimeoutMs = 60000;
+
+    TTokenCommand m_tokenCommand; // the OAuth2 token helper, ended by Abort
 
     std::mutex m_clientMutex;
     TIdPOP3* m_client = nullptr; // the session's client while it exists, for Abort

@@ -4,6 +4,7 @@
 #include "pop3/IdMessage.h"
 #include "text/AsciiText.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <charconv>
@@ -66,6 +67,10 @@ std::string TIdPOP3::ApopDigest(const std::string& timestamp, const std::string&
 
 int TIdPOP3::GetResponse() {
     ReadReply();
+    return MapReply();
+}
+
+int TIdPOP3::MapReply() {
     TIdRFCReply& reply = LastCmdResult();
     if (EqualNoCase(reply.TextCode(), "+OK")) {
         reply.SetNumericCode(1);
@@ -77,11 +82,29 @@ int TIdPOP3::GetResponse() {
     return reply.NumericCode();
 }
 
+void TIdPOP3::CheckSignIn(int security, int auth) {
+    if (!IsKnownAuth(auth)) {
+        throw EIdException("Unknown sign-in method " + std::to_string(auth) + ".");
+    }
+    if (IsOAuth(auth) && security == kSecurityNone) {
+        throw EIdException("OAuth2 sign-in needs a TLS connection: choose SSL/TLS or STARTTLS for this account.");
+    }
+}
+
 void TIdPOP3::Connect(int timeoutMs) {
+    // The token is good for one login; it is not kept in memory beyond it.
+    struct TokenWipe {
+        std::string& token;
+        ~TokenWipe() {
+            OPENSSL_cleanse(token.data(), token.size());
+            token.clear();
+        }
+    } wipe{AccessToken};
     // A damaged setting must not quietly mean plain text.
     if (Security != kSecurityNone && Security != kSecurityTls && Security != kSecuritySTLS) {
         throw EIdTLSError("TLS: unknown security setting " + std::to_string(Security));
     }
+    CheckSignIn(Security, Auth);
     m_messagePending = false;
     TIdTCPClient::Connect(timeoutMs);
     if (timeoutMs > 0 && ReadTimeout == 0) {
@@ -110,6 +133,10 @@ void TIdPOP3::Connect(int timeoutMs) {
 }
 
 void TIdPOP3::Login() {
+    if (Auth != kAuthUserPass) {
+        LoginSasl();
+        return;
+    }
     if (!APOP) {
         SendCommand("USER " + Username, {1});
         SendCommand("PASS " + Password, {1});

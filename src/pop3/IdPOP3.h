@@ -1,7 +1,8 @@
 #pragma once
 
-// POP3 client (RFC 1939; STLS from RFC 2595, POP3S on connect): login with USER/PASS (or APOP),
-// STAT, RETR, TOP n 0, DELE and QUIT over the line connection.
+// POP3 client (RFC 1939; STLS from RFC 2595, POP3S on connect): login with USER/PASS (or APOP)
+// or SASL (RFC 5034: PLAIN, XOAUTH2, OAUTHBEARER), STAT, RETR, TOP n 0, DELE and QUIT over the
+// line connection.
 //
 // Replies are mapped to NumericCode 1 for "+OK" and 2 for "-ERR" (letter case ignored); any other
 // reply raises EIdException "Unrecognized POP3 Response Header:". Every read is bounded by the
@@ -26,18 +27,36 @@ public:
     static constexpr int kSecurityTls = 1;  // TLS right after the TCP connect (POP3S)
     static constexpr int kSecuritySTLS = 2; // STLS after the greeting, before USER
 
+    // Values of Auth.
+    static constexpr int kAuthUserPass = 0;    // USER and PASS (or APOP)
+    static constexpr int kAuthPlain = 1;       // SASL PLAIN with the password
+    static constexpr int kAuthXOAuth2 = 2;     // SASL XOAUTH2 with AccessToken
+    static constexpr int kAuthOAuthBearer = 3; // SASL OAUTHBEARER with AccessToken
+
     TIdPOP3();
 
     std::string Username;
     std::string Password;
     bool APOP = false;
     int Security = kSecurityNone;
+    int Auth = kAuthUserPass;
+    // The OAuth2 access token for the two OAuth2 methods; wiped once the login has used it.
+    std::string AccessToken;
+
+    static bool IsKnownAuth(int auth) { return auth >= kAuthUserPass && auth <= kAuthOAuthBearer; }
+    // The methods that sign in with an access token instead of the password.
+    static bool IsOAuth(int auth) { return auth == kAuthXOAuth2 || auth == kAuthOAuthBearer; }
+    // Throws EIdException, before anything is sent, for an unknown Auth and for an OAuth2 method
+    // without TLS: a bearer token must never cross the network in plain text.
+    static void CheckSignIn(int security, int auth);
 
     // TCP connect within timeoutMs (0 or -1: no limit), TLS as Security asks, greeting, login.
     // A positive timeoutMs also becomes ReadTimeout unless that was set already. On a failure
     // after the TCP connect, Disconnect runs (QUIT when still connected) and the error is
     // raised again. TLS failures raise EIdTLSError and never fall back to plain text; so does a
-    // Security value other than the three above, before anything is sent.
+    // Security value other than the three above, before anything is sent. CheckSignIn runs first.
+    // A SASL login refused by the server raises EIdProtocolReplyError with the server's text and,
+    // after an OAuth2 error challenge, the status the challenge names.
     void Connect(int timeoutMs) override;
     // STAT; the number of messages. Throws EIdProtocolReplyError, EIdConvertError.
     int MessageCount();
@@ -63,6 +82,9 @@ public:
 
 private:
     void Login();
+    void LoginSasl();
+    // The reply read last, mapped to 1 for +OK and 2 for -ERR; EIdException for anything else.
+    int MapReply();
     // Drops the rest of a message whose reading failed, up to its "." line.
     void FinishPendingMessage();
     bool m_messagePending = false;

@@ -1,8 +1,10 @@
-// Base64 and quoted-printable body decoding (RFC 2045) and small header value helpers.
+// Base64 (RFC 4648) and quoted-printable body decoding (RFC 2045) and small header value helpers.
 
 #include "pop3/MessageDecoders.h"
 
 #include "text/AsciiText.h"
+
+#include <cstdint>
 
 namespace qm {
 namespace {
@@ -11,7 +13,36 @@ bool IsLineBreak(char c) {
     return c == '\r' || c == '\n';
 }
 
+constexpr std::string_view kBase64Alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
 } // namespace
+
+std::string EncodeBase64(std::string_view bytes) {
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 3 <= bytes.size(); i += 3) {
+        const std::uint32_t v = (static_cast<std::uint8_t>(bytes[i]) << 16) |
+                                (static_cast<std::uint8_t>(bytes[i + 1]) << 8) |
+                                static_cast<std::uint8_t>(bytes[i + 2]);
+        out += kBase64Alphabet[(v >> 18) & 63];
+        out += kBase64Alphabet[(v >> 12) & 63];
+        out += kBase64Alphabet[(v >> 6) & 63];
+        out += kBase64Alphabet[v & 63];
+    }
+    const std::size_t rest = bytes.size() - i;
+    if (rest > 0) {
+        std::uint32_t v = static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) << 16;
+        if (rest == 2) {
+            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 1])) << 8;
+        }
+        out += kBase64Alphabet[(v >> 18) & 63];
+        out += kBase64Alphabet[(v >> 12) & 63];
+        out += rest == 2 ? kBase64Alphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
 
 std::string DecodeBase64(std::string_view text) {
     if (text.size() % 4 != 0) {

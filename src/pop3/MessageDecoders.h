@@ -21,6 +21,9 @@ TIdEMailAddressItem ParseAddress(std::string_view text);
 // A comma or semicolon separated address list (To, Cc, Reply-To); empty items dropped.
 TIdEMailAddressList ParseAddressList(std::string_view text);
 
+// Base64 (RFC 4648 alphabet, "=" padding, no line breaks).
+std::string EncodeBase64(std::string_view bytes);
+
 // Base64 of a length that is a multiple of 4 (no white space skipped); otherwise throws
 // EIdException "Uneven size in DecodeToStream.". Characters outside the alphabet count as 0.
 std::string DecodeBase64(std::string_view text);

@@ -48,6 +48,22 @@ std::optional<AccountSecurity> SecurityOfCell(std::string_view cell) {
 }
 
 std::string SecurityCellText(std::string_view cell) {
+    return NumberCellText(cell);
+}
+
+std::optional<AccountAuth> AuthOfCell(std::string_view cell) {
+    if (cell.empty()) {
+        return AccountAuth::UserPass;
+    }
+    const auto value = CellInteger(cell);
+    if (!value || *value < static_cast<int>(AccountAuth::UserPass) ||
+        *value > static_cast<int>(AccountAuth::OAuthBearer)) {
+        return std::nullopt;
+    }
+    return static_cast<AccountAuth>(*value);
+}
+
+std::string NumberCellText(std::string_view cell) {
     if (cell.empty()) {
         return "0";
     }

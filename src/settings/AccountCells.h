@@ -16,6 +16,14 @@ enum class AccountSecurity : int {
 // Whether a stored `Security` value is one of AccountSecurity.
 bool IsKnownSecurity(int value);
 
+// Sign-in method of an account (key `Auth`).
+enum class AccountAuth : int {
+    UserPass = 0,    // USER and PASS
+    Plain = 1,       // SASL PLAIN with the password
+    XOAuth2 = 2,     // SASL XOAUTH2 with a token from the token command
+    OAuthBearer = 3, // SASL OAUTHBEARER with a token from the token command
+};
+
 // The rules for the text cells of an account row, shared by the settings file, the account list,
 // the dialog and the session, so a cell means the same thing wherever it is read.
 
@@ -37,5 +45,12 @@ std::optional<AccountSecurity> SecurityOfCell(std::string_view cell);
 // The text the settings file holds for a Security cell: a number in decimal, an empty cell as 0,
 // anything else exactly as written, so a damaged value is never turned into plain text.
 std::string SecurityCellText(std::string_view cell);
+
+// The sign-in method an Auth cell asks for: an empty cell is UserPass; anything that is not a
+// known number is nullopt, and the session refuses it rather than sign in another way.
+std::optional<AccountAuth> AuthOfCell(std::string_view cell);
+// The text the settings file holds for a number cell whose damage must never turn into another
+// value (Security, Auth): a number in decimal, an empty cell as 0, anything else as written.
+std::string NumberCellText(std::string_view cell);
 
 } // namespace qm

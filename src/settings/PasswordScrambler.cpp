@@ -1,6 +1,8 @@
 // RC4 keyed with a SHA-1 digest (FIPS 180-4), text form Base64 (RFC 4648).
 #include "settings/PasswordScrambler.h"
 
+#include "pop3/MessageDecoders.h"
+
 #include <array>
 #include <cstdint>
 #include <openssl/crypto.h>
@@ -74,33 +76,6 @@ int alphabetIndex(char c) {
 }
 
 } // namespace
-
-std::string EncodeBase64(std::string_view bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const std::uint32_t v = (static_cast<std::uint8_t>(bytes[i]) << 16) |
-                                (static_cast<std::uint8_t>(bytes[i + 1]) << 8) |
-                                static_cast<std::uint8_t>(bytes[i + 2]);
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += kAlphabet[(v >> 6) & 63];
-        out += kAlphabet[v & 63];
-    }
-    const std::size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        std::uint32_t v = static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) << 16;
-        if (rest == 2) {
-            v |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i + 1])) << 8;
-        }
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
 
 bool DecodeBase64Groups(std::string_view text, std::string& bytes) {
     bytes.clear();

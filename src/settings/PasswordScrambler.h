@@ -14,9 +14,8 @@ std::string ScramblePassword(std::string_view password);
 // place of a group, gives the empty password.
 std::string UnscramblePassword(std::string_view text);
 
-// Base64 with the group rules above; exposed for tests. DecodeBase64Groups returns false on a
-// character outside the alphabet or a misplaced "=".
-std::string EncodeBase64(std::string_view bytes);
+// Base64 decoding with the group rules above (the encoder is EncodeBase64 of the message
+// decoders); exposed for tests. Returns false on a character outside the alphabet or a misplaced "=".
 bool DecodeBase64Groups(std::string_view text, std::string& bytes);
 
 } // namespace qm

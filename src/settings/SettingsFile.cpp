@@ -30,14 +30,14 @@ std::int32_t IntervalMs(int minutes, std::int32_t minuteMs) {
 }
 
 std::vector<std::string> AccountRow::Cells() const {
-    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security};
+    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security, Auth, TokenCommand};
 }
 
 AccountRow AccountRow::FromCells(std::string caption, const std::vector<std::string>& cells) {
     AccountRow row;
     row.Caption = std::move(caption);
-    std::string* fields[] = {&row.AccountName, &row.AccountPassword, &row.Port,
-                             &row.TimeOut,     &row.Disabled,        &row.Security};
+    std::string* fields[] = {&row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut,
+                             &row.Disabled,    &row.Security,        &row.Auth, &row.TokenCommand};
     for (std::size_t i = 0; i < std::size(fields) && i < cells.size(); ++i) {
         *fields[i] = cells[i];
     }
@@ -55,7 +55,9 @@ AccountRow ToAccountRow(const Account& account) {
                       std::to_string(account.Port),
                       std::to_string(account.TimeOut),
                       BoolCellText(account.Disabled),
-                      std::to_string(account.Security)};
+                      std::to_string(account.Security),
+                      account.Auth,
+                      account.TokenCommand};
 }
 
 std::optional<Account> ToAccount(const AccountRow& row) {
@@ -74,6 +76,8 @@ std::optional<Account> ToAccount(const AccountRow& row) {
     account.TimeOut = *timeOut;
     account.Disabled = *disabled;
     account.Security = *security;
+    account.Auth = row.Auth;
+    account.TokenCommand = row.TokenCommand;
     return account;
 }
 
@@ -185,6 +189,9 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
         AccountRow row = ToAccountRow(account);
         // A damaged value is kept as written: read as a number it would become 0, plain text.
         row.Security = SecurityCellText(ini.ReadString(section, "Security", row.Security));
+        // Likewise a damaged sign-in method: as a number it would become USER/PASS.
+        row.Auth = NumberCellText(ini.ReadString(section, "Auth", row.Auth));
+        row.TokenCommand = ini.ReadString(section, "TokenCommand", row.TokenCommand);
         result.data.accounts.push_back(std::move(row));
     }
 
@@ -251,6 +258,8 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
         ini.WriteInteger(section, "TimeOut", account->TimeOut);
         ini.WriteBool(section, "Disabled", account->Disabled);
         ini.WriteString(section, "Security", SecurityCellText(row.Security));
+        ini.WriteString(section, "Auth", NumberCellText(row.Auth));
+        ini.WriteString(section, "TokenCommand", row.TokenCommand);
     }
     return WriteFileAtomically(path, ini.Serialize(), error, kSettingsFileMode);
 }

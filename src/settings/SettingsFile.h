@@ -54,6 +54,12 @@ struct Account {
     int TimeOut = 60; // seconds
     bool Disabled = false;
     int Security = static_cast<int>(AccountSecurity::None); // see IsKnownSecurity
+    // Sign-in method as written: 0 USER/PASS (also when empty), 1 SASL PLAIN, 2 XOAUTH2,
+    // 3 OAUTHBEARER. Any other text is kept and saved back as it is; a session refuses it
+    // rather than signing in another way.
+    std::string Auth = "0";
+    // The command line that prints an OAuth2 access token (code page bytes).
+    std::string TokenCommand{};
 
     bool operator==(const Account&) const = default;
 };
@@ -67,10 +73,13 @@ struct AccountRow {
     std::string TimeOut;         // cell 4, decimal
     std::string Disabled;        // cell 5, hidden: "True" or "False"
     std::string Security;        // cell 6, hidden: decimal, or a damaged value kept as read
+    std::string Auth = "0";      // cell 7, hidden: as Account::Auth
+    std::string TokenCommand{};  // cell 8, hidden
 
-    // The six cells after the caption, in column order.
+    // The eight cells after the caption, in column order.
     std::vector<std::string> Cells() const;
-    // A row from a caption and cells in column order; missing cells are empty.
+    // A row from a caption and cells in column order; missing cells are empty, but for Auth,
+    // which is "0".
     static AccountRow FromCells(std::string caption, const std::vector<std::string>& cells);
 
     bool operator==(const AccountRow&) const = default;

@@ -145,8 +145,7 @@ void AccountActions::aAddAccountExecute() {
         return;
     m_dialog->reset();
     m_dialog->setCaptions("Add new account", "Apply");
-    if (m_dialog->exec() == QDialog::Accepted && !m_dialog->server().isEmpty() && !m_dialog->accountName().isEmpty() &&
-        !m_dialog->password().isEmpty()) {
+    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         AccountRow row;
         row.Caption = toCodePage(m_dialog->server());
         row.AccountName = toCodePage(m_dialog->accountName());
@@ -155,6 +154,8 @@ void AccountActions::aAddAccountExecute() {
         row.TimeOut = decimal(m_dialog->timeOut());
         row.Disabled = BoolCellText(false);
         row.Security = decimal(m_dialog->security());
+        row.Auth = decimal(m_dialog->auth());
+        row.TokenCommand = toCodePage(m_dialog->tokenCommand());
         m_list->appendRow(row);
     }
     emit saveSettingsRequested();
@@ -175,9 +176,11 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->setTimeOut(CellInteger(current.TimeOut).value_or(kDefaultTimeOut));
     m_dialog->setSecurity(CellInteger(current.Security).value_or(0));
     const int shownSecurity = m_dialog->security();
+    m_dialog->setAuth(CellInteger(current.Auth).value_or(0));
+    const int shownAuth = m_dialog->auth();
+    m_dialog->setTokenCommand(fromCodePage(current.TokenCommand));
     m_dialog->setCaptions("Edit account", "Save");
-    if (m_dialog->exec() == QDialog::Accepted && !m_dialog->server().isEmpty() && !m_dialog->accountName().isEmpty() &&
-        !m_dialog->password().isEmpty()) {
+    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         const int now = m_list->indexOfRowId(id);
         if (now >= 0) {
             AccountRow row = m_list->row(now);
@@ -190,6 +193,10 @@ void AccountActions::aEditAccountExecute() {
             // it as None, and saving that unchanged must not turn the account into plain text.
             if (SecurityOfCell(row.Security) || m_dialog->security() != shownSecurity)
                 row.Security = decimal(m_dialog->security());
+            // Likewise a damaged sign-in method, which the dialog shows as the password.
+            if (AuthOfCell(row.Auth) || m_dialog->auth() != shownAuth)
+                row.Auth = decimal(m_dialog->auth());
+            row.TokenCommand = toCodePage(m_dialog->tokenCommand());
             m_list->setRow(now, row);
         }
     }

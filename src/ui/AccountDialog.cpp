@@ -9,11 +9,14 @@
 #include <QPushButton>
 #include <QSpinBox>
 
+#include <algorithm>
 #include <limits>
 
 #include "lang/LangRes.h"
+#include "pop3/IdPOP3.h"
 #include "settings/SettingsFile.h"
 #include "ui/CodePageText.h"
+#include "ui/ProviderPresets.h"
 
 namespace qm {
 
@@ -61,6 +64,20 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     m_cSecurity->addItem(QStringLiteral("None"), static_cast<int>(AccountSecurity::None));
     m_cSecurity->addItem(QStringLiteral("SSL/TLS"), static_cast<int>(AccountSecurity::TlsOnConnect));
     m_cSecurity->addItem(QStringLiteral("STARTTLS"), static_cast<int>(AccountSecurity::Stls));
+    m_cProvider = new QComboBox(this);
+    m_cProvider->setObjectName(QStringLiteral("cProvider"));
+    // Service names, the same in every language; item data is the index in ProviderPresets().
+    m_cProvider->addItem(QStringLiteral("Other"), -1);
+    for (std::size_t i = 0; i < ProviderPresets().size(); ++i)
+        m_cProvider->addItem(QString::fromUtf8(ProviderPresets()[i].name), static_cast<int>(i));
+    m_cAuth = new QComboBox(this);
+    m_cAuth->setObjectName(QStringLiteral("cAuth"));
+    m_cAuth->addItem(QStringLiteral("Password"), TIdPOP3::kAuthUserPass);
+    m_cAuth->addItem(QStringLiteral("SASL PLAIN"), TIdPOP3::kAuthPlain);
+    m_cAuth->addItem(QStringLiteral("OAuth2 (XOAUTH2)"), TIdPOP3::kAuthXOAuth2);
+    m_cAuth->addItem(QStringLiteral("OAuth2 (OAUTHBEARER)"), TIdPOP3::kAuthOAuthBearer);
+    m_eTokenCommand = new QLineEdit(this);
+    m_eTokenCommand->setObjectName(QStringLiteral("eTokenCommand"));
     m_bbAddEdit = new QPushButton(this);
     m_bbAddEdit->setObjectName(QStringLiteral("bbAddEdit"));
     m_bbAddEdit->setDefault(true);
@@ -76,21 +93,33 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     m_lbTimeOut = makeLabel("lbTimeOut", m_seTimeOut, this);
     m_lbSec = makeLabel("lbSec", nullptr, this);
     m_lbSecurity = makeLabel("lbSecurity", m_cSecurity, this);
+    m_lbProvider = makeLabel("lbProvider", m_cProvider, this);
+    m_lbAuth = makeLabel("lbAuth", m_cAuth, this);
+    m_lbTokenCommand = makeLabel("lbTokenCommand", m_eTokenCommand, this);
+    m_lbProvider->setText(QStringLiteral("Provider"));
+    m_lbAuth->setText(QStringLiteral("Authentication"));
+    m_lbTokenCommand->setText(QStringLiteral("Token command"));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(m_lbPop, 0, 0);
-    grid->addWidget(m_ePop, 0, 1, 1, 2);
-    grid->addWidget(m_lbAcc, 1, 0);
-    grid->addWidget(m_eAcc, 1, 1, 1, 2);
-    grid->addWidget(m_lbPass, 2, 0);
-    grid->addWidget(m_ePass, 2, 1, 1, 2);
-    grid->addWidget(m_lbPort, 3, 0);
-    grid->addWidget(m_sePort, 3, 1);
-    grid->addWidget(m_lbTimeOut, 4, 0);
-    grid->addWidget(m_seTimeOut, 4, 1);
-    grid->addWidget(m_lbSec, 4, 2);
-    grid->addWidget(m_lbSecurity, 5, 0);
-    grid->addWidget(m_cSecurity, 5, 1);
+    grid->addWidget(m_lbProvider, 0, 0);
+    grid->addWidget(m_cProvider, 0, 1, 1, 2);
+    grid->addWidget(m_lbPop, 1, 0);
+    grid->addWidget(m_ePop, 1, 1, 1, 2);
+    grid->addWidget(m_lbAcc, 2, 0);
+    grid->addWidget(m_eAcc, 2, 1, 1, 2);
+    grid->addWidget(m_lbPass, 3, 0);
+    grid->addWidget(m_ePass, 3, 1, 1, 2);
+    grid->addWidget(m_lbPort, 4, 0);
+    grid->addWidget(m_sePort, 4, 1);
+    grid->addWidget(m_lbTimeOut, 5, 0);
+    grid->addWidget(m_seTimeOut, 5, 1);
+    grid->addWidget(m_lbSec, 5, 2);
+    grid->addWidget(m_lbSecurity, 6, 0);
+    grid->addWidget(m_cSecurity, 6, 1);
+    grid->addWidget(m_lbAuth, 7, 0);
+    grid->addWidget(m_cAuth, 7, 1, 1, 2);
+    grid->addWidget(m_lbTokenCommand, 8, 0);
+    grid->addWidget(m_eTokenCommand, 8, 1, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_bbAddEdit);
@@ -100,18 +129,24 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    setTabOrder(m_cProvider, m_ePop);
     setTabOrder(m_ePop, m_eAcc);
     setTabOrder(m_eAcc, m_ePass);
     setTabOrder(m_ePass, m_sePort);
     setTabOrder(m_sePort, m_seTimeOut);
     setTabOrder(m_seTimeOut, m_cSecurity);
-    setTabOrder(m_cSecurity, m_bbAddEdit);
+    setTabOrder(m_cSecurity, m_cAuth);
+    setTabOrder(m_cAuth, m_eTokenCommand);
+    setTabOrder(m_eTokenCommand, m_bbAddEdit);
     setTabOrder(m_bbAddEdit, m_bbCancel);
 
     connect(m_bbAddEdit, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_bbCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_cSecurity, &QComboBox::currentIndexChanged, this, &Taccount_settings_fm::onSecurityChosen);
     connect(m_seTimeOut, &QSpinBox::valueChanged, this, &Taccount_settings_fm::onTimeOutChanged);
+    connect(m_cAuth, &QComboBox::currentIndexChanged, this, &Taccount_settings_fm::onAuthChosen);
+    connect(m_cProvider, &QComboBox::activated, this, &Taccount_settings_fm::onProviderChosen);
+    connect(m_ePop, &QLineEdit::textChanged, this, &Taccount_settings_fm::showProviderOfServer);
 
     reset();
     retranslate();
@@ -204,13 +239,72 @@ void Taccount_settings_fm::setSecurity(int security) {
     m_filling = false;
 }
 
+int Taccount_settings_fm::auth() const {
+    return m_cAuth->currentData().toInt();
+}
+
+void Taccount_settings_fm::setAuth(int auth) {
+    const int index = m_cAuth->findData(auth);
+    m_cAuth->setCurrentIndex(index < 0 ? 0 : index);
+    onAuthChosen(m_cAuth->currentIndex());
+}
+
+QString Taccount_settings_fm::tokenCommand() const {
+    return m_eTokenCommand->text();
+}
+
+void Taccount_settings_fm::setTokenCommand(const QString& text) {
+    m_eTokenCommand->setText(text);
+}
+
+bool Taccount_settings_fm::isComplete() const {
+    const bool oauth = TIdPOP3::IsOAuth(auth());
+    return !server().isEmpty() && !accountName().isEmpty() &&
+           (oauth ? !tokenCommand().trimmed().isEmpty() : !password().isEmpty());
+}
+
 void Taccount_settings_fm::reset() {
     m_ePop->clear();
     m_eAcc->clear();
     m_ePass->clear();
+    m_eTokenCommand->clear();
     m_sePort->setValue(kPlainPort);
     m_seTimeOut->setValue(kDefaultTimeOut);
     setSecurity(static_cast<int>(AccountSecurity::None));
+    setAuth(TIdPOP3::kAuthUserPass);
+    m_cProvider->setCurrentIndex(0);
+}
+
+void Taccount_settings_fm::onAuthChosen(int index) {
+    const int chosen = m_cAuth->itemData(index).toInt();
+    const bool oauth = TIdPOP3::IsOAuth(chosen);
+    // An OAuth2 account signs in with the token its command prints, never with the password.
+    m_eTokenCommand->setEnabled(oauth);
+    m_ePass->setEnabled(!oauth);
+}
+
+void Taccount_settings_fm::onProviderChosen(int index) {
+    const int preset = m_cProvider->itemData(index).toInt();
+    if (preset < 0)
+        return; // Other: the fields stay as the user has them
+    const ProviderPreset& p = ProviderPresets()[static_cast<std::size_t>(preset)];
+    m_filling = true;
+    m_ePop->setText(QString::fromUtf8(p.server));
+    m_cSecurity->setCurrentIndex(std::max(0, m_cSecurity->findData(p.security)));
+    m_sePort->setValue(p.port);
+    m_filling = false;
+    setAuth(p.auth);
+}
+
+void Taccount_settings_fm::showProviderOfServer() {
+    const QString server = m_ePop->text().trimmed();
+    int index = 0;
+    for (int i = 1; i < m_cProvider->count(); ++i) {
+        const auto& p = ProviderPresets()[static_cast<std::size_t>(m_cProvider->itemData(i).toInt())];
+        if (server.compare(QString::fromUtf8(p.server), Qt::CaseInsensitive) == 0)
+            index = i;
+    }
+    m_cProvider->setCurrentIndex(index);
 }
 
 void Taccount_settings_fm::onSecurityChosen(int index) {

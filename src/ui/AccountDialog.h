@@ -12,9 +12,10 @@ class QSpinBox;
 
 namespace qm {
 
-// The account dialog: server, account name, password (shown as '*'), port, time-out and security
-// of one account. Created once and reused for every add and edit. Its labels are translated each
-// time it is activated; the three security choices stay English.
+// The account dialog: provider, server, account name, password (shown as '*'), port, time-out,
+// security, sign-in method and token command of one account. Created once and reused for every
+// add and edit. Its labels are translated each time it is activated; the provider, security and
+// sign-in texts stay English.
 class Taccount_settings_fm : public QDialog {
     Q_OBJECT
 public:
@@ -39,11 +40,21 @@ public:
     void setTimeOut(int seconds);
     // An unknown value selects None.
     void setSecurity(int security);
+    // The Auth value: 0 password, 1 SASL PLAIN, 2 XOAUTH2, 3 OAUTHBEARER. The token command is
+    // enabled, and the password disabled, only for the two OAuth2 methods.
+    int auth() const;
+    // An unknown value selects the password.
+    void setAuth(int auth);
+    QString tokenCommand() const;
+    void setTokenCommand(const QString& text);
+    // Whether what is typed is enough for an account: a server, an account name, and a password,
+    // or for OAuth2 a token command.
+    bool isComplete() const;
 
     // Window caption and the captions of the two buttons, as English keys translated here.
     void setCaptions(const char* windowCaption, const char* okCaption);
 
-    // Empties the texts, port 110, time-out 60, security None.
+    // Empties the texts, port 110, time-out 60, security None, password sign-in, provider Other.
     void reset();
 
 protected:
@@ -53,6 +64,10 @@ protected:
 private:
     void retranslate();
     void onSecurityChosen(int index);
+    void onAuthChosen(int index);
+    void onProviderChosen(int index);
+    // Shows the provider whose server is typed, Other for any other server.
+    void showProviderOfServer();
     void onTimeOutChanged(int value);
     QString tr_(const char* english) const;
 
@@ -62,6 +77,9 @@ private:
     QSpinBox* m_sePort = nullptr;
     QSpinBox* m_seTimeOut = nullptr;
     QComboBox* m_cSecurity = nullptr;
+    QComboBox* m_cProvider = nullptr;
+    QComboBox* m_cAuth = nullptr;
+    QLineEdit* m_eTokenCommand = nullptr;
     QPushButton* m_bbAddEdit = nullptr;
     QPushButton* m_bbCancel = nullptr;
     QLabel* m_lbPop = nullptr;
@@ -71,6 +89,9 @@ private:
     QLabel* m_lbTimeOut = nullptr;
     QLabel* m_lbSec = nullptr;
     QLabel* m_lbSecurity = nullptr;
+    QLabel* m_lbProvider = nullptr;
+    QLabel* m_lbAuth = nullptr;
+    QLabel* m_lbTokenCommand = nullptr;
     const char* m_windowCaption = "account settings";
     const char* m_okCaption = "Apply";
     std::string m_language = "EN";

@@ -62,7 +62,8 @@ AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(kAccountColumnCount);
     setHeaderLabels({QStringLiteral("Incoming Mail Server (POP3)"), QStringLiteral("Account Name"),
                      QStringLiteral("Password"), QStringLiteral("Port"), QStringLiteral("TimeOut"),
-                     QStringLiteral("Disabled"), QStringLiteral("Security")});
+                     QStringLiteral("Disabled"), QStringLiteral("Security"), QStringLiteral("Auth"),
+                     QStringLiteral("TokenCommand")});
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -78,6 +79,8 @@ AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     setColumnHidden(kColPassword, true);
     setColumnHidden(kColDisabled, true);
     setColumnHidden(kColSecurity, true);
+    setColumnHidden(kColAuth, true);
+    setColumnHidden(kColTokenCommand, true);
     setDragEnabled(true);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
@@ -98,7 +101,8 @@ QTreeWidgetItem* AccountListView::itemAtIndex(int index) const {
 
 void AccountListView::writeCells(QTreeWidgetItem* item, const AccountRow& row) {
     const std::array<const std::string*, kAccountColumnCount> cells = {
-        &row.Caption, &row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut, &row.Disabled, &row.Security};
+        &row.Caption,  &row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut, &row.Disabled,
+        &row.Security, &row.Auth,        &row.TokenCommand};
     for (int column = 0; column < kAccountColumnCount; ++column) {
         const std::string& bytes = *cells[static_cast<std::size_t>(column)];
         item->setData(column, kRoleBytes, toBytes(bytes));
@@ -158,6 +162,8 @@ AccountRow AccountListView::row(int index) const {
     result.TimeOut = bytesOf(item, kColTimeOut);
     result.Disabled = bytesOf(item, kColDisabled);
     result.Security = bytesOf(item, kColSecurity);
+    result.Auth = bytesOf(item, kColAuth);
+    result.TokenCommand = bytesOf(item, kColTokenCommand);
     return result;
 }
 

@@ -11,8 +11,8 @@
 
 namespace qm {
 
-// Cells of an account row as the list holds them; column k shows cell k. Password, Disabled and
-// Security are kept but never shown.
+// Cells of an account row as the list holds them; column k shows cell k. Password, Disabled,
+// Security, Auth and TokenCommand are kept but never shown.
 enum AccountColumn : int {
     kColServer = 0,
     kColAccountName = 1,
@@ -21,7 +21,9 @@ enum AccountColumn : int {
     kColTimeOut = 4,
     kColDisabled = 5,
     kColSecurity = 6,
-    kAccountColumnCount = 7,
+    kColAuth = 7,
+    kColTokenCommand = 8,
+    kAccountColumnCount = 9,
 };
 
 // The account list lwServers: one row per account, in account order (the order the settings are

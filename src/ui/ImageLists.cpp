@@ -30,6 +30,12 @@ constexpr std::array<const char*, kConnectImageCount> kConnectFiles = {
     ":/images/connect3_disabled.svg",
 };
 
+constexpr std::array<const char*, kMessListImageCount> kMessListFiles = {
+    ":/images/messlist0_addresses.svg",
+    ":/images/messlist1_to_antispam.svg",
+    ":/images/messlist2_close.svg",
+};
+
 void ensureResources() {
     static const bool done = [] {
         initImageResources();
@@ -85,6 +91,12 @@ QIcon ConnectImage(int index) {
     if (index < 0 || index >= kConnectImageCount)
         return {};
     return icon(kConnectFiles[static_cast<std::size_t>(index)]);
+}
+
+QIcon MessListImage(int index) {
+    if (index < 0 || index >= kMessListImageCount)
+        return {};
+    return icon(kMessListFiles[static_cast<std::size_t>(index)]);
 }
 
 } // namespace qm

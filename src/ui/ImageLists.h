@@ -14,6 +14,10 @@ inline constexpr int kActionImageCount = 8;
 // 2 connecting (envelope with a red flash), 3 disabled account (dark open screen).
 inline constexpr int kConnectImageCount = 4;
 
+// Pictures of the received addresses window's own list, 16 x 16, by index:
+// 0 address list, 1 add to the anti-spam list, 2 close.
+inline constexpr int kMessListImageCount = 3;
+
 inline constexpr int kConnectIdle = 0;
 inline constexpr int kConnectConnected = 1;
 inline constexpr int kConnectConnecting = 2;
@@ -22,6 +26,7 @@ inline constexpr int kConnectDisabled = 3;
 // A null icon or pixmap for an index out of range.
 QIcon ActionImage(int index);
 QIcon ConnectImage(int index);
+QIcon MessListImage(int index);
 QPixmap ActionPixmap(int index, int size = 16);
 QPixmap ConnectPixmap(int index, int size = 16);
 

@@ -6,10 +6,14 @@
 #include "settings/PasswordScrambler.h"
 #include "tray/TextTrayIcon.h"
 #include "ui/AccountListView.h"
+#include "ui/ReceivedAddressesWindow.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QSpinBox>
+#include <QTabWidget>
 
 #include <QLineEdit>
 
@@ -230,6 +234,33 @@ TEST_F(CheckCycleWindow, DeletedSpamIsRecordedBesideTheSettings) {
     EXPECT_NE(record.find("\t127.0.0.1\tuser\tsender2@example.org\tnote\t\tsender: sender2@*\tcommitted\n"),
               std::string::npos)
         << record;
+}
+
+TEST_F(CheckCycleWindow, ReceivedAddressesOpenFromTheTrayOnTheAntiSpamTab) {
+    serveMessages(2);
+    // With the list switched off its entry deletes nothing, so both senders are collected.
+    writeFile(folder.file("antiSpamList.txt"), "SENDER2@example.org\r\n");
+    start({{server.Port()}}, {"AntiSpamListEnabled=0"});
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+    window->HideToTray();
+    ASSERT_TRUE(waitFor([this] { return !window->isVisible(); }));
+
+    window->aShowMessagesListExecute();
+    EXPECT_TRUE(waitFor([this] { return window->isVisible(); }));
+    EXPECT_EQ(window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->currentWidget()->objectName(),
+              QStringLiteral("tsAntiSpam"));
+    Tmess_list_fm* form = window->mess_list_fm();
+    ASSERT_TRUE(form->isVisible());
+    // Read from the highest message down; each address once.
+    ASSERT_EQ(form->clbMessList()->count(), 2);
+    EXPECT_EQ(form->clbMessList()->item(0)->text(), QStringLiteral("sender2@example.org"));
+    for (int row = 0; row < 2; ++row) {
+        form->clbMessList()->item(row)->setCheckState(Qt::Checked);
+    }
+    form->aAddToAntispam()->trigger();
+    EXPECT_EQ(readFile(folder.file("antiSpamList.txt")), "SENDER2@example.org\r\nsender1@example.org\r\n");
+    EXPECT_EQ(window->SenderFilterList().Values().size(), 2u);
 }
 
 } // namespace

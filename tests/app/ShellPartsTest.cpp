@@ -2,7 +2,7 @@
 #include "AppTestSupport.h"
 
 #include "app/DateTimeText.h"
-#include "app/FilterListBox.h"
+#include "ui/FilterListBox.h"
 #include "platform/gui/ShellOpen.h"
 #include "ui/CodePageText.h"
 

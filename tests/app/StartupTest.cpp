@@ -1,12 +1,13 @@
 // Start-up: the files a first start creates, the settings moved into the controls, the windows.
 #include "AppTestSupport.h"
 
-#include "app/ShellDialogs.h"
 #include "settings/SettingsFile.h"
 #include "ui/AboutBox.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
 #include "ui/MailClientDialog.h"
+#include "ui/ReceivedAddressesWindow.h"
+#include "ui/ValueDialog.h"
 
 #include <QAction>
 #include <QCheckBox>

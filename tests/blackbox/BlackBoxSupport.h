@@ -21,6 +21,8 @@ public:
     QString folder() const { return m_dir.path(); }
     QString file(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
     QProcessEnvironment environment() const { return m_env; }
+    // Sets a variable of the environment the copy starts in.
+    void setVariable(const QString& name, const QString& value) { m_env.insert(name, value); }
 
     // Starts the copy; the process is owned by the installation and killed when it goes.
     // display: another X display than the installation's, e.g. one that does not exist.

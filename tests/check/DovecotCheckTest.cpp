@@ -2,12 +2,14 @@
 // from the maildir after QUIT, TLS on connect and STLS, and quillmere-check from outside.
 #include "CycleHarness.h"
 #include "DovecotServer.h"
+#include "HttpResponder.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +33,50 @@ int MessagesOnDiskSettled(const DovecotServer& dovecot, int expected) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return dovecot.MessagesOnDisk();
+}
+
+std::string FileText(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Plays an OAuth2 token introspection endpoint for Dovecot ("introspection_mode = auth"): the
+// good token names the user as active, any other token as inactive.
+void ServeIntrospection(HttpResponder& http, const std::string& goodToken, const std::string& user) {
+    http.AnswerEach([goodToken, user](const std::string& request) {
+        const bool good = request.find("\r\nAuthorization: Bearer " + goodToken + "\r\n") != std::string::npos;
+        const std::string body =
+            good ? "{\"active\":\"true\",\"username\":\"" + user + "\"}" : "{\"active\":\"false\"}";
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    });
+    http.Start();
+}
+
+// The bearer token of each request the endpoint got, in sorted order.
+std::vector<std::string> BearerTokens(const HttpResponder& http) {
+    std::vector<std::string> tokens;
+    const std::string field = "\r\nAuthorization: Bearer ";
+    for (const std::string& request : http.Requests()) {
+        const auto at = request.find(field);
+        if (at != std::string::npos) {
+            const auto begin = at + field.size();
+            tokens.push_back(request.substr(begin, request.find("\r\n", begin) - begin));
+        }
+    }
+    std::sort(tokens.begin(), tokens.end());
+    return tokens;
+}
+
+// A fresh folder holding a copy of quillmere-check, for a run from outside.
+std::filesystem::path CheckerFolder(const std::string& name) {
+    const std::filesystem::path dir = std::filesystem::path(QM_TEST_TMP_DIR) / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(std::filesystem::path(QM_BUILD_DIR) / "quillmere-check", dir / "quillmere-check");
+    return dir;
 }
 
 CheckSummary RunOneCheck(const std::vector<AccountRow>& rows, const CheckOptions& options,
@@ -114,10 +160,7 @@ TEST(DovecotCheck, ConsoleCheckerFromOutside) {
     DovecotServer dovecot;
     dovecot.AddMessages(60);
     namespace fs = std::filesystem;
-    const fs::path dir = fs::path(QM_TEST_TMP_DIR) / "check-dovecot";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    fs::copy_file(fs::path(QM_BUILD_DIR) / "quillmere-check", dir / "quillmere-check");
+    const fs::path dir = CheckerFolder("check-dovecot");
     std::ofstream(dir / "quillmere.ini", std::ios::binary)
         << "[Main]\r\nLanguage=EN\r\n[Settings1]\r\nPOP3=127.0.0.1\r\nAccountName=" << dovecot.User()
         << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << dovecot.Pop3Port()
@@ -127,14 +170,76 @@ TEST(DovecotCheck, ConsoleCheckerFromOutside) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream out(dir / "out.txt");
-    std::stringstream text;
-    text << out.rdbuf();
-    EXPECT_NE(text.str().find("you have 50 messages in total.\nin total 50 messages:\n127.0.0.1(" + dovecot.User() +
-                              "): 50\n"),
-              std::string::npos)
-        << text.str();
+    const std::string text = FileText(dir / "out.txt");
+    EXPECT_NE(
+        text.find("you have 50 messages in total.\nin total 50 messages:\n127.0.0.1(" + dovecot.User() + "): 50\n"),
+        std::string::npos)
+        << text;
     EXPECT_EQ(MessagesOnDiskSettled(dovecot, 50), 50);
+}
+
+// Every way of signing in, through quillmere-check from outside, against a Dovecot whose OAuth2
+// passdb checks tokens at an introspection responder on loopback. The token is made by the
+// helper at run time, so it is in no file of the test; afterwards it is in none either, nor in
+// anything the program printed.
+TEST(DovecotCheck, ConsoleCheckerSignsInEveryWayAndNeverShowsTheToken) {
+    const std::string token = "ya29-k7Qx1337";
+    const std::string tokenCommand = "sh -c 'printf \"%s-%s\\n\" ya29 k7Qx$((1000+337))'";
+    HttpResponder introspection;
+    ServeIntrospection(introspection, token, "qmtest");
+    DovecotServer dovecot(DovecotServer::Certificate::Trusted, "http://" + introspection.Address() + "/introspect");
+    dovecot.AddMessages(3);
+    namespace fs = std::filesystem;
+    const fs::path dir = CheckerFolder("check-dovecot-signin");
+    std::ofstream ini(dir / "quillmere.ini", std::ios::binary);
+    ini << "[Main]\r\nLanguage=EN\r\nInform=1\r\nWriteToFile=1\r\n";
+    struct Account {
+        int port;
+        int security;
+        int auth;
+        std::string command;
+    };
+    const Account accounts[] = {
+        {dovecot.Pop3sPort(), 1, 2, tokenCommand},
+        {dovecot.Pop3Port(), 2, 3, tokenCommand},
+        {dovecot.Pop3Port(), 0, 1, ""},
+        {dovecot.Pop3sPort(), 1, 2, "echo ya29-stale"},
+        {dovecot.Pop3sPort(), 1, 3, "echo ya29-stale"},
+        {dovecot.Pop3sPort(), 1, 3, "sh -c 'echo no refresh token for qmtest >&2; exit 4'"},
+    };
+    int n = 0;
+    for (const Account& a : accounts) {
+        ini << "[Settings" << ++n << "]\r\nPOP3=localhost\r\nAccountName=" << dovecot.User()
+            << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << a.port
+            << "\r\nTimeOut=30\r\nSecurity=" << a.security << "\r\nAuth=" << a.auth << "\r\nTokenCommand=" << a.command
+            << "\r\n";
+    }
+    ini.close();
+    const std::string command = "cd '" + dir.string() + "' && SSL_CERT_FILE='" + dovecot.Pki().CaFile() +
+                                "' ./quillmere-check >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::string out = FileText(dir / "out.txt");
+    const std::string err = FileText(dir / "err.txt");
+    EXPECT_NE(out.find("in total 9 messages:\n"), std::string::npos) << out << err;
+    EXPECT_NE(err.find("localhost (qmtest): [AUTH] Authentication failed. (OAuth2 status: 401)\n"), std::string::npos)
+        << err;
+    EXPECT_NE(err.find("localhost (qmtest): Token command failed with exit status 4: no refresh token for qmtest\n"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("localhost (qmtest): [AUTH] Authentication failed. (OAuth2 status: invalid_token)\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 3) << err;
+    // Sessions run in parallel: the tokens arrive in any order.
+    EXPECT_EQ(BearerTokens(introspection), (std::vector<std::string>{token, token, "ya29-stale", "ya29-stale"}));
+    for (const auto& entry : fs::recursive_directory_iterator(dir)) {
+        if (entry.is_regular_file() && entry.path().filename() != "quillmere-check") {
+            EXPECT_EQ(FileText(entry.path()).find(token), std::string::npos) << entry.path();
+        }
+    }
+    EXPECT_TRUE(fs::exists(dir / "messages.txt"));
 }
 
 } // namespace

@@ -3,8 +3,7 @@
 // STLS and injected plain text are failed connects that never fall back to plain text.
 
 #include "FakePop3Server.h"
-#include "TestPaths.h"
-#include "TestPki.h"
+#include "SuitePki.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
 #include "pop3/IdPOP3.h"
@@ -22,19 +21,11 @@ namespace qm {
 namespace {
 
 using test::FakePop3Server;
-using test::ScopedCaFile;
 using test::TestPki;
 using Lines = std::vector<std::string>;
 
-class Tls : public ::testing::Test {
+class Tls : public test::SuitePkiTest {
 protected:
-    static void SetUpTestSuite() { s_pki = std::make_unique<TestPki>(folder()); }
-    static void TearDownTestSuite() {
-        s_pki.reset();
-        std::filesystem::remove_all(folder());
-    }
-    static std::string folder() { return std::string(QM_TEST_TMP_DIR) + "/tls-" + std::to_string(::getpid()); }
-
     std::unique_ptr<TIdPOP3> clientFor(const FakePop3Server& server, int security, const char* host = "localhost") {
         auto client = std::make_unique<TIdPOP3>();
         client->Host = host;
@@ -55,11 +46,7 @@ protected:
         }
         EXPECT_FALSE(client.IsConnected());
     }
-
-    static std::unique_ptr<TestPki> s_pki;
-    ScopedCaFile m_trust{s_pki->CaFile()};
 };
-std::unique_ptr<TestPki> Tls::s_pki;
 
 FakePop3Server& sessionAfterTls(FakePop3Server& server) {
     return server.Reply("USER joe", "+OK")
@@ -73,7 +60,7 @@ FakePop3Server& sessionAfterTls(FakePop3Server& server) {
 TEST_F(Tls, TlsOnConnect) {
     for (const char* host : {"localhost", "127.0.0.1"}) {
         FakePop3Server server;
-        server.SetTls(s_pki->Server());
+        server.SetTls(Pki().Server());
         server.SetImplicitTls(true);
         sessionAfterTls(server.SendLine("+OK secure"));
         server.Start();
@@ -95,7 +82,7 @@ TEST_F(Tls, TlsOnConnect) {
 
 TEST_F(Tls, StlsAfterGreeting) {
     FakePop3Server server;
-    server.SetTls(s_pki->Server());
+    server.SetTls(Pki().Server());
     sessionAfterTls(server.SendLine("+OK plain greeting").Reply("STLS", "+OK begin TLS").StartTls());
     server.Start();
     auto client = clientFor(server, TIdPOP3::kSecuritySTLS);
@@ -123,7 +110,7 @@ TEST_F(Tls, CertificateRefusals) {
     for (const auto& row : rows) {
         for (const int security : {TIdPOP3::kSecurityTls, TIdPOP3::kSecuritySTLS}) {
             FakePop3Server server;
-            server.SetTls((s_pki.get()->*row.identity)());
+            server.SetTls((Pki().*row.identity)());
             if (security == TIdPOP3::kSecurityTls) {
                 server.SetImplicitTls(true);
                 server.SendLine("+OK secure");
@@ -147,7 +134,7 @@ TEST_F(Tls, UntrustedWithoutTheTestAuthority) {
     // The system store alone does not know the test authority.
     ::unsetenv("SSL_CERT_FILE");
     FakePop3Server server;
-    server.SetTls(s_pki->Server());
+    server.SetTls(Pki().Server());
     server.SetImplicitTls(true);
     server.SendLine("+OK secure");
     server.Start();
@@ -169,7 +156,7 @@ TEST_F(Tls, RefusedStlsIsAFailedConnect) {
 TEST_F(Tls, PlainTextInjectedBeforeTheHandshakeIsRefused) {
     // A man in the middle appends a reply to "+OK": it must not be read as the server's word.
     FakePop3Server server;
-    server.SetTls(s_pki->Server());
+    server.SetTls(Pki().Server());
     server.SendLine("+OK plain").Expect("STLS").Send("+OK begin\r\n+OK injected\r\n").StartTls();
     server.Start();
     auto client = clientFor(server, TIdPOP3::kSecuritySTLS);
@@ -222,7 +209,7 @@ TEST_F(Tls, SilentServerBoundsTheHandshake) {
 
 TEST_F(Tls, PeerGoneMidSessionIsAnError) {
     FakePop3Server server;
-    server.SetTls(s_pki->Server());
+    server.SetTls(Pki().Server());
     server.SetImplicitTls(true);
     server.SendLine("+OK secure").Reply("USER joe", "+OK").Reply("PASS secret", "+OK").Expect("STAT").Close();
     server.Start();

@@ -1,4 +1,5 @@
 #include "settings/PasswordScrambler.h"
+#include "pop3/MessageDecoders.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>

@@ -153,7 +153,8 @@ TEST(SaveSettings, WritesKeysInOrderAndNumbersAccounts) {
     data.main.Sound = true;
     data.main.FromAddress = JoinValueList({"*big sale*", "x@y"});
     data.accounts.push_back(ToAccountRow(Account{"pop.a", "ann", "TTMOZVUB", 110, 60, false, 0}));
-    data.accounts.push_back(ToAccountRow(Account{"pop.b", "bob", "", 995, 20, true, 1}));
+    data.accounts.push_back(
+        ToAccountRow(Account{"pop.b", "bob", "", 995, 20, true, 1, "2", "oauth2.py --token \"bob@b\""}));
     ASSERT_TRUE(SaveSettings(path, data));
     EXPECT_EQ(test::ReadBytes(path), test::CrLf({"[Main]",
                                                  "Interval=3",
@@ -183,6 +184,8 @@ TEST(SaveSettings, WritesKeysInOrderAndNumbersAccounts) {
                                                  "TimeOut=60",
                                                  "Disabled=0",
                                                  "Security=0",
+                                                 "Auth=0",
+                                                 "TokenCommand=",
                                                  "[Settings2]",
                                                  "POP3=pop.b",
                                                  "AccountName=bob",
@@ -190,7 +193,29 @@ TEST(SaveSettings, WritesKeysInOrderAndNumbersAccounts) {
                                                  "Port=995",
                                                  "TimeOut=20",
                                                  "Disabled=1",
-                                                 "Security=1"}));
+                                                 "Security=1",
+                                                 "Auth=2",
+                                                 "TokenCommand=oauth2.py --token \"bob@b\""}));
+}
+
+// A sign-in method this version does not know is neither dropped nor turned into another one.
+TEST(SaveSettings, SignInKeysComeBackAsWritten) {
+    const auto path = test::FreshDir() / "q.ini";
+    test::WriteBytes(path, test::CrLf({"[Main]", "[Settings1]", "POP3=a", "Auth=3", "TokenCommand=get-token 'x y'",
+                                       "[Settings2]", "POP3=b", "Auth=kerberos", "[Settings3]", "POP3=c"}));
+    const LoadResult loaded = LoadSettings(path);
+    ASSERT_EQ(loaded.data.accounts.size(), 3u);
+    EXPECT_EQ(loaded.data.accounts[0].Auth, "3");
+    EXPECT_EQ(loaded.data.accounts[0].TokenCommand, "get-token 'x y'");
+    EXPECT_EQ(loaded.data.accounts[1].Auth, "kerberos");
+    EXPECT_EQ(loaded.data.accounts[2].Auth, "0");
+    EXPECT_EQ(loaded.data.accounts[2].TokenCommand, "");
+    ASSERT_TRUE(SaveSettings(path, loaded.data));
+    const IniFile ini = IniFile::Parse(test::ReadBytes(path));
+    EXPECT_EQ(ini.ReadString("Settings1", "TokenCommand", "?"), "get-token 'x y'");
+    EXPECT_EQ(ini.ReadString("Settings2", "Auth", "?"), "kerberos");
+    EXPECT_EQ(ini.ReadString("Settings3", "Auth", "?"), "0");
+    EXPECT_EQ(LoadSettings(path).data.accounts, loaded.data.accounts);
 }
 
 TEST(SaveSettings, RoundTripThroughLoad) {
@@ -201,8 +226,9 @@ TEST(SaveSettings, RoundTripThroughLoad) {
     data.main.FromAddress = JoinValueList({"a@b", "c d"});
     data.main.Subject = JoinValueList({"\xcf\xf0\xe8"});
     for (int i = 0; i < 5; ++i) {
-        data.accounts.push_back(ToAccountRow(
-            Account{"h" + std::to_string(i), "u" + std::to_string(i), "p", 100 + i, 10 + i, i % 2 == 0, i % 3}));
+        data.accounts.push_back(ToAccountRow(Account{"h" + std::to_string(i), "u" + std::to_string(i), "p", 100 + i,
+                                                     10 + i, i % 2 == 0, i % 3, std::to_string(i % 4),
+                                                     i % 4 >= 2 ? "helper --user u" + std::to_string(i) : ""}));
     }
     ASSERT_TRUE(SaveSettings(path, data));
     const LoadResult back = LoadSettings(path);

@@ -43,10 +43,10 @@ TEST(ValueList, JoinThenSplitGivesTheItemsBack) {
 }
 
 TEST(AccountRow, CellsAndConversions) {
-    const Account account{"pop.example", "ann", "TTMOZVUB", 995, 45, true, 2};
+    const Account account{"pop.example", "ann", "TTMOZVUB", 995, 45, true, 2, "3", "oauth2 'a b'"};
     const AccountRow row = ToAccountRow(account);
-    EXPECT_EQ(row, (AccountRow{"pop.example", "ann", "TTMOZVUB", "995", "45", "True", "2"}));
-    EXPECT_EQ(row.Cells(), (Values{"ann", "TTMOZVUB", "995", "45", "True", "2"}));
+    EXPECT_EQ(row, (AccountRow{"pop.example", "ann", "TTMOZVUB", "995", "45", "True", "2", "3", "oauth2 'a b'"}));
+    EXPECT_EQ(row.Cells(), (Values{"ann", "TTMOZVUB", "995", "45", "True", "2", "3", "oauth2 'a b'"}));
     EXPECT_EQ(AccountRow::FromCells("pop.example", row.Cells()), row);
     ASSERT_TRUE(ToAccount(row).has_value());
     EXPECT_EQ(*ToAccount(row), account);
@@ -55,6 +55,8 @@ TEST(AccountRow, CellsAndConversions) {
 TEST(AccountRow, FromCellsToleratesMissingCells) {
     const AccountRow row = AccountRow::FromCells("h", {"u", "p", "110", "60", "False"});
     EXPECT_EQ(row.Security, "");
+    EXPECT_EQ(row.Auth, "0");
+    EXPECT_EQ(row.TokenCommand, "");
     const auto account = ToAccount(row);
     ASSERT_TRUE(account.has_value());
     EXPECT_EQ(account->Security, 0);

@@ -104,7 +104,8 @@ bool alive(pid_t pid) {
 
 } // namespace
 
-DovecotServer::DovecotServer(Certificate certificate) : m_certificate(certificate) {
+DovecotServer::DovecotServer(Certificate certificate, std::string oauthIntrospectionUrl)
+    : m_certificate(certificate), m_oauthIntrospectionUrl(std::move(oauthIntrospectionUrl)) {
     if (::access(kDovecot, X_OK) != 0) {
         throw std::runtime_error("Dovecot is not installed (Debian package dovecot-pop3d): the test cannot run");
     }
@@ -189,7 +190,7 @@ void DovecotServer::Start() {
          << "ssl_cert = <" << identity.certFile << "\n"
          << "ssl_key = <" << identity.keyFile << "\n"
          << "disable_plaintext_auth = no\n"
-         << "auth_mechanisms = plain\n"
+         << "auth_mechanisms = plain" << (m_oauthIntrospectionUrl.empty() ? "" : " xoauth2 oauthbearer") << "\n"
          << "auth_failure_delay = 0 secs\n"
          << "first_valid_uid = " << m_mailUid << "\n"
          << "first_valid_gid = " << m_mailGid << "\n"
@@ -199,8 +200,19 @@ void DovecotServer::Start() {
         conf << "default_internal_user = " << mailUser << "\n"
              << "default_login_user = " << mailUser << "\n";
     }
-    conf << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u " << f << "/users\n}\n"
-         << "userdb {\n  driver = passwd-file\n  args = username_format=%u " << f << "/users\n}\n"
+    // With OAuth2 on, each passdb answers only its own mechanisms: a token is never tried as a password.
+    conf << "passdb {\n  driver = passwd-file\n"
+         << (m_oauthIntrospectionUrl.empty() ? "" : "  mechanisms = plain login\n")
+         << "  args = scheme=PLAIN username_format=%u " << f << "/users\n}\n";
+    if (!m_oauthIntrospectionUrl.empty()) {
+        writeFile(f + "/oauth2.conf", "introspection_mode = auth\nintrospection_url = " + m_oauthIntrospectionUrl +
+                                          "\nusername_attribute = username\nactive_attribute = active\n"
+                                          "active_value = true\n");
+        ::chmod((f + "/oauth2.conf").c_str(), 0644);
+        conf << "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n  args = " << f
+             << "/oauth2.conf\n}\n";
+    }
+    conf << "userdb {\n  driver = passwd-file\n  args = username_format=%u " << f << "/users\n}\n"
          << "service pop3-login {\n"
          << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << m_pop3Port << "\n  }\n"
          << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << m_pop3sPort << "\n    ssl = yes\n  }\n"

@@ -34,8 +34,10 @@ public:
         SelfSigned, // for localhost, trusted by nobody
     };
 
-    // Throws std::runtime_error with the server's log when it cannot start.
-    explicit DovecotServer(Certificate certificate = Certificate::Trusted);
+    // Throws std::runtime_error with the server's log when it cannot start. With an introspection
+    // URL the server also offers XOAUTH2 and OAUTHBEARER and checks their tokens there (GET with
+    // the token as "Authorization: Bearer").
+    explicit DovecotServer(Certificate certificate = Certificate::Trusted, std::string oauthIntrospectionUrl = {});
     ~DovecotServer();
     DovecotServer(const DovecotServer&) = delete;
     DovecotServer& operator=(const DovecotServer&) = delete;
@@ -61,6 +63,7 @@ private:
     void Stop();
 
     Certificate m_certificate;
+    std::string m_oauthIntrospectionUrl;
     std::string m_folder;
     std::string m_maildir;
     std::string m_user = "qmtest";

@@ -50,6 +50,12 @@ void HttpResponder::Answer(std::string response, bool keepOpen) {
     m_keepOpen = keepOpen;
 }
 
+void HttpResponder::AnswerEach(std::function<std::string(const std::string& request)> respond) {
+    m_mode = Mode::Answer;
+    m_respond = std::move(respond);
+    m_keepOpen = false;
+}
+
 void HttpResponder::Silent() {
     m_mode = Mode::Silent;
 }
@@ -123,7 +129,7 @@ void HttpResponder::Serve(int fd) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_requests.back() = request;
     }
-    if (m_mode != Mode::Silent && !SendAll(fd, m_response)) {
+    if (m_mode != Mode::Silent && !SendAll(fd, m_respond ? m_respond(request) : m_response)) {
         return;
     }
     if (m_mode == Mode::Endless) {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -32,6 +33,8 @@ public:
 
     // Set before Start.
     void Answer(std::string response, bool keepOpen = false);
+    // Answers each request with what respond returns for its bytes, then closes.
+    void AnswerEach(std::function<std::string(const std::string& request)> respond);
     void Silent();
     void Endless(std::string head, std::string repeated);
 
@@ -54,6 +57,7 @@ private:
     std::uint16_t m_port = 0;
     Mode m_mode = Mode::Answer;
     std::string m_response;
+    std::function<std::string(const std::string&)> m_respond;
     std::string m_repeated;
     bool m_keepOpen = false;
     std::thread m_thread;

@@ -4,6 +4,18 @@
 
 namespace qm::test {
 
+QString firstOutputLine(QProcess& process, int timeoutMs) {
+    QByteArray out;
+    QDeadlineTimer limit(timeoutMs);
+    while (!out.contains('\n') && !limit.hasExpired() && process.state() == QProcess::Running) {
+        process.waitForReadyRead(200);
+        out += process.readAllStandardOutput();
+    }
+    if (!out.contains('\n'))
+        return {};
+    return QString::fromLatin1(out.left(out.indexOf('\n')).trimmed());
+}
+
 XServer::XServer(const QString& screen) {
     // -displayfd: Xvfb chooses a free display number and writes it to stdout once it accepts clients.
     m_process.start(QStringLiteral("Xvfb"),
@@ -11,14 +23,9 @@ XServer::XServer(const QString& screen) {
                      screen, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
     if (!m_process.waitForStarted(10000))
         return;
-    QByteArray out;
-    QDeadlineTimer limit(20000);
-    while (!out.contains('\n') && !limit.hasExpired() && m_process.state() == QProcess::Running) {
-        m_process.waitForReadyRead(200);
-        out += m_process.readAllStandardOutput();
-    }
-    if (out.contains('\n'))
-        m_display = QLatin1Char(':') + QString::fromLatin1(out.trimmed());
+    const QString number = firstOutputLine(m_process);
+    if (!number.isEmpty())
+        m_display = QLatin1Char(':') + number;
 }
 
 XServer::~XServer() {

@@ -6,6 +6,10 @@
 
 namespace qm::test {
 
+// The first line a started process writes to its standard output, without the line end; empty
+// when none came within the limit or the process ended first.
+QString firstOutputLine(QProcess& process, int timeoutMs = 20000);
+
 // A private X server for the run (Xvfb picks a free display and tells us which).
 class XServer {
 public:

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -327,6 +328,71 @@ TEST_F(AccountActionsTest, SelectAllAndTheContextMenuOrder) {
     actions->setLanguage("RU");
     EXPECT_EQ(actions->aAddAccount()->text(), QString::fromUtf8("Добавить запись"));
     EXPECT_EQ(actions->aSelectAllAccount()->text(), QString::fromUtf8("Выдел.все"));
+}
+
+TEST_F(AccountActionsTest, AddEditAndPasteCarryTheSignInCells) {
+    test::ModalAnswerer add([this](QWidget*) {
+        auto* provider = dialog->findChild<QComboBox*>(QStringLiteral("cProvider"));
+        provider->setCurrentIndex(1);
+        QTest::keyClick(provider, Qt::Key_Down); // Gmail -> Outlook.com / Microsoft 365
+        dialog->setAccountName(QString::fromUtf8("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD@outlook.com"));
+        auto* command = dialog->findChild<QLineEdit*>(QStringLiteral("eTokenCommand"));
+        QTest::keyClicks(command, QStringLiteral("oauth2 --user '"));
+        command->insert(QString::fromUtf8("\xD0\x98")); // typed keys cover ASCII only
+        QTest::keyClicks(command, QStringLiteral("'"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("bbAddEdit")), Qt::LeftButton);
+    });
+    actions->aAddAccountExecute();
+    ASSERT_TRUE(add.answered());
+    ASSERT_EQ(list->rowCount(), 1);
+    const AccountRow added = list->row(0);
+    EXPECT_EQ(added.Caption, "outlook.office365.com");
+    EXPECT_EQ(added.Port, "995");
+    EXPECT_EQ(added.Security, "1");
+    EXPECT_EQ(added.Auth, "2");
+    EXPECT_EQ(added.TokenCommand, "oauth2 --user '\xC8'"); // windows-1251 bytes
+
+    list->setRowSelected(0, true);
+    int shownAuth = -1;
+    QString shownCommand;
+    test::ModalAnswerer edit([&](QWidget*) {
+        shownAuth = dialog->auth();
+        shownCommand = dialog->tokenCommand();
+        dialog->setAuth(3);
+        dialog->accept();
+    });
+    actions->aEditAccountExecute();
+    ASSERT_TRUE(edit.answered());
+    EXPECT_EQ(shownAuth, 2);
+    EXPECT_EQ(shownCommand, QString::fromUtf8("oauth2 --user '\xD0\x98'"));
+    EXPECT_EQ(list->row(0).Auth, "3");
+
+    actions->aCopyAccountExecute();
+    actions->aPasteAccountExecute();
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->row(1).Auth, "3");
+    EXPECT_EQ(list->row(1).TokenCommand, "oauth2 --user '\xC8'");
+}
+
+// A damaged sign-in method, shown as the password, stays until the user picks another method.
+TEST_F(AccountActionsTest, EditKeepsADamagedSignInMethodUntilAnotherIsChosen) {
+    AccountRow row = makeRow("h");
+    row.Auth = "kerberos";
+    list->setRows({row});
+    list->setRowSelected(0, true);
+    for (const int chosen : {-1, 2}) {
+        test::ModalAnswerer answer([&](QWidget*) {
+            EXPECT_EQ(dialog->auth(), 0);
+            if (chosen >= 0) {
+                dialog->setAuth(chosen);
+                dialog->setTokenCommand(QStringLiteral("helper"));
+            }
+            dialog->accept();
+        });
+        actions->aEditAccountExecute();
+        ASSERT_TRUE(answer.answered());
+        EXPECT_EQ(list->row(0).Auth, chosen < 0 ? "kerberos" : "2");
+    }
 }
 
 } // namespace

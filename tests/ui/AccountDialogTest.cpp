@@ -25,6 +25,13 @@ protected:
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
+    // Chooses a provider as the user does: the combo box focused, arrow keys from "Other".
+    void chooseProvider(int index) {
+        auto* combo = child<QComboBox>("cProvider");
+        combo->setCurrentIndex(0);
+        for (int i = 0; i < index; ++i)
+            QTest::keyClick(combo, Qt::Key_Down);
+    }
     std::unique_ptr<Taccount_settings_fm> dialog;
 };
 
@@ -81,7 +88,7 @@ TEST_F(AccountDialogTest, PortTakesAnyNumberAndANegativeTimeOutBecomesSixty) {
     EXPECT_EQ(dialog->timeOut(), 60);
 }
 
-TEST_F(AccountDialogTest, CaptionsAreTranslatedWhenShownButSecurityNamesStayEnglish) {
+TEST_F(AccountDialogTest, CaptionsAreTranslatedWhenShownButSecurityAndSignInNamesStayEnglish) {
     dialog->setCaptions("Edit account", "Save");
     dialog->setLanguage("IT");
     dialog->show();
@@ -95,9 +102,86 @@ TEST_F(AccountDialogTest, CaptionsAreTranslatedWhenShownButSecurityNamesStayEngl
     auto* combo = child<QComboBox>("cSecurity");
     EXPECT_EQ(combo->itemText(1), QStringLiteral("SSL/TLS"));
     EXPECT_EQ(combo->itemText(2), QStringLiteral("STARTTLS"));
+    EXPECT_EQ(child<QLabel>("lbProvider")->text(), QStringLiteral("Provider"));
+    EXPECT_EQ(child<QLabel>("lbAuth")->text(), QStringLiteral("Authentication"));
+    EXPECT_EQ(child<QLabel>("lbTokenCommand")->text(), QStringLiteral("Token command"));
+    EXPECT_EQ(child<QComboBox>("cAuth")->itemText(3), QStringLiteral("OAuth2 (OAUTHBEARER)"));
     QLineEdit* server = child<QLineEdit>("ePop");
     EXPECT_TRUE(QTest::qWaitFor([server] { return server->hasFocus(); }));
     dialog->hide();
+}
+
+TEST_F(AccountDialogTest, ProviderFillsServerPortSecurityAndAuthentication) {
+    struct Case {
+        const char* provider;
+        const char* server;
+        int auth;
+    };
+    const Case cases[] = {
+        {"Gmail", "pop.gmail.com", 0},      {"Outlook.com / Microsoft 365", "outlook.office365.com", 2},
+        {"Yahoo", "pop.mail.yahoo.com", 0}, {"Yandex", "pop.yandex.com", 0},
+        {"Mail.ru", "pop.mail.ru", 0},      {"GMX", "pop.gmx.net", 0},
+        {"web.de", "pop3.web.de", 0},       {"Fastmail", "pop.fastmail.com", 0},
+    };
+    auto* combo = child<QComboBox>("cProvider");
+    ASSERT_EQ(combo->count(), 9);
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("Other"));
+    for (int i = 0; i < 8; ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.provider);
+        dialog->reset();
+        dialog->setAccountName(QStringLiteral("ann"));
+        chooseProvider(i + 1);
+        EXPECT_EQ(combo->currentText(), QString::fromUtf8(c.provider));
+        EXPECT_EQ(dialog->server(), QString::fromUtf8(c.server));
+        EXPECT_EQ(dialog->port(), 995);
+        EXPECT_EQ(dialog->security(), 1);
+        EXPECT_EQ(dialog->auth(), c.auth);
+        EXPECT_EQ(dialog->accountName(), QStringLiteral("ann"));
+    }
+    // "Other" leaves everything as it is.
+    dialog->setPort(1995);
+    combo->setCurrentIndex(1);
+    QTest::keyClick(combo, Qt::Key_Up);
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(dialog->server(), QStringLiteral("pop.fastmail.com"));
+    EXPECT_EQ(dialog->port(), 1995);
+    // The provider shown follows the server typed, and showing it changes nothing else.
+    dialog->setServer(QStringLiteral("Outlook.Office365.com"));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Outlook.com / Microsoft 365"));
+    EXPECT_EQ(dialog->auth(), 0);
+    QTest::keyClicks(child<QLineEdit>("ePop"), QStringLiteral(".example"));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Other"));
+}
+
+TEST_F(AccountDialogTest, AuthenticationChoosesBetweenPasswordAndTokenCommand) {
+    struct Case {
+        int auth;
+        const char* password;
+        const char* command;
+        bool complete; // enough typed for an account
+    };
+    const Case cases[] = {
+        {0, "pw", "", true},     {0, "", "helper", false}, {1, "pw", "", true},
+        {2, "", "helper", true}, {2, "pw", "", false},     {3, "", "  ", false},
+    };
+    auto* combo = child<QComboBox>("cAuth");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.auth << c.password << c.command);
+        dialog->reset();
+        dialog->setServer(QStringLiteral("h"));
+        dialog->setAccountName(QStringLiteral("u"));
+        dialog->setPassword(QString::fromUtf8(c.password));
+        dialog->setTokenCommand(QString::fromUtf8(c.command));
+        combo->setCurrentIndex(c.auth);
+        EXPECT_EQ(dialog->auth(), c.auth);
+        const bool oauth = c.auth >= 2;
+        EXPECT_EQ(child<QLineEdit>("eTokenCommand")->isEnabled(), oauth);
+        EXPECT_EQ(child<QLineEdit>("ePass")->isEnabled(), !oauth);
+        EXPECT_EQ(dialog->isComplete(), c.complete);
+    }
+    dialog->setAuth(7); // unknown: the password
+    EXPECT_EQ(dialog->auth(), 0);
 }
 
 } // namespace

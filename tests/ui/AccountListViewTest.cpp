@@ -48,18 +48,19 @@ protected:
     std::unique_ptr<AccountListView> list;
 };
 
-TEST_F(AccountListViewTest, RowsComeBackByteForByteWithTheirSecurityCell) {
+TEST_F(AccountListViewTest, RowsComeBackByteForByteWithTheirHiddenCells) {
     // 0x98 has no character in windows-1251: the cell must still come back unchanged.
     const std::vector<AccountRow> rows = {
         AccountRow{"pop.mail.ru", "\xC8\xE2\xE0\xED", "abcd", "995", "30", "True", "1"},
-        AccountRow{"host\x98", "n", "", "110", "60", "False", "2"},
+        AccountRow{"host\x98", "n", "", "110", "60", "False", "2", "3", "get-token --user '\xC8\x98'"},
+        AccountRow{"h", "n", "", "110", "60", "False", "1", "kerberos", ""},
     };
     list->setRows(rows);
     EXPECT_EQ(list->rows(), rows);
     EXPECT_EQ(list->topLevelItem(0)->text(kColAccountName), QString::fromUtf8("Иван"));
     EXPECT_EQ(list->objectName(), QStringLiteral("lwServers"));
-    EXPECT_EQ(list->columnCount(), 7);
-    for (int column : {kColPassword, kColDisabled, kColSecurity})
+    EXPECT_EQ(list->columnCount(), 9);
+    for (int column : {kColPassword, kColDisabled, kColSecurity, kColAuth, kColTokenCommand})
         EXPECT_TRUE(list->isColumnHidden(column)) << column;
     for (int column : {kColServer, kColAccountName, kColPort, kColTimeOut})
         EXPECT_FALSE(list->isColumnHidden(column)) << column;

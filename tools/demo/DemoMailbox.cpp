@@ -2,7 +2,7 @@
 // Base64), attachments as RFC 2046 multipart/mixed parts.
 #include "DemoMailbox.h"
 
-#include "settings/PasswordScrambler.h"
+#include "pop3/MessageDecoders.h"
 
 #include <array>
 

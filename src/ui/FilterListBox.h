@@ -21,4 +21,10 @@ FilterList ReadFilterList(const QListWidget* box);
 // Appends one unmarked entry.
 QListWidgetItem* AddFilterEntry(QListWidget* box, const std::string& bytes);
 
+// Replaces the entry's text; its mark stays.
+void SetFilterEntry(QListWidgetItem* item, const std::string& bytes);
+
+// The entry's text as code page bytes.
+std::string FilterEntryText(const QListWidgetItem* item);
+
 } // namespace qm

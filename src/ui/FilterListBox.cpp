@@ -1,4 +1,4 @@
-#include "app/FilterListBox.h"
+#include "ui/FilterListBox.h"
 
 #include "ui/CodePageText.h"
 
@@ -23,9 +23,18 @@ std::string itemBytes(const QListWidgetItem* item) {
 
 } // namespace
 
-QListWidgetItem* AddFilterEntry(QListWidget* box, const std::string& bytes) {
-    auto* item = new QListWidgetItem(fromCodePage(bytes), box);
+void SetFilterEntry(QListWidgetItem* item, const std::string& bytes) {
+    item->setText(fromCodePage(bytes));
     item->setData(kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string FilterEntryText(const QListWidgetItem* item) {
+    return itemBytes(item);
+}
+
+QListWidgetItem* AddFilterEntry(QListWidget* box, const std::string& bytes) {
+    auto* item = new QListWidgetItem(box);
+    SetFilterEntry(item, bytes);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
     return item;

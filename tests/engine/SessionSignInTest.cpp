@@ -1,0 +1,107 @@
+// Sessions that sign in with SASL: the token command run per session, its failures, OAuth2
+// refused without TLS before anything is run or sent, unknown methods refused, and the token kept
+// out of every text the session reports.
+
+#include "FakePop3Server.h"
+#include "SessionHarness.h"
+#include "SuitePki.h"
+#include "pop3/MessageDecoders.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qm::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// Prints "tok-42-abc" without the token appearing in the command line.
+const std::string kTokenCommand = "sh -c 'echo tok-$((6*7))-abc'";
+const std::string kToken = "tok-42-abc";
+
+class SessionSignIn : public SuitePkiTest {
+protected:
+    FakePop3Server& secure() {
+        m_server.SetTls(Pki().Server());
+        m_server.SetImplicitTls(true);
+        return m_server.SendLine("+OK ready");
+    }
+
+    AccountRow row(const std::string& security, const std::string& auth, const std::string& command = kTokenCommand) {
+        AccountRow r = MakeRow(m_server.Port());
+        r.Security = security;
+        r.Auth = auth;
+        r.TokenCommand = command;
+        return r;
+    }
+
+    // Runs the session; returns the error it reported last ("" when none).
+    std::string run(const AccountRow& r) {
+        m_server.Start();
+        RunSession(r, CheckOptions{}, m_report);
+        std::string error;
+        for (const std::string& call : m_report.calls) {
+            const std::string prefix = "error:0:127.0.0.1:user:";
+            if (call.rfind(prefix, 0) == 0) {
+                error = call.substr(prefix.size());
+            }
+        }
+        for (const std::string& call : m_report.calls) {
+            EXPECT_EQ(call.find(kToken), std::string::npos) << call;
+        }
+        return error;
+    }
+
+    FakePop3Server m_server;
+    RecordingReport m_report;
+};
+
+TEST_F(SessionSignIn, XOAuth2WithTheTokenTheCommandPrints) {
+    const std::string auth = "AUTH XOAUTH2 " + EncodeBase64("user=user\x01"
+                                                            "auth=Bearer " +
+                                                            kToken + "\x01\x01");
+    secure().Reply(auth, "+OK").Reply("STAT", "+OK 0 0").Expect("QUIT");
+    EXPECT_EQ(run(row("1", "2")), "");
+    m_server.Join();
+    EXPECT_EQ(m_server.Received(), (Lines{auth, "STAT", "QUIT"}));
+    EXPECT_TRUE(m_report.Has("connected:0"));
+}
+
+// Refused before the token command runs and before anything is sent.
+TEST_F(SessionSignIn, RefusalsHappenBeforeTheCommandRunsOrTheServerIsReached) {
+    const std::string marker = Folder() + "/ran";
+    const std::string command = "sh -c 'touch " + marker + "; echo tok'";
+    struct Case {
+        std::string security;
+        std::string auth;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"0", "2", "OAuth2 sign-in needs a TLS connection: choose SSL/TLS or STARTTLS for this account."},
+        {"0", "3", "OAuth2 sign-in needs a TLS connection: choose SSL/TLS or STARTTLS for this account."},
+        {"1", "4", "Unknown sign-in method 4."},
+        {"1", "oauth", "Unknown sign-in method oauth."},
+    };
+    m_server.Start();
+    for (const Case& c : cases) {
+        RecordingReport report;
+        RunSession(row(c.security, c.auth, command), CheckOptions{}, report);
+        EXPECT_TRUE(report.Has("error:0:127.0.0.1:user:" + c.error)) << c.auth;
+        EXPECT_TRUE(report.Has("failed:0")) << c.auth;
+        EXPECT_FALSE(std::filesystem::exists(marker)) << c.auth;
+    }
+    m_server.Stop();
+    EXPECT_EQ(m_server.Sessions(), 0);
+}
+
+TEST_F(SessionSignIn, ATokenEchoedByTheServerIsNotShown) {
+    secure().ExpectAny().SendLine("-ERR token " + kToken + " is not valid").Expect("QUIT");
+    EXPECT_EQ(run(row("1", "2")), "token *** is not valid");
+}
+
+} // namespace
+} // namespace qm::test
