@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Crash-safe saves: starts the monitor on a folder with many accounts and long lists, asks it to
-# save and end (SIGTERM), and kills it with SIGKILL at a random moment of that save. After each
+# Crash-safe saves: starts the monitor on a folder with many accounts and long lists and kills it
+# with SIGKILL at a random moment, during its start-up in odd trials, and in even trials while it
+# saves on its way out (SIGTERM). After each
 # kill every file must hold either its complete old content or its complete new content, and the
 # next start must take over from the killed monitor (its window comes up).
 #   tests/durability/run.sh [TRIALS] [MONITOR]     defaults: 50, build/quillmere
@@ -60,8 +61,10 @@ start() {
 
 # One complete save gives the new content.
 restore
+launch_ms=$(date +%s%3N)
 start
 start_ms=$(date +%s%3N)
+startup_ms=$((start_ms - launch_ms + 20))
 kill -TERM "$app_pid"
 wait "$app_pid" || true
 save_ms=$(($(date +%s%3N) - start_ms + 20))
@@ -77,8 +80,35 @@ failures=0
 torn=0
 found_old=0
 found_new=0
+# Every file must be whole: its old content or its new one.
+check_files() {
+    for f in "${files[@]}"; do
+        if [ ! -f "$app/$f" ]; then
+            echo "trial $1: $f missing after a kill $2" >&2
+            torn=$((torn + 1))
+        elif cmp -s "$app/$f" "$old/$f"; then
+            found_old=$((found_old + 1))
+        elif cmp -s "$app/$f" "$new/$f"; then
+            found_new=$((found_new + 1))
+        else
+            echo "trial $1: $f torn after a kill $2" >&2
+            torn=$((torn + 1))
+        fi
+    done
+}
 for trial in $(seq 1 "$trials"); do
     restore
+    if [ $((trial % 2)) -eq 1 ]; then
+        # Odd trials: killed at a random moment of the start-up, which may save as well.
+        "$app/quillmere" >/dev/null 2>&1 &
+        app_pid=$!
+        delay=$((RANDOM % startup_ms))
+        sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
+        kill -9 "$app_pid" 2>/dev/null || true
+        wait "$app_pid" 2>/dev/null || true
+        check_files "$trial" "$delay ms into the start-up"
+        continue
+    fi
     if ! start; then
         echo "trial $trial: the monitor did not come up after the previous kill" >&2
         failures=$((failures + 1))
@@ -86,24 +116,13 @@ for trial in $(seq 1 "$trials"); do
         wait "$app_pid" 2>/dev/null || true
         continue
     fi
-    delay=$((RANDOM % save_ms))
+    # Most saves end within a few milliseconds of the signal: the early part is hit most often.
+    delay=$((RANDOM % save_ms * (RANDOM % 2) / 8 + RANDOM % 8))
     kill -TERM "$app_pid"
-    sleep "$(printf '0.%03d' "$delay")"
+    sleep "$(printf '%d.%03d' $((delay / 1000)) $((delay % 1000)))"
     kill -9 "$app_pid" 2>/dev/null || true
     wait "$app_pid" 2>/dev/null || true
-    for f in "${files[@]}"; do
-        if [ ! -f "$app/$f" ]; then
-            echo "trial $trial: $f missing after a kill ${delay} ms into the save" >&2
-            torn=$((torn + 1))
-        elif cmp -s "$app/$f" "$old/$f"; then
-            found_old=$((found_old + 1))
-        elif cmp -s "$app/$f" "$new/$f"; then
-            found_new=$((found_new + 1))
-        else
-            echo "trial $trial: $f torn after a kill ${delay} ms into the save" >&2
-            torn=$((torn + 1))
-        fi
-    done
+    check_files "$trial" "$delay ms into the save"
 done
 # The last kill must not block the next start either.
 restore
@@ -112,6 +131,6 @@ kill -9 "$app_pid" 2>/dev/null || true
 wait "$app_pid" 2>/dev/null || true
 app_pid=
 
-echo "durability: $trials trials, save about ${save_ms} ms; files found old $found_old times, new $found_new times"
+echo "durability: $trials trials, start-up about ${startup_ms} ms, save about ${save_ms} ms; files found old $found_old times, new $found_new times"
 echo "$((trials - torn - failures)) passed, $((torn + failures)) failed"
 [ "$torn" -eq 0 ] && [ "$failures" -eq 0 ]
