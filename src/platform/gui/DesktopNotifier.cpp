@@ -1,4 +1,4 @@
-// Desktop Notifications Specification 1.2, over D-Bus.
+// freedesktop.org desktop notifications (org.freedesktop.Notifications 1.2), over D-Bus.
 #include "platform/gui/DesktopNotifier.h"
 
 #include <QDBusMessage>

@@ -13,8 +13,7 @@ class QDBusPendingCall;
 
 namespace qm {
 
-// Desktop notifications through org.freedesktop.Notifications (Desktop Notifications
-// Specification 1.2). Each call replaces this program's previous notification instead of
+// Desktop notifications through org.freedesktop.Notifications (protocol version 1.2). Each call replaces this program's previous notification instead of
 // stacking a new one. Every bus call is asynchronous, so a server that hangs never holds up the
 // caller; without a bus or a server nothing is shown and nothing is reported.
 class DesktopNotifier : public QObject {
