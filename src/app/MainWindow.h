@@ -218,13 +218,27 @@ private:
     // CurrentSettings, after taking the interval and the message file name into the fields that
     // hold them between saves.
     SettingsData collectSettings();
-    void setTextColour(QWidget* widget, bool blue);
+    // Whether the colour changed.
+    bool setTextColour(QWidget* widget, bool blue);
+    // The commands the refresh tick sets, found once.
+    struct RefreshTargets {
+        QAction* showMessagesList = nullptr;
+        QAction* checkMail = nullptr;
+        // Per anti-spam list: its edit command, then delete checked, check all, uncheck all.
+        QAction* listCommands[2][4] = {};
+    };
+    const RefreshTargets& refreshTargets();
+    // The clock's text for the current second.
+    const QString& clockText();
 
     QAction* makeAction(const char* objectName, const char* caption, int image = -1);
     QToolButton* makeButton(QAction* action, const char* objectName);
 
     std::int32_t m_checkIntervalMs = 300000;
     std::string m_hintText;
+    RefreshTargets m_refreshTargets;
+    QString m_clockText;
+    qint64 m_clockSecond = -1;
     std::string m_mailClient;
 
     std::filesystem::path m_executable;

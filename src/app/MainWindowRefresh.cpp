@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QLabel>
 #include <QListWidget>
 #include <QSpinBox>
@@ -21,66 +22,94 @@ namespace {
 
 constexpr const char* kImageProperty = "qmImageIndex";
 
-void setActionImage(QAction* command, int image) {
-    if (command->property(kImageProperty).toInt() == image && command->property(kImageProperty).isValid()) {
-        return;
+// Whether the picture changed; an unchanged one is not rendered again.
+bool setActionImage(QAction* command, int image) {
+    const QVariant shown = command->property(kImageProperty);
+    if (shown.isValid() && shown.toInt() == image) {
+        return false;
     }
     command->setProperty(kImageProperty, image);
     command->setIcon(ActionImage(image));
+    return true;
 }
 
 } // namespace
 
-void TmQuillmere::setTextColour(QWidget* widget, bool blue) {
+bool TmQuillmere::setTextColour(QWidget* widget, bool blue) {
     QPalette palette = widget->palette();
     const QColor colour = blue ? QColor(Qt::blue) : QApplication::palette(widget).color(QPalette::WindowText);
     if (palette.color(QPalette::WindowText) == colour) {
-        return;
+        return false;
     }
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::ButtonText, colour);
     widget->setPalette(palette);
+    return true;
+}
+
+const TmQuillmere::RefreshTargets& TmQuillmere::refreshTargets() {
+    // Looked up once: a search through every child of the window five times a second is most of
+    // an idle tick's cost.
+    if (m_refreshTargets.checkMail == nullptr) {
+        static const char* const names[2][4] = {
+            {"aEditAddress", "aDelChecked", "aCheckAll", "aUncheckAll"},
+            {"aEditSubject", "aDelCheckedSubj", "aCheckAllSubj", "aUncheckAllSubj"}};
+        for (std::size_t list = 0; list < 2; ++list) {
+            for (std::size_t i = 0; i < 4; ++i) {
+                m_refreshTargets.listCommands[list][i] = action(names[list][i]);
+            }
+        }
+        m_refreshTargets.showMessagesList = action("aShowMessagesList");
+        m_refreshTargets.checkMail = action("aCheckMail");
+    }
+    return m_refreshTargets;
+}
+
+const QString& TmQuillmere::clockText() {
+    // The clock shows whole seconds: the date is formatted again only when the second changes.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = now / 1000;
+    if (second != m_clockSecond || m_clockText.isEmpty()) {
+        m_clockSecond = second;
+        m_clockText = DateTimeText(QDateTime::fromMSecsSinceEpoch(now));
+    }
+    return m_clockText;
 }
 
 void TmQuillmere::refreshTimerTimer() {
     const bool executing = m_cbExec->isChecked();
+    const RefreshTargets& targets = refreshTargets();
+    // Controls repaint themselves when a setter changes them, and the setters below do nothing
+    // when the value is already there; the whole window is repainted only when colours or
+    // pictures changed.
+    bool repaint = false;
 
     m_accountActions->refreshEnabling(executing);
-    action("aShowMessagesList")->setEnabled(executing && !m_check->cycle().ReceivedAddresses().empty());
+    targets.showMessagesList->setEnabled(executing && !m_check->cycle().ReceivedAddresses().empty());
     m_seInterval->setEnabled(!executing);
 
-    const struct {
-        QListWidget* box;
-        const char* edit;
-        const char* others[3];
-    } lists[] = {{m_clbAntiSpam, "aEditAddress", {"aDelChecked", "aCheckAll", "aUncheckAll"}},
-                 {m_clbSubjAntiSpam, "aEditSubject", {"aDelCheckedSubj", "aCheckAllSubj", "aUncheckAllSubj"}}};
-    for (const auto& list : lists) {
-        const bool current = list.box->currentRow() >= 0 && list.box->count() > 0;
-        QAction* edit = action(list.edit);
-        edit->setEnabled(current);
-        setActionImage(edit, current ? 2 : 3);
-        for (const char* other : list.others) {
-            action(other)->setEnabled(current);
+    QListWidget* const boxes[2] = {m_clbAntiSpam, m_clbSubjAntiSpam};
+    for (std::size_t list = 0; list < 2; ++list) {
+        const bool current = boxes[list]->currentRow() >= 0 && boxes[list]->count() > 0;
+        for (QAction* command : targets.listCommands[list]) {
+            command->setEnabled(current);
         }
+        repaint |= setActionImage(targets.listCommands[list][0], current ? 2 : 3);
     }
 
     // Tm runs only while Executing waits for the next check.
-    if (m_Tm->isActive()) {
-        setTextColour(m_cbExec, true);
-        setTextColour(m_lbTimeNow, true);
-        action("aCheckMail")->setText(tr_("Stop"));
-    } else {
-        setTextColour(m_cbExec, false);
-        setTextColour(m_lbTimeNow, false);
-        action("aCheckMail")->setText(tr_("Start"));
-        if (m_tray) {
-            m_tray->setIconList(imStopped);
-            m_tray->setIconIndex(0);
-        }
+    const bool waiting = m_Tm->isActive();
+    repaint |= setTextColour(m_cbExec, waiting);
+    repaint |= setTextColour(m_lbTimeNow, waiting);
+    targets.checkMail->setText(tr_(waiting ? "Stop" : "Start"));
+    if (!waiting && m_tray) {
+        m_tray->setIconList(imStopped);
+        m_tray->setIconIndex(0);
     }
-    update();
-    m_lbTimeNow->setText(DateTimeText(QDateTime::currentDateTime()));
+    if (repaint) {
+        update();
+    }
+    m_lbTimeNow->setText(clockText());
 
     std::optional<std::string> offer;
     {

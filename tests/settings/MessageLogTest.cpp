@@ -143,5 +143,62 @@ TEST(MessageLog, FifoOfThatNameDoesNotHang) {
     EXPECT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
 }
 
+// What a record cut short by a kill leaves: the log, and the note of the sizes before and after it.
+struct TornLogCase {
+    const char* what;
+    std::size_t cutAt; // bytes of the second record that reached the log
+    std::string note;  // "" writes no note; "{}" is replaced by the sizes before and after
+    bool cut;          // whether the next append cuts back to the first record
+};
+
+class MessageLogTornTail : public ::testing::TestWithParam<TornLogCase> {};
+
+TEST_P(MessageLogTornTail, NextAppendCutsOnlyARecordCutShort) {
+    const TornLogCase& c = GetParam();
+    const auto path = test::FreshDir() / "m.txt";
+    const std::string record = FormatMessageRecord(SinglePart(), FixedContext().dateTimeToText);
+    const std::string whole = "File created 08.12.2026 09:15:00\r\n" + record;
+    const std::string left = whole + record.substr(0, c.cutAt);
+    test::WriteBytes(path, left);
+    std::string note = c.note;
+    if (note == "{}") {
+        note = std::to_string(whole.size()) + " " + std::to_string(whole.size() + record.size());
+    }
+    if (!note.empty()) {
+        test::WriteBytes(PendingAppendPath(path), note);
+    }
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    EXPECT_EQ(test::ReadBytes(path), (c.cut ? whole : left) + record) << c.what;
+    EXPECT_FALSE(std::filesystem::exists(PendingAppendPath(path))) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MessageLogTornTail,
+    ::testing::Values(TornLogCase{"cut in the header line", 20, "{}", true},
+                      TornLogCase{"cut in the body", 80, "{}", true},
+                      // Killed before its first byte, or after its last one but before the note went.
+                      TornLogCase{"nothing written", 0, "{}", false}, TornLogCase{"written whole", 10000, "{}", false},
+                      // Without a note of ours nothing is cut: the end of the log is the user's.
+                      TornLogCase{"no note", 80, "", false}, TornLogCase{"note cut short", 80, "46", false},
+                      TornLogCase{"note of another file", 80, "not a note", false},
+                      TornLogCase{"sizes reversed", 80, "200 46", false},
+                      // The log changed after the note: it is shorter than before or longer than after.
+                      TornLogCase{"log shorter since", 80, "100000 200000", false},
+                      TornLogCase{"log longer since", 80, "1 10", false}),
+    [](const ::testing::TestParamInfo<TornLogCase>& info) { return "Case" + std::to_string(info.index); });
+
+TEST(MessageLog, NoteOfADeletedLogIsNotAppliedToTheNextOne) {
+    const auto path = test::FreshDir() / "m.txt";
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    // A note that would cut the fresh log after its "File created" line.
+    test::WriteBytes(PendingAppendPath(path), "10 100000");
+    DeleteMessageLog(path.string(), 1252);
+    EXPECT_FALSE(std::filesystem::exists(PendingAppendPath(path)));
+    test::WriteBytes(PendingAppendPath(path), "10 100000");
+    ASSERT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    EXPECT_EQ(test::ReadBytes(path), "File created 08.12.2026 09:15:00\r\n" +
+                                         FormatMessageRecord(SinglePart(), FixedContext().dateTimeToText));
+}
+
 } // namespace
 } // namespace qm

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Idle cost of the monitor: starts it under a private Xvfb on an empty data folder (no accounts),
+# waits for its window, and prints the share of one core it used over the next SECONDS seconds,
+# from the user and system times in /proc/PID/stat (all threads).
+#   bench/idle_cpu.sh [MONITOR] [SECONDS] [RUNS]     defaults: build/quillmere, 30, 1
+set -euo pipefail
+cd "$(dirname "$0")/.."
+monitor=$(realpath "${1:-build/quillmere}")
+seconds=${2:-30}
+runs=${3:-1}
+work=$(mktemp -d "${TMPDIR:-/tmp}/qm-idle.XXXXXX")
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
+read -r _ xvfb_pid <&3
+read -r display <&3
+export DISPLAY=":$display" QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
+export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config"
+mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
+chmod 700 "$XDG_RUNTIME_DIR"
+
+ticks_per_second=$(getconf CLK_TCK)
+# utime + stime of the whole process, in clock ticks (fields 14 and 15; the name in field 2 is
+# cut off first, since it may hold spaces).
+cpu_ticks() {
+    local stat
+    stat=$(<"/proc/$1/stat")
+    stat=${stat##*) }
+    read -r -a fields <<<"$stat"
+    echo $((fields[11] + fields[12]))
+}
+
+results=()
+for run in $(seq 1 "$runs"); do
+    data="$work/data$run"
+    mkdir -p "$data"
+    "$monitor" --dir "$data" >/dev/null 2>&1 &
+    app_pid=$!
+    timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" --name Quillmere32 >/dev/null
+    before=$(cpu_ticks "$app_pid")
+    sleep "$seconds"
+    after=$(cpu_ticks "$app_pid")
+    kill -9 "$app_pid" 2>/dev/null || true
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=
+    percent=$(awk -v t=$((after - before)) -v hz="$ticks_per_second" -v s="$seconds" \
+        'BEGIN { printf "%.3f", 100 * t / hz / s }')
+    echo "run $run: $((after - before)) ticks in ${seconds} s: ${percent} % of a core"
+    results+=("$percent")
+done
+median=$(printf '%s\n' "${results[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+echo "idle cpu: median ${median} % of a core over ${seconds} s (${runs} runs)"
