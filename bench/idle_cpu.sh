@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Idle cost of the monitor: starts it under a private Xvfb on an empty data folder (no accounts),
 # waits for its window, and prints the share of one core it used over the next SECONDS seconds,
-# from the user and system times in /proc/PID/stat (all threads).
+# from the user and system times in /proc/PID/stat (all threads, in clock ticks), and, finer, from
+# the run times in nanoseconds that /proc/PID/task/*/schedstat keeps per thread.
 #   bench/idle_cpu.sh [MONITOR] [SECONDS] [RUNS]     defaults: build/quillmere, 30, 1
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,6 +22,7 @@ trap cleanup EXIT
 exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
 read -r _ xvfb_pid <&3
 read -r display <&3
+unset QUILLMERE_UPDATE_SERVER
 export DISPLAY=":$display" QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
 export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config"
 mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
@@ -37,7 +39,13 @@ cpu_ticks() {
     echo $((fields[11] + fields[12]))
 }
 
+# Nanoseconds on a core of all threads of the process.
+cpu_ns() {
+    cat /proc/"$1"/task/*/schedstat 2>/dev/null | awk '{ sum += $1 } END { printf "%d", sum }'
+}
+
 results=()
+fine=()
 for run in $(seq 1 "$runs"); do
     data="$work/data$run"
     mkdir -p "$data"
@@ -45,15 +53,22 @@ for run in $(seq 1 "$runs"); do
     app_pid=$!
     timeout 30 xdotool search --sync --onlyvisible --pid "$app_pid" --name Quillmere32 >/dev/null
     before=$(cpu_ticks "$app_pid")
+    before_ns=$(cpu_ns "$app_pid")
     sleep "$seconds"
     after=$(cpu_ticks "$app_pid")
+    after_ns=$(cpu_ns "$app_pid")
     kill -9 "$app_pid" 2>/dev/null || true
     wait "$app_pid" 2>/dev/null || true
     app_pid=
     percent=$(awk -v t=$((after - before)) -v hz="$ticks_per_second" -v s="$seconds" \
         'BEGIN { printf "%.3f", 100 * t / hz / s }')
-    echo "run $run: $((after - before)) ticks in ${seconds} s: ${percent} % of a core"
+    precise=$(awk -v n=$((after_ns - before_ns)) -v s="$seconds" 'BEGIN { printf "%.3f", 100 * n / 1e9 / s }')
+    echo "run $run: $((after - before)) ticks in ${seconds} s: ${percent} % of a core (${precise} % from schedstat)"
     results+=("$percent")
+    fine+=("$precise")
 done
-median=$(printf '%s\n' "${results[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-echo "idle cpu: median ${median} % of a core over ${seconds} s (${runs} runs)"
+median() {
+    printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+echo "idle cpu: median $(median "${results[@]}") % of a core over ${seconds} s (${runs} runs);" \
+    "$(median "${fine[@]}") % from schedstat"

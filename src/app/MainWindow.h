@@ -226,6 +226,8 @@ private:
         QAction* checkMail = nullptr;
         // Per anti-spam list: its edit command, then delete checked, check all, uncheck all.
         QAction* listCommands[2][4] = {};
+        // The image each edit command shows (-1: not set by the tick yet).
+        int editImage[2] = {-1, -1};
     };
     const RefreshTargets& refreshTargets();
     // The clock's text for the current second.
@@ -237,8 +239,26 @@ private:
     std::int32_t m_checkIntervalMs = 300000;
     std::string m_hintText;
     RefreshTargets m_refreshTargets;
+    // What the colours of cbExec and lbTimeNow were last set from: the waiting state and the
+    // application palettes of the two.
+    struct TextColours {
+        bool waiting = false;
+        qint64 palettes[2] = {0, 0};
+        bool operator==(const TextColours& other) const {
+            return waiting == other.waiting && palettes[0] == other.palettes[0] && palettes[1] == other.palettes[1];
+        }
+    };
+    std::optional<TextColours> m_textColours;
+    // The captions of aCheckMail in the language they were translated to; emptied when the
+    // language is applied.
+    struct {
+        std::string language;
+        QString start;
+        QString stop;
+    } m_checkMailCaptions;
     QString m_clockText;
     qint64 m_clockSecond = -1;
+    int m_clockOffset = 0; // seconds ahead of UTC, as read at the start of the minute
     std::string m_mailClient;
 
     std::filesystem::path m_executable;

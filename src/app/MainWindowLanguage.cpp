@@ -22,6 +22,7 @@ QString TmQuillmere::tr_(const char* english) const {
 }
 
 void TmQuillmere::ApplyLanguage(const std::string& code) {
+    m_checkMailCaptions.language.clear();
     m_accountActions->setLanguage(code);
     m_account_settings_fm->setLanguage(code);
     m_AboutBox->setLanguage(code);

@@ -261,7 +261,11 @@ QWidget* TmQuillmere::createConnectPage() {
     timeGrid->addWidget(m_lbLastExecTime, 1, 1);
     timeGrid->setColumnMinimumWidth(0, scaled(this, 130) - 8);
     timeGrid->setColumnStretch(1, 1);
-    layout->addWidget(times);
+    // The clock changes its text every second, and every change asks the layouts up to the window
+    // to measure again, which repaints the whole tab page. A panel as large as its labels ends that
+    // request here while the size stays the same; it sits at the left, where the labels were.
+    timeGrid->setSizeConstraint(QLayout::SetFixedSize);
+    layout->addWidget(times, 0, Qt::AlignLeft);
     return page;
 }
 

@@ -22,12 +22,13 @@ namespace {
 
 constexpr const char* kImageProperty = "qmImageIndex";
 
-// Whether the picture changed; an unchanged one is not rendered again.
-bool setActionImage(QAction* command, int image) {
-    const QVariant shown = command->property(kImageProperty);
-    if (shown.isValid() && shown.toInt() == image) {
+// Whether the picture changed; an unchanged one is not looked up or rendered again. `shown`
+// remembers the image last given (-1: none yet).
+bool setActionImage(QAction* command, int& shown, int image) {
+    if (shown == image) {
         return false;
     }
+    shown = image;
     command->setProperty(kImageProperty, image);
     command->setIcon(ActionImage(image));
     return true;
@@ -70,8 +71,13 @@ const QString& TmQuillmere::clockText() {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     const qint64 second = now / 1000;
     if (second != m_clockSecond || m_clockText.isEmpty()) {
+        // Local time needs the zone's rules read afresh; they change the offset from UTC only at
+        // whole minutes, so they are read once a minute.
+        if (m_clockSecond < 0 || second / 60 != m_clockSecond / 60) {
+            m_clockOffset = QDateTime::fromMSecsSinceEpoch(now).offsetFromUtc();
+        }
         m_clockSecond = second;
-        m_clockText = DateTimeText(QDateTime::fromMSecsSinceEpoch(now));
+        m_clockText = DateTimeText(QDateTime::fromMSecsSinceEpoch(now, Qt::OffsetFromUTC, m_clockOffset));
     }
     return m_clockText;
 }
@@ -94,14 +100,23 @@ void TmQuillmere::refreshTimerTimer() {
         for (QAction* command : targets.listCommands[list]) {
             command->setEnabled(current);
         }
-        repaint |= setActionImage(targets.listCommands[list][0], current ? 2 : 3);
+        repaint |= setActionImage(targets.listCommands[list][0], m_refreshTargets.editImage[list], current ? 2 : 3);
     }
 
     // Tm runs only while Executing waits for the next check.
     const bool waiting = m_Tm->isActive();
-    repaint |= setTextColour(m_cbExec, waiting);
-    repaint |= setTextColour(m_lbTimeNow, waiting);
-    targets.checkMail->setText(tr_(waiting ? "Stop" : "Start"));
+    // The colours follow the waiting state and the plain colour of the application's palette.
+    const TextColours colours{waiting, QApplication::palette(m_cbExec).cacheKey(),
+                              QApplication::palette(m_lbTimeNow).cacheKey()};
+    if (colours != m_textColours) {
+        repaint |= setTextColour(m_cbExec, waiting);
+        repaint |= setTextColour(m_lbTimeNow, waiting);
+        m_textColours = colours;
+    }
+    if (m_checkMailCaptions.language != m_currentLanguage) {
+        m_checkMailCaptions = {m_currentLanguage, tr_("Start"), tr_("Stop")};
+    }
+    targets.checkMail->setText(waiting ? m_checkMailCaptions.stop : m_checkMailCaptions.start);
     if (!waiting && m_tray) {
         m_tray->setIconList(imStopped);
         m_tray->setIconIndex(0);

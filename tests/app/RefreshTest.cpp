@@ -7,11 +7,13 @@
 #include "ui/AccountListView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QSpinBox>
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -150,6 +152,59 @@ TEST_F(Refresh, ClockShowsTheTimeAfterATick) {
     window->refreshTimerTimer();
     EXPECT_NE(clock->text(), QStringLiteral("..."));
     EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("lbLastExecTime"))->text(), QStringLiteral("..."));
+}
+
+// The tick skips what did not change since the last one; a change after many quiet ticks must still
+// reach the window.
+TEST_F(Refresh, AChangeAfterUnchangedTicksStillReachesTheWindow) {
+    auto* clock = window->findChild<QLabel*>(QStringLiteral("lbTimeNow"));
+    auto* senders = list("clbAntiSpam");
+    senders->addItem(QStringLiteral("*@spam.org"));
+    senders->setCurrentRow(-1);
+    const QPalette appPalette = QApplication::palette();
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::function<bool()> shown;
+    } changes[] = {
+        {"waiting for the next check", [&] { cbExec->setChecked(true), window->Tm()->start(); },
+         [&] {
+             return window->action("aCheckMail")->text() == QStringLiteral("Stop") &&
+                    cbExec->palette().color(QPalette::WindowText) == QColor(Qt::blue);
+         }},
+        {"a check running", [&] { window->Tm()->stop(); },
+         [&] { return cbExec->palette().color(QPalette::WindowText) != QColor(Qt::blue); }},
+        {"another language", [&] { window->action("Russian1")->trigger(); },
+         [&] { return window->action("aCheckMail")->text() == QStringLiteral("Старт"); }},
+        {"a current list entry", [&] { senders->setCurrentRow(0); },
+         [&] {
+             return enabled("aEditAddress") && window->action("aEditAddress")->property("qmImageIndex").toInt() == 2;
+         }},
+        {"a list switched off",
+         [&] { window->findChild<QCheckBox*>(QStringLiteral("cbAntiSpamEnabled"))->setChecked(false); },
+         [&] { return !senders->isEnabled(); }},
+        {"another plain text colour",
+         [&] {
+             QPalette red = appPalette;
+             red.setColor(QPalette::WindowText, Qt::red);
+             QApplication::setPalette(red);
+         },
+         [&] {
+             return cbExec->palette().color(QPalette::WindowText) == QColor(Qt::red) &&
+                    clock->palette().color(QPalette::WindowText) == QColor(Qt::red);
+         }},
+        {"the clock overwritten", [&] { clock->setText(QStringLiteral("...")); },
+         [&] { return clock->text() != QStringLiteral("..."); }},
+    };
+    for (const auto& c : changes) {
+        for (int quiet = 0; quiet < 3; ++quiet) {
+            window->refreshTimerTimer();
+        }
+        c.change();
+        window->refreshTimerTimer();
+        EXPECT_TRUE(c.shown()) << c.what;
+    }
+    QApplication::setPalette(appPalette);
 }
 
 TEST_F(Refresh, UpdateResultIsOfferedOnceAndAFailingOfferKeepsTheTickRunning) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """A small POP3 server on loopback for the durability harness: one mailbox of MESSAGES messages,
-every other one large, so that the monitor appends large records to its message log while it is
+every other one LARGE_BYTES long, so that the monitor appends large records to its message log while it is
 killed. Any user name and password sign in; nothing is ever deleted. Prints its port and serves
 until it is killed.
     pop3_server.py MESSAGES LARGE_BYTES"""

@@ -40,10 +40,10 @@ cp "$monitor" "$app/quillmere"
 files=(quillmere.ini antiSpamList.txt antiSpamSbjList.txt)
 log=messages.txt
 
-# The mailbox the first check reads: every other message has a body of 300 kB, so that its record
+# The mailbox the first check reads: every other message has a body of 4 MB, so that its record
 # takes many pages of the log.
-messages=24
-exec 4< <(exec python3 tests/durability/pop3_server.py "$messages" 300000)
+messages=10
+exec 4< <(exec python3 tests/durability/pop3_server.py "$messages" 4000000)
 pop3_pid=$!
 read -r pop3_port <&4
 
