@@ -70,8 +70,10 @@ class DelayedPipe:
         while self.queue and self.queue[0][0] <= now:
             _, data = self.queue.popleft()
             if data is None:
-                if self.destination.can_write_eof():
+                try:
                     self.destination.write_eof()
+                except OSError:
+                    pass  # the destination is gone already
                 self.on_closed()
                 return
             self.held -= len(data)
