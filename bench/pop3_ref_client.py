@@ -41,7 +41,8 @@ class Session:
         self.selector.register(self.sock, selectors.EVENT_READ)
         self.inbuf = bytearray()
         self.start = 0  # where the next unread reply begins in inbuf
-        self.scan = 0  # how far inbuf was searched for the current reply's end
+        self.line_end = None  # where the current reply's status line ends, once found
+        self.scan = 0  # where the search for the current reply's end goes on
         self.outbuf = bytearray()
 
     def queue(self, command):
@@ -56,21 +57,24 @@ class Session:
             self._pump()
 
     def _parse(self, multiline):
-        line_end = self.inbuf.find(b"\r\n", max(self.start, self.scan))
-        if line_end < 0:
-            self.scan = max(self.start, len(self.inbuf) - 1)
-            return None
+        if self.line_end is None:
+            at = self.inbuf.find(b"\r\n", max(self.start, self.scan))
+            if at < 0:
+                self.scan = max(self.start, len(self.inbuf) - 1)
+                return None
+            self.line_end = self.scan = at
         ok = self.inbuf.startswith(b"+OK", self.start)
-        end = line_end + 2
+        end = self.line_end + 2
         if ok and multiline:
-            # The body ends at the first CR LF "." CR LF after the status line's own CR LF.
-            body_end = self.inbuf.find(TERMINATOR, max(line_end, self.scan))
+            # The body ends at the first CR LF "." CR LF from the status line's own CR LF on.
+            body_end = self.inbuf.find(TERMINATOR, self.scan)
             if body_end < 0:
-                self.scan = max(line_end, len(self.inbuf) - len(TERMINATOR) + 1)
+                self.scan = max(self.line_end, len(self.inbuf) - len(TERMINATOR) + 1)
                 return None
             end = body_end + len(TERMINATOR)
-        found = bytes(self.inbuf[self.start:end])
+        found = bytes(self.inbuf[self.start : end])
         self.start = self.scan = end
+        self.line_end = None
         if self.start > 1 << 20:
             del self.inbuf[: self.start]
             self.start = self.scan = 0
