@@ -9,7 +9,7 @@ small and the large mailbox with no added delay and with --delay-ms each way, th
 fetched whole (RETR, notice conditions on) with the delay, and --accounts large mailboxes
 checked in parallel (one quillmere-check for all of them against as many clients started
 together). Prints one Markdown table with the ratios, quillmere-check's CPU time and peak
-resident memory, and, when strace is installed, the futex calls of one large check.
+resident memory (measured with GNU time), and, when strace is installed, the futex calls of one large check.
 
 Nothing here asserts anything: the numbers depend on the machine and on what else runs on it.
 """
@@ -28,6 +28,7 @@ HERE = Path(__file__).resolve().parent
 CLIENT = HERE / "pop3_ref_client.py"
 PROXY = HERE / "latency_proxy.py"
 HOST = "127.0.0.1"
+TIME = "/usr/bin/time"  # GNU time (Debian package time)
 
 
 class Failure(Exception):
@@ -71,22 +72,25 @@ def run_together(commands, scratch):
     pids = []
     began = time.perf_counter()
     for i, argv in enumerate(commands):
-        out, err = scratch / ("out%d" % i), scratch / ("err%d" % i)
+        out, err, usage = (scratch / ("%s%d" % (name, i)) for name in ("out", "err", "usage"))
+        # Measured by GNU time, a small process of its own: a child spawned from here would count
+        # this interpreter's resident memory in its peak.
+        argv = [TIME, "-f", "%U %S %M", "-o", str(usage)] + argv
         actions = [
             (os.POSIX_SPAWN_OPEN, 0, os.devnull, os.O_RDONLY, 0),
             (os.POSIX_SPAWN_OPEN, 1, str(out), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600),
             (os.POSIX_SPAWN_OPEN, 2, str(err), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600),
         ]
         pids.append(os.posix_spawn(argv[0], argv, os.environ, file_actions=actions))
-        outputs.append((out, err))
-    timing = Timing(0.0)
+        outputs.append((out, err, usage))
+    statuses = [os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]) for pid in pids]
+    timing = Timing(time.perf_counter() - began)
     results = []
-    for pid, (out, err) in zip(pids, outputs):
-        _, status, usage = os.wait4(pid, 0)
-        timing.cpu += usage.ru_utime + usage.ru_stime
-        timing.max_rss_kb = max(timing.max_rss_kb, usage.ru_maxrss)
-        results.append((os.waitstatus_to_exitcode(status), out.read_text(errors="replace"), err.read_text(errors="replace")))
-    timing.seconds = time.perf_counter() - began
+    for status, (out, err, usage) in zip(statuses, outputs):
+        user, system, max_rss_kb = usage.read_text().split()[-3:]
+        timing.cpu += float(user) + float(system)
+        timing.max_rss_kb = max(timing.max_rss_kb, int(max_rss_kb))
+        results.append((status, out.read_text(errors="replace"), err.read_text(errors="replace")))
     return timing, results
 
 
@@ -221,6 +225,8 @@ def main():
     build = Path(args.build).resolve()
     checker = str(Path(args.check).resolve() if args.check else build / "quillmere-check")
     server_tool, settings_tool = str(build / "bench_mailbox_server"), str(build / "bench_check_settings")
+    if not os.access(TIME, os.X_OK):
+        parser.error("%s is missing: install the Debian package time" % TIME)
     for tool in (checker, server_tool, settings_tool):
         if not os.access(tool, os.X_OK):
             parser.error("%s is missing: build quillmere-check, bench_mailbox_server and bench_check_settings "
