@@ -1,6 +1,7 @@
 // bench_mailbox_server MESSAGES[xCOPIES]...: a private Dovecot on loopback holding one mailbox of
 // MESSAGES generated messages per argument (COPIES mailboxes of that size with "x", sharing the
-// message files), each for a user of its own. Prints the port and the users, then "ready", and serves until its input
+// message files), each for a user of its own. Prints the port, the server's log file and the users,
+// then "ready", and serves until its input
 // ends or it gets SIGINT or SIGTERM; then the server stops and its folder is removed.
 #include "BenchMailbox.h"
 #include "DovecotServer.h"
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
     }
     try {
         qm::test::DovecotServer server;
-        std::cout << "port " << server.Pop3Port() << std::endl;
+        std::cout << "port " << server.Pop3Port() << '\n' << "log " << server.Folder() << "/dovecot.log" << std::endl;
         bool first = true;
         for (const MailboxSpec& spec : specs) {
             int original = -1;

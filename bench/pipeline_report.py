@@ -140,6 +140,26 @@ def measure(case, tool, checker, scratch):
     case.times[tool].append(timing.seconds)
 
 
+def verify_check(case, checker, log, scratch):
+    """Runs quillmere-check once and makes sure from the server's log that each of its sessions
+    fetched every message, so no time in the table comes from a check that skipped work."""
+    offset = log.stat().st_size
+    check_checker_results(case, run_together([[checker, "--dir", str(case.settings)]], scratch)[1])
+    verb = "retr" if case.retr else "top"
+    expected = sorted((user, messages) for user, _, messages in case.mailboxes)
+    # The server logs a session when it has closed it, which may be just after the check ended.
+    for _ in range(200):
+        with log.open("rb") as text:
+            text.seek(offset)
+            sessions = re.findall(rb"pop3\(([^)]+)\).*Disconnected.* %s=(\d+)/" % verb.encode(), text.read())
+        fetched = sorted((user.decode(), int(count)) for user, count in sessions)
+        if len(fetched) >= len(expected):
+            break
+        time.sleep(0.05)
+    if fetched != expected:
+        raise Failure("quillmere-check (%s) did not fetch every message: %s" % (case.label, fetched))
+
+
 def write_settings(case, settings_tool, folder):
     folder.mkdir()
     argv = [settings_tool, str(folder), str(case.port)] + (["--retr"] if case.retr else [])
@@ -241,6 +261,7 @@ def main():
               file=sys.stderr)
         server, lines = start_helper([server_tool, str(args.small), "%dx%d" % (args.large, args.accounts)], "ready")
         port = int(next(words[1] for words in lines if words[0] == "port"))
+        log = Path(next(words[1] for words in lines if words[0] == "log"))
         mailboxes = [(w[1], w[2], int(w[3])) for w in lines if w[0] == "mailbox"]
         small, large = mailboxes[0], mailboxes[1:]
         proxy, lines = start_helper([sys.executable, str(PROXY), HOST, str(port), "--delay-ms", str(args.delay_ms)],
@@ -260,9 +281,11 @@ def main():
         for i, case in enumerate(cases):
             write_settings(case, settings_tool, scratch / ("settings%d" % i))
         # Dovecot indexes a mailbox in its first session: not part of any timing.
-        print("warming up ...", file=sys.stderr)
+        print("warming up, and a first check of each case ...", file=sys.stderr)
         for case in (cases[0], cases[2], cases[4], cases[5]):
             check_client_results(case, run_together(case.client_commands(False), scratch)[1])
+        for case in cases:
+            verify_check(case, checker, log, scratch)
         load_before = os.getloadavg()[0]
         for run in range(args.runs):
             for case in cases:
