@@ -23,8 +23,8 @@ class SummaryView : public qm::ICheckView {
 public:
     std::vector<qm::CheckSummary> summaries;
     void ShowStatus(const std::string&) override {}
-    void MarkConnected(int) override {}
-    void MarkFailed(int) override {}
+    void MarkConnected(int, int) override {}
+    void MarkFailed(int, int) override {}
     void TrayConnected() override {}
     void PublishSummary(const qm::CheckSummary& summary) override { summaries.push_back(summary); }
 };

@@ -4,6 +4,7 @@
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
 #include "pop3/IdPOP3.h"
+#include "pop3/Sasl.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,6 +12,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -65,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) {
         return 0;
     }
-    // First byte: APOP, RETR or TOP, how many messages to read, whether to delete them.
+    // First byte: APOP, RETR or TOP, how many messages to read, whether to delete them, SASL
+    // PLAIN, and whether the fetches are pipelined.
     const unsigned flags = data[0];
     const std::string_view script(reinterpret_cast<const char*>(data + 1), size - 1);
     std::thread server(Serve, listener.fd, script);
@@ -76,16 +79,42 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     client.Username = "user";
     client.Password = "secret";
     client.APOP = (flags & 1) != 0;
+    client.Auth = (flags & 64) != 0 ? qm::TIdPOP3::kAuthPlain : qm::TIdPOP3::kAuthUserPass;
+    // The OAuth2 error challenge is read before any TLS is involved: fed the script directly.
+    (void)qm::OAuthErrorStatus(script);
     client.ReadTimeout = 2000;
     try {
         client.Connect(2000);
         const int count = client.MessageCount();
         const int reads = static_cast<int>((flags >> 2) & 7);
-        for (int k = count; k >= 1 && k > count - reads; --k) {
-            qm::TIdMessage message;
-            const bool fetched = (flags & 2) != 0 ? client.FetchMessage(k, message) : client.FetchHeader(k, message);
-            if (fetched && (flags & 32) != 0) {
-                (void)client.DeleteMessage(k);
+        const bool whole = (flags & 2) != 0;
+        const bool deletes = (flags & 32) != 0;
+        if ((flags & 128) != 0) {
+            // Pipelined: every fetch sent ahead, a DELE sent as soon as its message is read.
+            const int last = std::max(count - reads + 1, 1);
+            for (int k = count; k >= last; --k) {
+                client.QueueFetch(k, whole);
+            }
+            client.SendQueued();
+            int deletions = 0;
+            for (int k = count; k >= last; --k) {
+                qm::TIdMessage message;
+                if (client.ReadFetchReply(message, whole) && deletes) {
+                    client.QueueDelete(k);
+                    client.SendQueued();
+                    ++deletions;
+                }
+            }
+            while (deletions-- > 0) {
+                (void)client.ReadDeleteReply();
+            }
+        } else {
+            for (int k = count; k >= 1 && k > count - reads; --k) {
+                qm::TIdMessage message;
+                const bool fetched = whole ? client.FetchMessage(k, message) : client.FetchHeader(k, message);
+                if (fetched && deletes) {
+                    (void)client.DeleteMessage(k);
+                }
             }
         }
     } catch (const qm::EIdException&) {

@@ -24,6 +24,11 @@ int SaturatingAdd(int a, int b) {
     return static_cast<int>(std::clamp<long long>(sum, INT_MIN, INT_MAX));
 }
 
+// Which account a row is, for what is kept between checks: the server and the login.
+std::string AccountKey(const AccountRow& row) {
+    return row.Caption + '\n' + row.Port + '\n' + row.AccountName;
+}
+
 } // namespace
 
 CheckCycle::CheckCycle(std::shared_ptr<IMainThreadInvoker> invoker, ICheckView& view)
@@ -72,8 +77,14 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
             ++skipped;
             continue;
         }
+        if (const auto end = LoginDelayEnd(rows[i])) {
+            // Its server asked not to be contacted yet: left out of this check, and told why.
+            ++skipped;
+            m_view.AccountError(check, static_cast<int>(i), LoginDelayNote(*end));
+            continue;
+        }
         const int id = m_nextWorkerId++;
-        m_workerRows[id] = WorkerRow{check, static_cast<int>(i), began};
+        m_workerRows[id] = WorkerRow{check, static_cast<int>(i), began, AccountKey(rows[i]), options.intervalMs};
         ++m_runningWorkers;
         try {
             auto worker = TConnThread::Create(rows[i], options, m_link, id, id, m_timings.fallbackReadTimeoutMs);
@@ -118,6 +129,10 @@ bool CheckCycle::Shutdown(std::chrono::milliseconds grace) {
     }
     m_workers.clear();
     m_allEnded = m_link->WaitForThreads(grace);
+    // Deletions a server committed after the link closed are still written down.
+    for (auto& [accountRow, records] : m_link->TakeUnreported()) {
+        RecordDeletions(accountRow, std::move(records));
+    }
     return m_allEnded;
 }
 
@@ -152,6 +167,32 @@ void CheckCycle::TrayConnected() {
 
 void CheckCycle::AddServerCount(int count) {
     m_messagesOnServer = SaturatingAdd(m_messagesOnServer, count);
+}
+
+std::optional<std::chrono::steady_clock::time_point> CheckCycle::LoginDelayEnd(const AccountRow& row) const {
+    const auto it = m_loginDelays.find(AccountKey(row));
+    if (it == m_loginDelays.end() || it->second <= m_timings.clock()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+void CheckCycle::LoginDelay(int accountRow, int seconds) {
+    const auto it = m_workerRows.find(accountRow);
+    if (it == m_workerRows.end()) {
+        return;
+    }
+    const auto wait = seconds > 0 ? std::chrono::milliseconds(std::chrono::seconds(seconds))
+                                  : std::chrono::milliseconds(it->second.intervalMs);
+    m_loginDelays[it->second.account] = m_timings.clock() + wait;
+}
+
+std::string CheckCycle::LoginDelayNote(std::chrono::steady_clock::time_point end) const {
+    const auto left = std::chrono::duration_cast<std::chrono::seconds>(end - m_timings.clock()).count();
+    const double at = CurrentLocalDateTime() + static_cast<double>(left) / 86400.0;
+    // In English, like the other account errors it joins.
+    return "The server asks for a pause between logins; next check after " + FormatDateTimePattern(at, "HH:mm:ss") +
+           ".";
 }
 
 void CheckCycle::SpamDeleted() {
@@ -209,12 +250,18 @@ void CheckCycle::AccountError(int accountRow, const std::string& host, const std
         return;
     }
     const int row = it->second.row;
+    std::string shown = error;
     if (error.empty()) {
         m_errors.erase(row);
     } else {
+        if (const auto delay = m_loginDelays.find(it->second.account);
+            delay != m_loginDelays.end() && delay->second > m_timings.clock()) {
+            // A login the server refused for coming too soon: when the next one will be made.
+            shown += "\n" + LoginDelayNote(delay->second);
+        }
         m_errors[row] = AccountFailure{row, host, accountName, error};
     }
-    m_view.AccountError(it->second.check, row, error);
+    m_view.AccountError(it->second.check, row, shown);
 }
 
 void CheckCycle::WorkerFinished(int workerId) {

@@ -6,8 +6,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,8 @@ struct SessionTimings {
     // Reads are bounded by the account's time-out; a time-out of 0 or less (no connect limit)
     // still bounds reads by this, so a silent server cannot hold a worker forever.
     int fallbackReadTimeoutMs = 60000;
+    // The clock the delays between logins that servers ask for are measured with.
+    std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 };
 
 // The bookkeeping of the checks on the main thread: starts one worker per enabled account,
@@ -90,12 +94,17 @@ public:
     // Why the last deletions could not be recorded; empty when they were.
     const std::string& DeletionLogError() const { return m_deletionLogError; }
 
+    // Until when an account stays unchecked because its server asked for a delay between logins;
+    // nothing when it is not waiting.
+    std::optional<std::chrono::steady_clock::time_point> LoginDelayEnd(const AccountRow& row) const;
+
     // ISessionReport: the workers' calls, on the main thread.
     void ShowStatus(const std::string& statusLine) override;
     void MarkConnected(int accountRow) override;
     void MarkFailed(int accountRow) override;
     void TrayConnected() override;
     void AddServerCount(int count) override;
+    void LoginDelay(int accountRow, int seconds) override;
     void SpamDeleted() override;
     void RecordDeletions(int accountRow, std::vector<DeletionRecord> records) override;
     void WouldDelete(int accountRow, DeletionRecord record) override;
@@ -108,6 +117,8 @@ public:
 
 private:
     void PublishSummary();
+    // The tooltip note of an account waiting for its next login.
+    std::string LoginDelayNote(std::chrono::steady_clock::time_point end) const;
     std::string Tr(const char* english) const;
 
     std::shared_ptr<IMainThreadInvoker> m_invoker;
@@ -133,8 +144,12 @@ private:
     struct WorkerRow {
         int check = 0;
         int row = -1;
-        std::string began; // the check's start, as the deletion record gives it
+        std::string began;   // the check's start, as the deletion record gives it
+        std::string account; // AccountKey of the row
+        int intervalMs = 0;
     };
+    // Accounts whose server asked for a delay between logins (by AccountKey): when it ends.
+    std::map<std::string, std::chrono::steady_clock::time_point> m_loginDelays;
     std::map<int, WorkerRow> m_workerRows;
     int m_lastCheck = 0;
     bool m_shutDown = false;

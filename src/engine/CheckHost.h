@@ -32,6 +32,9 @@ public:
     virtual void MarkFailed(int accountRow) = 0;
     virtual void TrayConnected() = 0;
     virtual void AddServerCount(int count) = 0;
+    // The server asks for at least `seconds` between two logins of the account (0: it did not
+    // say how long); reported after a login, or with the error of a login it refused for that.
+    virtual void LoginDelay(int /*accountRow*/, int /*seconds*/) {}
     virtual void SpamDeleted() = 0;
     // The messages of the account's session that the server confirmed deleting, reported once
     // the session has ended (each record says whether its QUIT committed them). Checker and time

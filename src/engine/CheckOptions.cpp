@@ -15,6 +15,7 @@ CheckOptions MakeCheckOptions(const MonitorSettings& settings, const FilterList&
     options.codePage = codePage;
     options.inform = settings.Inform;
     options.writeToFile = settings.WriteToFile;
+    options.intervalMs = IntervalMs(settings.Interval);
     options.senderFilter = senderList.Values();
     options.senderFilterEnabled = senderList.enabled;
     options.subjectFilter = subjectList.Values();

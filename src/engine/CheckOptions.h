@@ -19,6 +19,9 @@ struct CheckOptions {
     bool inform = false;      // "INFORM ME IF": fetch whole messages and apply the conditions
     bool writeToFile = false; // "save message in file"
     bool dryRun = false;      // find the spam but delete nothing
+    // The check interval: how long an account waits after its server asked for a delay between
+    // logins without saying how long.
+    int intervalMs = 5 * 60000;
 
     // Anti-spam lists: every entry of an enabled list is a mask; check marks play no part.
     // The lists compile their masks on first use, so a session compiles each mask once.

@@ -1,6 +1,7 @@
 #include "engine/ConnThread.h"
 
 #include "engine/MessageEvaluation.h"
+#include "engine/SessionFailures.h"
 #include "engine/SessionLink.h"
 #include "lang/LangRes.h"
 #include "pop3/Charset.h"
@@ -24,24 +25,12 @@ namespace qm {
 
 namespace {
 
-// The main thread has stopped taking calls: the session ends without reporting anything more.
-struct SessionStopped {};
-
-// A failure of the whole session raised inside the message loop, past its per-message handling.
-struct SessionFailed : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 int SecondsToMs(int seconds) {
     if (seconds <= 0) {
         return 0;
     }
     return seconds > INT_MAX / 1000 ? INT_MAX : seconds * 1000;
 }
-
-// Consecutive -ERR answers to fetches after which the session gives up: a server announcing
-// billions of messages and refusing each would otherwise hold the worker for a day.
-constexpr int kMaxRefusedInARow = 100;
 
 // The "not a number" failure of a port or time-out cell, in the words of the integer parser.
 [[noreturn]] void NotAnInteger(const std::string& text) {
@@ -112,6 +101,30 @@ template <typename Fn> void TConnThread::Sync(Fn&& fn) {
     if (!m_link->Call(std::forward<Fn>(fn))) {
         throw SessionStopped{};
     }
+}
+
+void TConnThread::HandOver(MailboxWalk& walk) {
+    if (walk.handOver.empty()) {
+        return;
+    }
+    std::vector<std::function<void(ISessionReport&)>> batch;
+    batch.swap(walk.handOver);
+    Sync([&batch](ISessionReport& r) {
+        for (auto& deliver : batch) {
+            deliver(r);
+        }
+    });
+}
+
+void TConnThread::StopWithoutRecords(TIdPOP3& client, const MailboxWalk& walk) {
+    if (walk.deletions.empty() && !walk.DeletePending()) {
+        client.Disconnect();
+    } else {
+        // Nobody can record these deletions any more: closing without QUIT makes the server
+        // keep the messages, so nothing is deleted without a trace.
+        client.TIdTCPConnection::Disconnect();
+    }
+    throw SessionStopped{};
 }
 
 DeletionRecord TConnThread::Record(const TIdMessage& message, const SpamMatch& match) const {
@@ -198,136 +211,84 @@ void TConnThread::Session() {
         }
         client.Connect(timeoutMs);
         const std::string connected = StatusWord("connected to") + " " + shownHost;
+        const std::optional<int> loginDelay = client.Capabilities().loginDelaySeconds;
         Sync([&](ISessionReport& r) {
             r.ShowStatus(connected);
             r.MarkConnected(row);
             r.AccountError(row, host, m_row.AccountName, std::string());
+            if (loginDelay.value_or(0) > 0) {
+                r.LoginDelay(row, *loginDelay);
+            }
         });
     } catch (const SessionStopped&) {
         client.Disconnect();
         throw;
     } catch (const std::exception& e) {
         const std::string error = WithoutSecret(e.what(), token);
+        const bool delayed = client.LoginDelayed();
+        const int delaySeconds = client.Capabilities().loginDelaySeconds.value_or(0);
         Sync([&](ISessionReport& r) {
             r.ShowStatus(std::string());
             r.MarkFailed(row);
+            if (delayed) {
+                r.LoginDelay(row, delaySeconds);
+            }
             r.AccountError(row, host, m_row.AccountName, error);
         });
         return;
     }
 
     std::string sessionError;
-    int noticed = 0;
-    std::vector<DeletionRecord> deletions; // DELE confirmed; the server commits them when it reads QUIT
-    int spamFound = 0;                     // a dry run's spam, left on the server
+    MailboxWalk walk;
+    bool quitAllowed = true;
     try {
         Sync([](ISessionReport& r) { r.TrayConnected(); });
         const int count = client.MessageCount();
         Sync([count](ISessionReport& r) { r.AddServerCount(count); });
-        TIdMessage current;
-        // A message the server refuses (deleted by another client meanwhile) is skipped; a server
-        // refusing message after message is not serving this mailbox.
-        int refusedInARow = 0;
-        const auto refused = [&refusedInARow] {
-            if (++refusedInARow >= kMaxRefusedInARow) {
-                throw SessionFailed("The server refused " + std::to_string(kMaxRefusedInARow) + " messages in a row.");
-            }
-        };
-        for (int k = count; k >= 1; --k) {
-            try {
-                bool fetched = true;
-                if (m_options.inform) {
-                    fetched = client.FetchMessage(k, current);
-                } else {
-                    client.FetchHeader(k, current);
-                }
-                if (!fetched) {
-                    refused();
-                } else {
-                    refusedInARow = 0;
-                    if (const std::optional<SpamMatch> match = FindSpamMatch(current, m_options)) {
-                        DeletionRecord record = Record(current, *match);
-                        if (m_options.inform) {
-                            record.size = client.LastMessageSize();
-                        }
-                        if (m_options.dryRun) {
-                            Sync([&](ISessionReport& r) { r.WouldDelete(row, std::move(record)); });
-                            ++spamFound;
-                        } else if (client.DeleteMessage(k)) {
-                            // Recorded only now that the server has confirmed it.
-                            deletions.push_back(std::move(record));
-                        }
-                        current.Clear();
-                        continue;
-                    }
-                    if (m_options.inform) {
-                        if (MeetsNoticeConditions(current, m_options)) {
-                            if (m_options.writeToFile) {
-                                Sync([&current](ISessionReport& r) { r.SaveMessage(current); });
-                            }
-                            ++noticed;
-                        }
-                    } else {
-                        ++noticed;
-                    }
-                    const std::string address = current.From.Address;
-                    Sync([&address](ISessionReport& r) { r.AddAddress(address); });
-                }
-            } catch (const SessionStopped&) {
-                throw;
-            } catch (const SessionFailed&) {
-                throw;
-            } catch (const EIdReadTimeout&) {
-                // A server that stops answering mid-check fails the session, like a lost connection.
-                throw;
-            } catch (const EIdProtocolReplyError&) {
-                if (!client.IsConnected()) {
-                    throw;
-                }
-                refused();
-            } catch (const std::exception&) {
-                // This message is skipped: not deleted, not counted, its address not collected.
-                if (!client.IsConnected()) {
-                    // The connection is gone: the check of this mailbox is incomplete.
-                    throw;
-                }
-            }
-            current.Clear();
-        }
+        WalkMailbox(client, count, walk);
     } catch (const SessionStopped&) {
-        if (deletions.empty()) {
-            client.Disconnect();
-        } else {
-            // Nobody can record these deletions any more: closing without QUIT makes the server
-            // keep the messages, so nothing is deleted without a trace.
-            client.TIdTCPConnection::Disconnect();
-        }
-        throw;
+        StopWithoutRecords(client, walk);
     } catch (const std::exception& e) {
         sessionError = WithoutSecret(e.what(), token);
+        // Commands already sent are answered before QUIT, so no DELE is committed unrecorded.
+        quitAllowed = ReadUnanswered(client, walk);
+    }
+    if (sessionError.empty() && client.HasUnrequestedInput()) {
+        // Replies nobody asked for: the server is out of step, and a DELE may have been taken
+        // for another message than the one judged. Without QUIT it deletes nothing.
+        sessionError = "The server sent more replies than commands.";
+        quitAllowed = false;
     }
 
-    if (!sessionError.empty()) {
-        // A check that did not get through the mailbox has no news to claim.
-        noticed = 0;
+    const std::string reportLine = shownHost + "(" + CodePageToUtf8(m_row.AccountName, m_options.codePage) + "): ";
+    // The last results and the account's total in one call; the total counts what the log took.
+    walk.handOver.emplace_back([&walk, &sessionError, reportLine](ISessionReport& r) {
+        const int noticed = sessionError.empty() ? walk.noticed : 0;
+        r.AccountResult(noticed, reportLine + std::to_string(noticed) + "\r");
+    });
+    try {
+        HandOver(walk);
+    } catch (const SessionStopped&) {
+        StopWithoutRecords(client, walk);
     }
-    const std::string reportLine = shownHost + "(" + CodePageToUtf8(m_row.AccountName, m_options.codePage) +
-                                   "): " + std::to_string(noticed) + "\r";
-    Sync([&](ISessionReport& r) { r.AccountResult(noticed, reportLine); });
-    client.Disconnect();
+    if (quitAllowed) {
+        client.Disconnect();
+    } else {
+        client.TIdTCPConnection::Disconnect();
+    }
     // Deletions count only once QUIT has gone out on a live connection: without it the server
     // restores every message marked for deletion.
     const bool committed = client.QuitSent();
-    for (DeletionRecord& record : deletions) {
+    for (DeletionRecord& record : walk.deletions) {
         record.committed = committed;
     }
-    const int spamCounted = spamFound + (committed ? static_cast<int>(deletions.size()) : 0);
+    const int spamCounted = walk.spamFound + (committed ? static_cast<int>(walk.deletions.size()) : 0);
     const std::string disconnected = StatusWord("disconnected from") + " " + shownHost;
-    Sync([&](ISessionReport& r) {
+    const bool reported = m_link->Call([&](ISessionReport& r) {
         for (int i = 0; i < spamCounted; ++i) {
             r.SpamDeleted();
         }
-        r.RecordDeletions(row, std::move(deletions));
+        r.RecordDeletions(row, std::move(walk.deletions));
         r.ShowStatus(disconnected);
         if (!sessionError.empty()) {
             // Reported like a failed login: the row's mark and tooltip, the console's stderr line.
@@ -335,6 +296,10 @@ void TConnThread::Session() {
             r.AccountError(row, host, m_row.AccountName, sessionError);
         }
     });
+    if (!reported && !walk.deletions.empty()) {
+        // The main thread closed after QUIT: the records wait for it to write them on its way out.
+        m_link->KeepUnreported(row, std::move(walk.deletions));
+    }
 }
 
 } // namespace qm

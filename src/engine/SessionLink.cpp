@@ -40,6 +40,16 @@ void SessionLink::Close() {
     m_open.store(false);
 }
 
+void SessionLink::KeepUnreported(int accountRow, std::vector<DeletionRecord> records) {
+    const std::lock_guard lock(m_mutex);
+    m_unreported.emplace_back(accountRow, std::move(records));
+}
+
+std::vector<std::pair<int, std::vector<DeletionRecord>>> SessionLink::TakeUnreported() {
+    const std::lock_guard lock(m_mutex);
+    return std::exchange(m_unreported, {});
+}
+
 void SessionLink::ThreadStarted() {
     const std::lock_guard lock(m_mutex);
     ++m_liveThreads;

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace qm {
 
@@ -27,6 +29,11 @@ public:
     void Close();
     bool IsOpen() const { return m_open.load(); }
 
+    // Worker side: deletion records whose report no longer got through because the main thread
+    // closed the link after the session's QUIT. The cycle writes them once its workers are gone.
+    void KeepUnreported(int accountRow, std::vector<DeletionRecord> records);
+    std::vector<std::pair<int, std::vector<DeletionRecord>>> TakeUnreported();
+
     // Live worker threads (a thread counts from its start to its very last statement).
     void ThreadStarted();
     void ThreadEnded();
@@ -42,6 +49,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_threadsDone;
     int m_liveThreads = 0;
+    std::vector<std::pair<int, std::vector<DeletionRecord>>> m_unreported;
 };
 
 } // namespace qm

@@ -10,10 +10,14 @@
 #include <charconv>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace qm {
 
 namespace {
+
+// A capability list is a few dozen lines; a server sending more is not answering CAPA.
+constexpr std::size_t kMaxCapabilityLines = 1000;
 
 // Hands the lines of one multi-line answer to the message reader and notes when its
 // terminating "." has gone by (a "." line inside the content arrives dot-stuffed as "..").
@@ -106,6 +110,9 @@ void TIdPOP3::Connect(int timeoutMs) {
     }
     CheckSignIn(Security, Auth);
     m_messagePending = false;
+    m_loginDelayed = false;
+    m_capabilities = {};
+    m_queued.clear();
     TIdTCPClient::Connect(timeoutMs);
     if (timeoutMs > 0 && ReadTimeout == 0) {
         ReadTimeout = timeoutMs;
@@ -117,6 +124,7 @@ void TIdPOP3::Connect(int timeoutMs) {
         }
         CheckReply(GetResponse(), {1});
         Greeting() = LastCmdResult();
+        ReadCapabilities();
         if (Security == kSecuritySTLS) {
             WriteLine("STLS");
             if (GetResponse() != 1) {
@@ -124,12 +132,52 @@ void TIdPOP3::Connect(int timeoutMs) {
                                   std::string(TrimControls(LastCmdResult().TextWithCrLf())));
             }
             StartTls(Host, handshakeLimit);
+            // Nothing said in plain text is trusted once the channel is secure.
+            ReadCapabilities();
         }
-        Login();
+        try {
+            Login();
+        } catch (const EIdProtocolReplyError&) {
+            m_loginDelayed = ResponseCode(LastCmdResult().TextWithCrLf()) == "LOGIN-DELAY";
+            throw;
+        }
     } catch (...) {
         Disconnect();
         throw;
     }
+}
+
+void TIdPOP3::ReadCapabilities() {
+    m_capabilities = {};
+    WriteLine("CAPA");
+    std::string first;
+    {
+        // A server that does not answer CAPA in time is served as one that does not know it, on
+        // the same connection: a late answer can only make the login fail.
+        DeadlineScope deadline(*this, ReadTimeout);
+        const int wait = ReadTimeout > 0 ? ReadTimeout : -1;
+        do {
+            first = std::string(TrimControls(ReadLine("\n", wait)));
+        } while (first.empty() && !ReadLnTimedOut());
+    }
+    if (first.empty()) {
+        return;
+    }
+    LastCmdResult().ParseLines({first});
+    if (MapReply() != 1) {
+        return;
+    }
+    std::vector<std::string> lines;
+    DeadlineScope deadline(*this, ReadTimeout);
+    for (std::string line = ReadLine(); line != "."; line = ReadLine()) {
+        if (lines.size() >= kMaxCapabilityLines) {
+            CloseSocket();
+            throw EIdException("The server's capability list is longer than " + std::to_string(kMaxCapabilityLines) +
+                               " lines.");
+        }
+        lines.push_back(std::move(line));
+    }
+    m_capabilities = ParseCapabilities(lines);
 }
 
 void TIdPOP3::Login() {
@@ -193,33 +241,68 @@ int TIdPOP3::MessageCount() {
 }
 
 bool TIdPOP3::FetchMessage(int number, TIdMessage& message) {
+    QueueFetch(number, true);
+    SendQueued();
+    return ReadFetchReply(message, true);
+}
+
+bool TIdPOP3::FetchHeader(int number, TIdMessage& message) {
+    QueueFetch(number, false);
+    SendQueued();
+    return ReadFetchReply(message, false);
+}
+
+bool TIdPOP3::DeleteMessage(int number) {
+    QueueDelete(number);
+    SendQueued();
+    return ReadDeleteReply();
+}
+
+void TIdPOP3::QueueFetch(int number, bool wholeMessage) {
+    m_queued += (wholeMessage ? "RETR " : "TOP ") + std::to_string(number) + (wholeMessage ? "\r\n" : " 0\r\n");
+}
+
+void TIdPOP3::QueueDelete(int number) {
+    m_queued += "DELE " + std::to_string(number) + "\r\n";
+}
+
+void TIdPOP3::SendQueued() {
+    // The rest of a message whose reading failed goes first: a command never follows a reply
+    // that may not end.
+    FinishPendingMessage();
+    std::string bytes;
+    bytes.swap(m_queued);
+    WriteText(bytes);
+}
+
+bool TIdPOP3::ReadFetchReply(TIdMessage& message, bool wholeMessage) {
     m_lastMessageSize.reset();
     FinishPendingMessage();
-    WriteLine("RETR " + std::to_string(number));
     if (GetResponse() != 1) {
         return false;
     }
     AnswerLines lines(*this, m_messagePending);
-    if (message.ReadHeaderBlock(lines, "") != ".") {
-        message.ReadMessageBody(lines);
+    if (wholeMessage) {
+        if (message.ReadHeaderBlock(lines, "") != ".") {
+            message.ReadMessageBody(lines);
+        }
+        m_lastMessageSize = lines.Octets();
+    } else {
+        // A header answer is small: all of it must arrive within the time-out.
+        DeadlineScope deadline(*this, ReadTimeout);
+        message.ReadHeaderBlock(lines, ".");
     }
-    m_lastMessageSize = lines.Octets();
     return true;
 }
 
-bool TIdPOP3::FetchHeader(int number, TIdMessage& message) {
+bool TIdPOP3::ReadDeleteReply() {
     FinishPendingMessage();
-    SendCommand("TOP " + std::to_string(number) + " 0", {1});
-    AnswerLines lines(*this, m_messagePending);
-    // A header answer is small: all of it must arrive within the time-out.
-    DeadlineScope deadline(*this, ReadTimeout);
-    message.ReadHeaderBlock(lines, ".");
-    return true;
+    return GetResponse() == 1;
 }
 
-bool TIdPOP3::DeleteMessage(int number) {
+bool TIdPOP3::HasUnrequestedInput() {
     FinishPendingMessage();
-    return SendCommand("DELE " + std::to_string(number), {1}) == 1;
+    return InputBufferSize() > 0;
 }
 
 void TIdPOP3::Disconnect() {
@@ -238,6 +321,7 @@ void TIdPOP3::Disconnect() {
         // The connection is going away; closing it below is all that is left to do.
     }
     m_messagePending = false;
+    m_queued.clear();
     TIdTCPConnection::Disconnect();
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// POP3 client (RFC 1939; STLS from RFC 2595, POP3S on connect): login with USER/PASS (or APOP)
-// or SASL (RFC 5034: PLAIN, XOAUTH2, OAUTHBEARER), STAT, RETR, TOP n 0, DELE and QUIT over the
-// line connection.
+// POP3 client (RFC 1939; STLS from RFC 2595, POP3S on connect): CAPA (RFC 2449), login with
+// USER/PASS (or APOP) or SASL (RFC 5034: PLAIN, XOAUTH2, OAUTHBEARER), STAT, RETR, TOP n 0, DELE
+// and QUIT over the line connection. Fetches and deletions can be pipelined: queued, sent
+// together, and their replies read back in the order they were sent.
 //
 // Replies are mapped to NumericCode 1 for "+OK" and 2 for "-ERR" (letter case ignored); any other
 // reply raises EIdException "Unrecognized POP3 Response Header:". Every read is bounded by the
@@ -11,6 +12,7 @@
 // reply is never taken from message content.
 
 #include "pop3/IdTCPClient.h"
+#include "pop3/Pop3Capabilities.h"
 
 #include <cstdint>
 #include <optional>
@@ -58,6 +60,13 @@ public:
     // A SASL login refused by the server raises EIdProtocolReplyError with the server's text and,
     // after an OAuth2 error challenge, the status the challenge names.
     void Connect(int timeoutMs) override;
+    // What the server answered to CAPA, asked after the greeting and again after STLS (what was
+    // learnt before the handshake is forgotten). Nothing is announced when the server refused
+    // CAPA or did not answer within the read time-out; the session then goes on as without it.
+    const Pop3Capabilities& Capabilities() const { return m_capabilities; }
+    // Whether the last Connect failed because the server refused the login with [LOGIN-DELAY].
+    bool LoginDelayed() const { return m_loginDelayed; }
+
     // STAT; the number of messages. Throws EIdProtocolReplyError, EIdConvertError.
     int MessageCount();
     // RETR number; header and body into message. False when the server answers -ERR.
@@ -65,10 +74,26 @@ public:
     // The size in octets of the message the last FetchMessage read to its end; nullopt when it
     // did not (a refused or broken answer) or before the first.
     std::optional<std::uint64_t> LastMessageSize() const { return m_lastMessageSize; }
-    // TOP number 0; header into message. Throws EIdProtocolReplyError on -ERR.
+    // TOP number 0; header into message. False when the server answers -ERR.
     bool FetchHeader(int number, TIdMessage& message);
-    // DELE number. Throws EIdProtocolReplyError on -ERR.
+    // DELE number. False when the server answers -ERR.
     bool DeleteMessage(int number);
+
+    // Pipelining: commands are queued, SendQueued sends them in one write, and the replies are
+    // read in the order the commands were sent, one Read...Reply for each. The caller bounds
+    // what it has sent and not read yet, so that neither side blocks on a full socket buffer.
+    void QueueFetch(int number, bool wholeMessage); // RETR number, or TOP number 0
+    void QueueDelete(int number);                   // DELE number
+    std::size_t QueuedBytes() const { return m_queued.size(); }
+    void SendQueued();
+    // The reply to the oldest fetch not read yet, into message (see FetchMessage, FetchHeader);
+    // false when the server refused it.
+    bool ReadFetchReply(TIdMessage& message, bool wholeMessage);
+    // The reply to the oldest DELE not read yet; false when the server refused it.
+    bool ReadDeleteReply();
+    // Once every reply has been read: whether the server sent more than was asked for, which
+    // means it is out of step with the commands.
+    bool HasUnrequestedInput();
     // QUIT (its reply is not read) when still connected, then close. Never throws.
     void Disconnect() override;
     // Whether the last Disconnect sent QUIT on a live connection, which is what makes the
@@ -81,6 +106,8 @@ public:
     static std::string ApopDigest(const std::string& timestamp, const std::string& password);
 
 private:
+    // CAPA and its answer into Capabilities.
+    void ReadCapabilities();
     void Login();
     void LoginSasl();
     // The reply read last, mapped to 1 for +OK and 2 for -ERR; EIdException for anything else.
@@ -89,6 +116,9 @@ private:
     void FinishPendingMessage();
     bool m_messagePending = false;
     bool m_quitSent = false;
+    bool m_loginDelayed = false;
+    Pop3Capabilities m_capabilities;
+    std::string m_queued;
     std::optional<std::uint64_t> m_lastMessageSize;
 };
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -323,6 +324,51 @@ TEST(ConsoleInvoker, RunsCallsOnTheRunningThreadInOrder) {
     worker.join();
     EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
     EXPECT_TRUE(onMain);
+}
+
+// A server asking for a pause between logins, by its capabilities or by refusing a login too
+// soon: the account is left out of the checks until the pause has passed, and its row says when.
+TEST(CheckCycle, LoginDelayLeavesTheAccountOutUntilItHasPassed) {
+    struct Row {
+        std::vector<std::string> capabilities;
+        std::map<std::string, std::string> overrides;
+        std::chrono::seconds pause;
+    };
+    for (const Row& row : {Row{{"LOGIN-DELAY 900"}, {}, std::chrono::seconds(900)},
+                           Row{{}, {{"PASS secret", "-ERR [LOGIN-DELAY] too soon"}}, std::chrono::seconds(120)}}) {
+        FakePop3Server server;
+        FakeMailbox mailbox = MailboxOf({Msg("a@x.example")});
+        mailbox.capabilities = row.capabilities;
+        mailbox.overrides = row.overrides;
+        server.ServeMailbox(mailbox);
+        server.Start();
+        CycleFixture f;
+        auto now = std::chrono::steady_clock::now();
+        SessionTimings timings;
+        timings.clock = [&now] { return now; };
+        f.cycle->SetTimings(timings);
+        CheckOptions options;
+        options.intervalMs = 120000; // a pause of unknown length lasts one interval
+        const std::vector<AccountRow> rows{CycleRow(server.Port())};
+        const auto check = [&](std::size_t summaries) {
+            f.cycle->StartWorkers(rows, options, MessageLogOptions{});
+            f.RunUntilSummaries(summaries);
+            return f.view.events.back();
+        };
+
+        const std::string first = check(1);
+        if (!row.overrides.empty()) {
+            EXPECT_NE(first.find("[LOGIN-DELAY] too soon"), std::string::npos) << first;
+            EXPECT_NE(first.find("next check after"), std::string::npos) << first;
+        }
+        now += row.pause - std::chrono::seconds(1);
+        EXPECT_NE(check(2).find("error:0:The server asks for a pause between logins; next check after "),
+                  std::string::npos);
+        EXPECT_EQ(server.Sessions(), 1);
+        now += std::chrono::seconds(2);
+        check(3);
+        EXPECT_EQ(server.Sessions(), 2);
+    }
 }
 
 TEST(ConsoleInvoker, ClosedInvokerReleasesWaitingCallersWithoutRunningThem) {

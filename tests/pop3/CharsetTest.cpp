@@ -124,8 +124,7 @@ TEST(ConvertCharset, Utf7Source) {
     for (const auto& row : rows) {
         EXPECT_EQ(ConvertCharset(row.in, csUTF7, csUCS2), row.ucs2) << row.in;
     }
-    EXPECT_EQ(ConvertCharset("+BB8EQAQ4BDIENQRC-", csUTF7, csWindows1251),
-              Bytes({0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2}));
+    EXPECT_EQ(ConvertCharset("+BB8EQAQ4BDIENQRC-", csUTF7, csWindows1251), Bytes({0xCF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2}));
 }
 
 TEST(ConvertCharset, UcsSources) {

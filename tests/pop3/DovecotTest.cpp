@@ -55,12 +55,14 @@ TEST(Dovecot, DeleteThenQuitRemovesTheMessages) {
     {
         auto client = clientFor(dovecot, TIdPOP3::kSecurityNone);
         client->Connect(10000);
+        // Dovecot announces pipelining: the checks against it take the pipelined path.
+        EXPECT_TRUE(client->Capabilities().pipelining);
         ASSERT_EQ(client->MessageCount(), 20);
         for (int n : {20, 13, 2}) {
             EXPECT_TRUE(client->DeleteMessage(n));
         }
         // Deleting twice in one session is refused.
-        EXPECT_THROW(client->DeleteMessage(13), EIdProtocolReplyError);
+        EXPECT_FALSE(client->DeleteMessage(13));
         client->Disconnect();
     }
     // QUIT is not waited for: the server commits once it has read it. A new session sees the

@@ -32,7 +32,9 @@ TEST(DecodeSubject, SingleWordIntoTheCodePage) {
         {"=?koi8-r?Q?a_b?=", 1251, "a_b"},
         {"=?x-unknown?Q?abc?=", 1252, "abc"},
         {"=?iso-8859-5?Q?=BF?=", 1251, "\xCF"},
-        {"=?utf-8?B?" "?=", 1252, ""},
+        {"=?utf-8?B?"
+         "?=",
+         1252, ""},
     };
     for (const Row& row : rows) {
         Check(row);
@@ -57,7 +59,11 @@ TEST(DecodeSubject, MalformedWordsStayAsTheyAre) {
     const Row rows[] = {
         {"=?koi8-r?B?8NLJ18X?=", 1251, "=?koi8-r?B?8NLJ18X?="},
         {"=?koi8-r?B?8NLJ18XU", 1251, "=?koi8-r?B?8NLJ18XU"},
-        {"=?" "?B?YWJj?=", 1251, "=?" "?B?YWJj?="},
+        {"=?"
+         "?B?YWJj?=",
+         1251,
+         "=?"
+         "?B?YWJj?="},
         {"=?utf-8?X?abc?=", 1251, "=?utf-8?X?abc?="},
         {"=?utf 8?Q?abc?=", 1251, "=?utf 8?Q?abc?="},
         {"x =?koi8-r?B?bad?= y =?koi8-r?Q?=F0?=", 1251, "x =?koi8-r?B?bad?= y \xCF"},

@@ -155,20 +155,7 @@ void DovecotServer::Start() {
         mailUser = pw != nullptr ? pw->pw_name : "";
     }
 
-    const std::string home = m_folder + "/home";
-    m_maildir = home + "/Maildir";
-    for (const char* sub : {"", "/new", "/cur", "/tmp"}) {
-        fs::create_directories(m_maildir + sub);
-    }
-    for (const std::string& dir : {home, m_maildir, m_maildir + "/new", m_maildir + "/cur", m_maildir + "/tmp"}) {
-        ::chmod(dir.c_str(), 0700);
-        if (::chown(dir.c_str(), m_mailUid, m_mailGid) != 0 && ::geteuid() == 0) {
-            throw std::runtime_error("Dovecot fixture: chown " + dir);
-        }
-    }
-    writeFile(m_folder + "/users", m_user + ":{PLAIN}" + m_password + ":" + std::to_string(m_mailUid) + ":" +
-                                       std::to_string(m_mailGid) + "::" + home + "::\n");
-    ::chmod((m_folder + "/users").c_str(), 0644);
+    CreateMailbox("qmtest");
 
     m_pop3Port = freeLoopbackPort();
     m_pop3sPort = freeLoopbackPort();
@@ -257,31 +244,88 @@ void DovecotServer::Stop() {
     }
 }
 
-void DovecotServer::AddMessage(const std::string& raw) {
-    ++m_messageSerial;
-    const std::string name = "1700000000.M" + std::to_string(m_messageSerial) + "P" + std::to_string(::getpid()) +
-                             ".qmtest,S=" + std::to_string(raw.size());
-    const std::string temp = m_maildir + "/tmp/" + name;
+void DovecotServer::CreateMailbox(const std::string& user) {
+    Mailbox mailbox;
+    mailbox.user = user;
+    mailbox.home = m_folder + "/home" + (m_mailboxes.empty() ? "" : "-" + user);
+    mailbox.maildir = mailbox.home + "/Maildir";
+    for (const char* sub : {"", "/new", "/cur", "/tmp"}) {
+        fs::create_directories(mailbox.maildir + sub);
+    }
+    for (const std::string& dir : {mailbox.home, mailbox.maildir, mailbox.maildir + "/new", mailbox.maildir + "/cur",
+                                   mailbox.maildir + "/tmp"}) {
+        ::chmod(dir.c_str(), 0700);
+        if (::chown(dir.c_str(), m_mailUid, m_mailGid) != 0 && ::geteuid() == 0) {
+            throw std::runtime_error("Dovecot fixture: chown " + dir);
+        }
+    }
+    m_mailboxes.push_back(std::move(mailbox));
+    WriteUsersFile();
+}
+
+void DovecotServer::WriteUsersFile() const {
+    std::string users;
+    for (const Mailbox& mailbox : m_mailboxes) {
+        users += mailbox.user + ":{PLAIN}" + m_password + ":" + std::to_string(m_mailUid) + ":" +
+                 std::to_string(m_mailGid) + "::" + mailbox.home + "::\n";
+    }
+    // Renamed into place: the running server rereads the file and never sees half of it.
+    const std::string temp = m_folder + "/users.new";
+    writeFile(temp, users);
+    ::chmod(temp.c_str(), 0644);
+    fs::rename(temp, m_folder + "/users");
+}
+
+int DovecotServer::AddUser() {
+    CreateMailbox("qmtest" + std::to_string(m_mailboxes.size() + 1));
+    return Users() - 1;
+}
+
+void DovecotServer::AddMessage(const std::string& raw, int user) {
+    const std::string& maildir = m_mailboxes.at(static_cast<std::size_t>(user)).maildir;
+    const std::string name = NewMessageName(raw.size());
+    const std::string temp = maildir + "/tmp/" + name;
     writeFile(temp, raw);
     if (::chown(temp.c_str(), m_mailUid, m_mailGid) != 0 && ::geteuid() == 0) {
         throw std::runtime_error("Dovecot fixture: chown " + temp);
     }
-    fs::rename(temp, m_maildir + "/new/" + name);
+    fs::rename(temp, maildir + "/new/" + name);
 }
 
-void DovecotServer::AddMessages(int count) {
-    for (int i = 1; i <= count; ++i) {
-        const std::string n = std::to_string(i);
-        AddMessage("From: Sender " + n + " <sender" + n + "@example.com>\r\n" + "To: " + m_user + "@localhost\r\n" +
-                   "Subject: Test message " + n + "\r\n" + "Date: Mon, 6 Nov 2023 10:00:00 +0000\r\n" +
-                   "Message-ID: <" + n + "@qmtest>\r\n\r\n" + "Body of message " + n + "\r\n.leading dot\r\n");
+std::string DovecotServer::NewMessageName(std::size_t size) {
+    ++m_messageSerial;
+    return "1700000000.M" + std::to_string(m_messageSerial) + "P" + std::to_string(::getpid()) +
+           ".qmtest,S=" + std::to_string(size);
+}
+
+void DovecotServer::CopyMessages(int from, int to) {
+    const std::string& source = m_mailboxes.at(static_cast<std::size_t>(from)).maildir;
+    const std::string& target = m_mailboxes.at(static_cast<std::size_t>(to)).maildir;
+    for (const char* sub : {"/new", "/cur"}) {
+        for (const auto& entry : fs::directory_iterator(source + sub)) {
+            if (entry.is_regular_file()) {
+                fs::create_hard_link(entry.path(), target + "/new/" + NewMessageName(entry.file_size()));
+            }
+        }
     }
 }
 
-int DovecotServer::MessagesOnDisk() const {
+void DovecotServer::AddMessages(int count, int user) {
+    const std::string& to = UserName(user);
+    for (int i = 1; i <= count; ++i) {
+        const std::string n = std::to_string(i);
+        AddMessage("From: Sender " + n + " <sender" + n + "@example.com>\r\n" + "To: " + to + "@localhost\r\n" +
+                       "Subject: Test message " + n + "\r\n" + "Date: Mon, 6 Nov 2023 10:00:00 +0000\r\n" +
+                       "Message-ID: <" + n + "@qmtest>\r\n\r\n" + "Body of message " + n + "\r\n.leading dot\r\n",
+                   user);
+    }
+}
+
+int DovecotServer::MessagesOnDisk(int user) const {
+    const std::string& maildir = m_mailboxes.at(static_cast<std::size_t>(user)).maildir;
     int count = 0;
     for (const char* sub : {"/new", "/cur"}) {
-        for (const auto& entry : fs::directory_iterator(m_maildir + sub)) {
+        for (const auto& entry : fs::directory_iterator(maildir + sub)) {
             count += entry.is_regular_file() ? 1 : 0;
         }
     }

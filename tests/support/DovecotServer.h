@@ -11,6 +11,7 @@
 //     client.Host = "localhost"; client.Port = dovecot.Pop3Port();   // plain, and STLS
 //     ... or dovecot.Pop3sPort() for TLS on connect
 //     EXPECT_EQ(dovecot.MessagesOnDisk(), 300);
+//     const int second = dovecot.AddUser();     // another mailbox: dovecot.UserName(second)
 //
 // Runs as root (the mail is owned by a system user "qmtestmail", created when missing) or as an
 // ordinary user (the mail and the server run as that user). Stopped by its master PID.
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace qm::test {
 
@@ -44,29 +46,48 @@ public:
 
     std::uint16_t Pop3Port() const { return m_pop3Port; }   // plain, STLS offered
     std::uint16_t Pop3sPort() const { return m_pop3sPort; } // TLS on connect
-    const std::string& User() const { return m_user; }
+    const std::string& User() const { return m_mailboxes.front().user; }
+    // Every user has this password.
     const std::string& Password() const { return m_password; }
     const TestPki& Pki() const { return *m_pki; }
     const std::string& Folder() const { return m_folder; }
 
-    // Puts one raw message (CR LF or LF lines) into the maildir.
-    void AddMessage(const std::string& raw);
+    // Adds a user with an empty mailbox of its own ("qmtest2", "qmtest3", ...), e.g. for many
+    // accounts checked at once (Dovecot limits the sessions of one user from one address).
+    // Returns its number for the calls below; User() is number 0.
+    int AddUser();
+    int Users() const { return static_cast<int>(m_mailboxes.size()); }
+    const std::string& UserName(int user) const { return m_mailboxes.at(static_cast<std::size_t>(user)).user; }
+
+    // Puts one raw message (CR LF or LF lines) into the user's maildir.
+    void AddMessage(const std::string& raw, int user = 0);
     // Adds count generated messages, numbered from 1 in their subjects ("Test message 1", ...).
-    void AddMessages(int count);
-    // Messages in the maildir now (new and cur), e.g. after DELE and QUIT.
-    int MessagesOnDisk() const;
+    void AddMessages(int count, int user = 0);
+    // Gives user `to` every message user `from` holds now, as hard links: quick for big mailboxes,
+    // and safe, since the server renames and removes message files but never rewrites them.
+    void CopyMessages(int from, int to);
+    // Messages in the user's maildir now (new and cur), e.g. after DELE and QUIT.
+    int MessagesOnDisk(int user = 0) const;
     // The server's log so far, for failure messages.
     std::string Log() const;
 
 private:
+    struct Mailbox {
+        std::string user;
+        std::string home;
+        std::string maildir;
+    };
+
     void Start();
     void Stop();
+    void CreateMailbox(const std::string& user);
+    void WriteUsersFile() const;
+    std::string NewMessageName(std::size_t size);
 
     Certificate m_certificate;
     std::string m_oauthIntrospectionUrl;
     std::string m_folder;
-    std::string m_maildir;
-    std::string m_user = "qmtest";
+    std::vector<Mailbox> m_mailboxes;
     std::string m_password = "pop3-test-pass";
     std::unique_ptr<TestPki> m_pki;
     std::uint16_t m_pop3Port = 0;

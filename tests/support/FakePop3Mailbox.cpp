@@ -41,8 +41,14 @@ void FakePop3Server::RunMailbox(Session& session) {
     const auto count = static_cast<int>(mb.messages.size());
     auto valid = [&](int n) { return n >= 1 && n <= count && marked.count(n) == 0; };
     while (const auto line = session.ReadLine()) {
+        if (mb.overrides.count(*line) == 0 && AnswerCapa(session, *line, mb.capabilities)) {
+            continue;
+        }
         Record(*line);
         const std::string& cmd = *line;
+        if (!mb.closeOn.empty() && cmd == mb.closeOn) {
+            return;
+        }
         if (auto it = mb.overrides.find(cmd); it != mb.overrides.end()) {
             if (!session.Write(it->second + "\r\n")) {
                 return;

@@ -1,11 +1,13 @@
 #include "FakePop3Server.h"
 #include "FakePop3Session.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <stdexcept>
 
@@ -183,6 +185,9 @@ void FakePop3Server::Run() {
 }
 
 void FakePop3Server::RunScript(Session& session) {
+    const bool scriptedCapa = std::any_of(m_script.begin(), m_script.end(), [](const Step& step) {
+        return step.kind == Step::kExpect && step.text == "CAPA";
+    });
     for (const Step& step : m_script) {
         switch (step.kind) {
         case Step::kSend:
@@ -192,7 +197,10 @@ void FakePop3Server::RunScript(Session& session) {
             break;
         case Step::kExpect:
         case Step::kExpectAny: {
-            const auto line = session.ReadLine();
+            auto line = session.ReadLine();
+            while (line && !scriptedCapa && AnswerCapa(session, *line, {})) {
+                line = session.ReadLine();
+            }
             if (!line) {
                 if (step.kind == Step::kExpect) {
                     Fail("expected \"" + step.text + "\", the client closed");
@@ -229,8 +237,36 @@ void FakePop3Server::RunScript(Session& session) {
 
 void FakePop3Server::DrainRest(Session& session) {
     while (const auto line = session.ReadLine()) {
-        Record(*line);
+        if (m_mailboxMode || !AnswerCapa(session, *line, {})) {
+            Record(*line);
+        }
     }
+}
+
+bool FakePop3Server::AnswerCapa(Session& session, const std::string& line,
+                                const std::vector<std::string>& capabilities) {
+    if (line != "CAPA") {
+        return false;
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_capaRequests;
+    }
+    std::string answer = "-ERR unknown command\r\n";
+    if (!capabilities.empty()) {
+        answer = "+OK capability list follows\r\n";
+        for (const std::string& capability : capabilities) {
+            answer += capability + "\r\n";
+        }
+        answer += ".\r\n";
+    }
+    session.Write(answer);
+    return true;
+}
+
+int FakePop3Server::CapaRequests() const {
+    std::lock_guard lock(m_mutex);
+    return m_capaRequests;
 }
 
 } // namespace qm::test

@@ -16,6 +16,10 @@
 //     EXPECT_EQ(server.Received(), (std::vector<std::string>{"USER joe", "PASS secret", "STAT", "QUIT"}));
 //     EXPECT_TRUE(server.Failures().empty());
 //
+// CAPA is answered "-ERR" and left out of Received() (CapaRequests() counts it), so a script
+// written for a client that does not ask reads the same; a script that Expects "CAPA" itself
+// answers it as it likes, and then CAPA is recorded like any other line.
+//
 // Every line the client sends is recorded (without CR LF), also after the script has ended: when
 // the script runs out, the server keeps reading and recording silently until the client closes.
 // A client line that differs from an Expect is recorded, noted in Failures() and closes the
@@ -57,6 +61,10 @@ struct FakeMailbox {
     // A client line listed here is answered with the given raw line (CR LF added) instead of the
     // normal answer, e.g. {"TOP 2 0", "-ERR no such message"}.
     std::map<std::string, std::string> overrides;
+    // A client line after which the connection is closed without an answer (empty: none).
+    std::string closeOn;
+    // The answer to CAPA, one capability a line (e.g. "PIPELINING"); empty: CAPA is refused.
+    std::vector<std::string> capabilities;
 };
 
 class FakePop3Server {
@@ -97,6 +105,8 @@ public:
     std::vector<std::string> Received() const; // every client line, in order, over all sessions
     std::vector<std::string> Failures() const; // script mismatches and server-side errors
     std::set<int> Deleted() const;             // mailbox mode: message numbers removed by QUIT
+    // CAPA commands answered without the script (see above).
+    int CapaRequests() const;
     // Connections accepted so far.
     int Sessions() const;
     // The server name (SNI) the client asked for in each TLS handshake; "" when it sent none.
@@ -114,6 +124,8 @@ private:
     void RunMailbox(Session& session);
     void DrainRest(Session& session);
     void Record(const std::string& line);
+    // Answers a CAPA the script leaves to the server; false for any other line.
+    bool AnswerCapa(Session& session, const std::string& line, const std::vector<std::string>& capabilities);
     void Fail(const std::string& what);
 
     int m_listenFd = -1;
@@ -131,6 +143,7 @@ private:
     int m_sessions = 0;
     int m_sessionsDone = 0;
     std::vector<std::string> m_received;
+    int m_capaRequests = 0;
     std::vector<std::string> m_failures;
     std::set<int> m_deleted;
     std::vector<std::string> m_tlsServerNames;

@@ -1,0 +1,317 @@
+#!/usr/bin/env python3
+"""Times whole checks side by side: quillmere-check, one command at a time, and pipelined.
+
+In one run, on one private Dovecot with generated mailboxes (bench_mailbox_server) and, for the
+delayed cases, behind latency_proxy.py, every case is timed for quillmere-check (a settings folder
+written by bench_check_settings), the sequential reference client and the pipelined reference
+client (pop3_ref_client.py), each as whole processes, the median of --runs runs. The cases: the
+small and the large mailbox with no added delay and with --delay-ms each way, the large one
+fetched whole (RETR, notice conditions on) with the delay, and --accounts large mailboxes
+checked in parallel (one quillmere-check for all of them against as many clients started
+together). Prints one Markdown table with the ratios, quillmere-check's CPU time and peak
+resident memory (measured with GNU time), and, when strace is installed, the futex calls of one large check.
+
+Nothing here asserts anything: the numbers depend on the machine and on what else runs on it.
+"""
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+CLIENT = HERE / "pop3_ref_client.py"
+PROXY = HERE / "latency_proxy.py"
+HOST = "127.0.0.1"
+TIME = "/usr/bin/time"  # GNU time (Debian package time)
+
+
+class Failure(Exception):
+    pass
+
+
+def start_helper(argv, first_word):
+    """Starts a helper that announces itself on stdout; returns it and its announcement lines."""
+    helper = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+    lines = []
+    for line in helper.stdout:
+        lines.append(line.split())
+        if lines[-1] and lines[-1][0] == first_word:
+            return helper, lines
+    raise Failure("%s ended before it was ready" % argv[0])
+
+
+def stop_helper(helper):
+    if helper is None or helper.poll() is not None:
+        return
+    helper.stdin.close()  # the mailbox server stops at the end of its input
+    helper.terminate()
+    try:
+        helper.wait(30)
+    except subprocess.TimeoutExpired:
+        helper.kill()
+        helper.wait()
+
+
+class Timing:
+    def __init__(self, seconds, cpu=0.0, max_rss_kb=0):
+        self.seconds = seconds
+        self.cpu = cpu
+        self.max_rss_kb = max_rss_kb
+
+
+def run_together(commands, scratch):
+    """Starts every command at once and waits for all; their wall time, summed CPU time and
+    largest peak resident size, and each one's exit status, output and error output."""
+    outputs = []
+    pids = []
+    began = time.perf_counter()
+    for i, argv in enumerate(commands):
+        out, err, usage = (scratch / ("%s%d" % (name, i)) for name in ("out", "err", "usage"))
+        # Measured by GNU time, a small process of its own: a child spawned from here would count
+        # this interpreter's resident memory in its peak.
+        argv = [TIME, "-f", "%U %S %M", "-o", str(usage)] + argv
+        actions = [
+            (os.POSIX_SPAWN_OPEN, 0, os.devnull, os.O_RDONLY, 0),
+            (os.POSIX_SPAWN_OPEN, 1, str(out), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600),
+            (os.POSIX_SPAWN_OPEN, 2, str(err), os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600),
+        ]
+        pids.append(os.posix_spawn(argv[0], argv, os.environ, file_actions=actions))
+        outputs.append((out, err, usage))
+    statuses = [os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]) for pid in pids]
+    timing = Timing(time.perf_counter() - began)
+    results = []
+    for status, (out, err, usage) in zip(statuses, outputs):
+        user, system, max_rss_kb = usage.read_text().split()[-3:]
+        timing.cpu += float(user) + float(system)
+        timing.max_rss_kb = max(timing.max_rss_kb, int(max_rss_kb))
+        results.append((status, out.read_text(errors="replace"), err.read_text(errors="replace")))
+    return timing, results
+
+
+class Case:
+    def __init__(self, label, mailboxes, port, retr):
+        self.label = label
+        self.mailboxes = mailboxes  # [(user, password, messages)]
+        self.port = port
+        self.retr = retr
+        self.times = {"check": [], "sequential": [], "pipelined": []}
+        self.check_cpu = []
+        self.check_rss = 0
+        self.settings = None
+
+    def client_commands(self, sequential):
+        mode = (["--retr"] if self.retr else []) + (["--sequential"] if sequential else [])
+        return [
+            # -I -S: no site packages to import; the clients need the standard library only.
+            [sys.executable, "-I", "-S", str(CLIENT), HOST, str(self.port), user, password] + mode
+            for user, password, _ in self.mailboxes
+        ]
+
+
+def check_client_results(case, results):
+    for (status, out, err), (user, _, messages) in zip(results, case.mailboxes):
+        if status != 0 or not out.startswith("%d messages" % messages):
+            raise Failure("reference client on %s (%s): %s%s" % (user, case.label, out, err))
+
+
+def check_checker_results(case, results):
+    (status, out, err), = results
+    total = sum(messages for _, _, messages in case.mailboxes)
+    # Exit status 0: news found; every message counts as news with empty lists.
+    if status != 0 or err.strip() or not re.search(r"\b%d\b" % total, out):
+        raise Failure("quillmere-check (%s) exited %d:\n%s%s" % (case.label, status, out, err))
+
+
+def measure(case, tool, checker, scratch):
+    if tool == "check":
+        timing, results = run_together([[checker, "--dir", str(case.settings)]], scratch)
+        check_checker_results(case, results)
+        case.check_cpu.append(timing.cpu)
+        case.check_rss = max(case.check_rss, timing.max_rss_kb)
+    else:
+        timing, results = run_together(case.client_commands(tool == "sequential"), scratch)
+        check_client_results(case, results)
+    case.times[tool].append(timing.seconds)
+
+
+def verify_check(case, checker, log, scratch):
+    """Runs quillmere-check once and makes sure from the server's log that each of its sessions
+    fetched every message, so no time in the table comes from a check that skipped work."""
+    offset = log.stat().st_size
+    check_checker_results(case, run_together([[checker, "--dir", str(case.settings)]], scratch)[1])
+    verb = "retr" if case.retr else "top"
+    expected = sorted((user, messages) for user, _, messages in case.mailboxes)
+    # The server logs a session when it has closed it, which may be just after the check ended.
+    for _ in range(200):
+        with log.open("rb") as text:
+            text.seek(offset)
+            sessions = re.findall(rb"pop3\(([^)]+)\).*Disconnected.* %s=(\d+)/" % verb.encode(), text.read())
+        fetched = sorted((user.decode(), int(count)) for user, count in sessions)
+        if len(fetched) >= len(expected):
+            break
+        time.sleep(0.05)
+    if fetched != expected:
+        raise Failure("quillmere-check (%s) did not fetch every message: %s" % (case.label, fetched))
+
+
+def write_settings(case, settings_tool, folder):
+    folder.mkdir()
+    argv = [settings_tool, str(folder), str(case.port)] + (["--retr"] if case.retr else [])
+    argv += ["%s:%s" % (user, password) for user, password, _ in case.mailboxes]
+    subprocess.run(argv, check=True)
+    case.settings = folder
+
+
+def futex_calls(checker, case, scratch):
+    """The futex calls of one check under strace, or a note why there is no count."""
+    strace = shutil.which("strace")
+    if strace is None:
+        return "not counted (optional: install strace)"
+    summary = scratch / "strace.txt"
+    subprocess.run(
+        [strace, "-f", "-c", "-e", "trace=futex", "-o", str(summary), checker, "--dir", str(case.settings)],
+        stdout=subprocess.DEVNULL,
+        stderr=subprocess.DEVNULL,
+        check=False,
+    )
+    for line in summary.read_text().splitlines():
+        fields = line.split()
+        if fields and fields[-1] == "futex":
+            return "%s (%s)" % (fields[3], case.label)
+    return "no futex calls (%s)" % case.label
+
+
+def describe_binary(checker):
+    folder = Path(checker).resolve().parent
+    commit = subprocess.run(
+        ["git", "-C", str(folder), "log", "-1", "--format=%h %s"], capture_output=True, text=True, check=False
+    ).stdout.strip()
+    built = time.strftime("%Y-%m-%d %H:%M UTC", time.gmtime(os.path.getmtime(checker)))
+    return "%s (built %s%s)" % (checker, built, ", tree at " + commit if commit else "")
+
+
+def seconds(values):
+    return "%.3f s" % statistics.median(values) if values else "-"
+
+
+def table(cases, runs):
+    rows = [
+        "| case | quillmere-check | one at a time | pipelined | check / pipelined | one at a time / check "
+        "| check CPU | check peak RSS |",
+        "|---|---|---|---|---|---|---|---|",
+    ]
+    for case in cases:
+        check = statistics.median(case.times["check"])
+        sequential = statistics.median(case.times["sequential"])
+        pipelined = statistics.median(case.times["pipelined"])
+        rows.append(
+            "| %s | %s | %s | %s | %.2fx | %.1fx | %s | %.1f MB |"
+            % (
+                case.label,
+                seconds(case.times["check"]),
+                seconds(case.times["sequential"]),
+                seconds(case.times["pipelined"]),
+                check / pipelined,
+                sequential / check,
+                seconds(case.check_cpu),
+                case.check_rss / 1024.0,
+            )
+        )
+    rows.append("")
+    rows.append("Whole processes, median of %d; CPU is user + system time of quillmere-check." % runs)
+    return "\n".join(rows)
+
+
+def count_label(n):
+    return "{:,}".format(n)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=str(HERE.parent / "build"), help="build folder (default: ../build)")
+    parser.add_argument("--check", help="the quillmere-check to time (default: BUILD/quillmere-check)")
+    parser.add_argument("--runs", type=int, default=3, help="runs per tool and case; the median is shown")
+    parser.add_argument("--delay-ms", type=float, default=5.0, help="added one-way delay of the delayed cases")
+    parser.add_argument("--small", type=int, default=500, help="messages of the small mailbox")
+    parser.add_argument("--large", type=int, default=2000, help="messages of each large mailbox")
+    parser.add_argument("--accounts", type=int, default=20, help="large mailboxes checked in parallel")
+    args = parser.parse_args()
+    build = Path(args.build).resolve()
+    checker = str(Path(args.check).resolve() if args.check else build / "quillmere-check")
+    server_tool, settings_tool = str(build / "bench_mailbox_server"), str(build / "bench_check_settings")
+    if not os.access(TIME, os.X_OK):
+        parser.error("%s is missing: install the Debian package time" % TIME)
+    for tool in (checker, server_tool, settings_tool):
+        if not os.access(tool, os.X_OK):
+            parser.error("%s is missing: build quillmere-check, bench_mailbox_server and bench_check_settings "
+                         "(-DQM_BENCHMARKS=ON -DQM_BUILD_TESTS=ON)" % tool)
+    if args.runs < 1 or args.small < 1 or args.large < 1 or args.accounts < 1:
+        parser.error("--runs, --small, --large and --accounts must be at least 1")
+
+    server = proxy = None
+    scratch = Path(tempfile.mkdtemp(prefix="qm-pipeline-report-"))
+    try:
+        print("starting Dovecot with %d + %d x %d messages ..." % (args.small, args.accounts, args.large),
+              file=sys.stderr)
+        server, lines = start_helper([server_tool, str(args.small), "%dx%d" % (args.large, args.accounts)], "ready")
+        port = int(next(words[1] for words in lines if words[0] == "port"))
+        log = Path(next(words[1] for words in lines if words[0] == "log"))
+        mailboxes = [(w[1], w[2], int(w[3])) for w in lines if w[0] == "mailbox"]
+        small, large = mailboxes[0], mailboxes[1:]
+        proxy, lines = start_helper([sys.executable, str(PROXY), HOST, str(port), "--delay-ms", str(args.delay_ms)],
+                                    "listening")
+        delayed = int(lines[-1][1])
+        delay = "%g ms each way" % args.delay_ms
+        cases = [
+            Case("%s messages, 0 ms" % count_label(args.small), [small], port, False),
+            Case("%s messages, %s" % (count_label(args.small), delay), [small], delayed, False),
+            Case("%s messages, 0 ms" % count_label(args.large), large[:1], port, False),
+            Case("%s messages, %s" % (count_label(args.large), delay), large[:1], delayed, False),
+            Case("%s messages, RETR (notice conditions on), %s" % (count_label(args.large), delay), large[:1],
+                 delayed, True),
+            Case("%d accounts x %s messages in parallel, 0 ms" % (args.accounts, count_label(args.large)), large,
+                 port, False),
+        ]
+        for i, case in enumerate(cases):
+            write_settings(case, settings_tool, scratch / ("settings%d" % i))
+        # Dovecot indexes a mailbox in its first session: not part of any timing.
+        print("warming up, and a first check of each case ...", file=sys.stderr)
+        for case in (cases[0], cases[2], cases[4], cases[5]):
+            check_client_results(case, run_together(case.client_commands(False), scratch)[1])
+        for case in cases:
+            verify_check(case, checker, log, scratch)
+        load_before = os.getloadavg()[0]
+        for run in range(args.runs):
+            for case in cases:
+                print("run %d/%d: %s" % (run + 1, args.runs, case.label), file=sys.stderr)
+                for tool in ("check", "sequential", "pipelined"):
+                    measure(case, tool, checker, scratch)
+        futex = futex_calls(checker, cases[2], scratch)
+        print("\nquillmere-check: %s" % describe_binary(checker))
+        print("Dovecot %s on loopback; load average %.1f before, %.1f after; %d cores\n"
+              % (dovecot_version(), load_before, os.getloadavg()[0], os.cpu_count()))
+        print(table(cases, args.runs))
+        print("futex calls of one check: %s" % futex)
+    except Failure as failure:
+        print("pipeline_report: %s" % failure, file=sys.stderr)
+        return 1
+    finally:
+        stop_helper(proxy)
+        stop_helper(server)
+        shutil.rmtree(scratch, ignore_errors=True)
+    return 0
+
+
+def dovecot_version():
+    result = subprocess.run(["/usr/sbin/dovecot", "--version"], capture_output=True, text=True, check=False)
+    return result.stdout.split(" ")[0].strip() or "(version unknown)"
+
+
+if __name__ == "__main__":
+    sys.exit(main())
