@@ -19,14 +19,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
-read -r _ xvfb_pid <&3
-read -r display <&3
+. scripts/private-x.sh
+start_private_x "$work"
 unset QUILLMERE_UPDATE_SERVER
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
-export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
-chmod 700 "$XDG_RUNTIME_DIR"
 
 ticks_per_second=$(getconf CLK_TCK)
 # utime + stime of the whole process, in clock ticks (fields 14 and 15; the name in field 2 is

@@ -24,13 +24,8 @@ cleanup() {
 trap cleanup EXIT
 
 # An X server of our own on a free display.
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null & echo "pid $!"; wait)
-read -r _ xvfb_pid <&3
-read -r display <&3
-export DISPLAY=":$display" QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=disabled:
-export XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$work/config"
-mkdir -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
-chmod 700 "$XDG_RUNTIME_DIR"
+. scripts/private-x.sh
+start_private_x "$work"
 
 app="$work/app"
 old="$work/old"
