@@ -24,23 +24,23 @@ void stopServing(int) {
     g_stop = 1;
 }
 
-struct MailboxSpec {
+struct MailboxShape {
     int messages = 0;
     int copies = 1;
 };
 
 // "2000" or "2000x20"; nullopt for anything else.
-std::optional<MailboxSpec> parseSpec(const std::string& arg) {
-    MailboxSpec spec;
+std::optional<MailboxShape> parseShape(const std::string& arg) {
+    MailboxShape shape;
     std::size_t used = 0;
     try {
-        spec.messages = std::stoi(arg, &used);
+        shape.messages = std::stoi(arg, &used);
         if (used < arg.size()) {
             if (arg[used] != 'x') {
                 return std::nullopt;
             }
             const std::string copies = arg.substr(used + 1);
-            spec.copies = std::stoi(copies, &used);
+            shape.copies = std::stoi(copies, &used);
             if (used != copies.size()) {
                 return std::nullopt;
             }
@@ -48,10 +48,10 @@ std::optional<MailboxSpec> parseSpec(const std::string& arg) {
     } catch (const std::exception&) {
         return std::nullopt;
     }
-    if (spec.messages < 0 || spec.messages > 1000000 || spec.copies < 1 || spec.copies > 1000) {
+    if (shape.messages < 0 || shape.messages > 1000000 || shape.copies < 1 || shape.copies > 1000) {
         return std::nullopt;
     }
-    return spec;
+    return shape;
 }
 
 // Blocks until the input ends or a stop signal arrives.
@@ -68,17 +68,17 @@ void waitForStop() {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<MailboxSpec> specs;
+    std::vector<MailboxShape> shapes;
     for (int i = 1; i < argc; ++i) {
-        const std::optional<MailboxSpec> spec = parseSpec(argv[i]);
-        if (!spec) {
+        const std::optional<MailboxShape> shape = parseShape(argv[i]);
+        if (!shape) {
             std::cerr << "usage: bench_mailbox_server MESSAGES[xCOPIES]...  (e.g. 500 2000x20)\n";
             return 2;
         }
-        specs.push_back(*spec);
+        shapes.push_back(*shape);
     }
-    if (specs.empty()) {
-        specs.push_back(MailboxSpec{2000, 1});
+    if (shapes.empty()) {
+        shapes.push_back(MailboxShape{2000, 1});
     }
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         struct sigaction action {};
@@ -90,20 +90,20 @@ int main(int argc, char** argv) {
         qm::test::DovecotServer server;
         std::cout << "port " << server.Pop3Port() << '\n' << "log " << server.Folder() << "/dovecot.log" << std::endl;
         bool first = true;
-        for (const MailboxSpec& spec : specs) {
+        for (const MailboxShape& shape : shapes) {
             int original = -1;
-            for (int copy = 0; copy < spec.copies && g_stop == 0; ++copy) {
+            for (int copy = 0; copy < shape.copies && g_stop == 0; ++copy) {
                 const int user = first ? 0 : server.AddUser();
                 first = false;
                 if (original < 0) {
-                    for (int serial = 1; serial <= spec.messages; ++serial) {
+                    for (int serial = 1; serial <= shape.messages; ++serial) {
                         server.AddMessage(qm::bench::BenchMessage(serial, "team@example.org"), user);
                     }
                     original = user;
                 } else {
                     server.CopyMessages(original, user);
                 }
-                std::cout << "mailbox " << server.UserName(user) << ' ' << server.Password() << ' ' << spec.messages
+                std::cout << "mailbox " << server.UserName(user) << ' ' << server.Password() << ' ' << shape.messages
                           << '\n'
                           << std::flush;
             }
