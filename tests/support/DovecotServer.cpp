@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -26,6 +27,7 @@ namespace qm::test {
 namespace {
 
 constexpr const char* kDovecot = "/usr/sbin/dovecot";
+constexpr const char* kDovecotImap = "/usr/lib/dovecot/imap";
 constexpr const char* kMailUser = "qmtestmail";
 // Start-up and shut-down guards; a healthy server needs a fraction of a second.
 constexpr auto kStartGuard = std::chrono::seconds(30);
@@ -106,8 +108,9 @@ bool alive(pid_t pid) {
 
 DovecotServer::DovecotServer(Certificate certificate, std::string oauthIntrospectionUrl)
     : m_certificate(certificate), m_oauthIntrospectionUrl(std::move(oauthIntrospectionUrl)) {
-    if (::access(kDovecot, X_OK) != 0) {
-        throw std::runtime_error("Dovecot is not installed (Debian package dovecot-pop3d): the test cannot run");
+    if (::access(kDovecot, X_OK) != 0 || ::access(kDovecotImap, X_OK) != 0) {
+        throw std::runtime_error(
+            "Dovecot is not installed (Debian packages dovecot-pop3d, dovecot-imapd): the test cannot run");
     }
     char pattern[] = "/tmp/qm-dovecot-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) {
@@ -157,11 +160,18 @@ void DovecotServer::Start() {
 
     CreateMailbox("qmtest");
 
-    m_pop3Port = freeLoopbackPort();
-    m_pop3sPort = freeLoopbackPort();
-    while (m_pop3sPort == m_pop3Port) {
-        m_pop3sPort = freeLoopbackPort();
+    // Four distinct ports: a port the kernel hands out twice in a row would clash.
+    std::vector<std::uint16_t> ports;
+    while (ports.size() < 4) {
+        const std::uint16_t port = freeLoopbackPort();
+        if (std::find(ports.begin(), ports.end(), port) == ports.end()) {
+            ports.push_back(port);
+        }
     }
+    m_pop3sPort = ports[1];
+    m_imapPort = ports[2];
+    m_imapsPort = ports[3];
+    m_pop3Port = ports[0];
     const std::string& f = m_folder;
     const TlsIdentity identity = m_certificate == Certificate::Trusted     ? m_pki->Server()
                                  : m_certificate == Certificate::WrongHost ? m_pki->WrongHost()
@@ -171,7 +181,7 @@ void DovecotServer::Start() {
          << "state_dir = " << f << "/state\n"
          << "log_path = " << f << "/dovecot.log\n"
          << "info_log_path = " << f << "/dovecot.log\n"
-         << "protocols = pop3\n"
+         << "protocols = pop3 imap\n"
          << "listen = 127.0.0.1\n"
          << "ssl = yes\n"
          << "ssl_cert = <" << identity.certFile << "\n"
@@ -182,7 +192,11 @@ void DovecotServer::Start() {
          << "first_valid_uid = " << m_mailUid << "\n"
          << "first_valid_gid = " << m_mailGid << "\n"
          << "mail_location = maildir:~/Maildir\n"
-         << "pop3_uidl_format = %08Xu%08Xv\n";
+         << "pop3_uidl_format = %08Xu%08Xv\n"
+         // The junk and trash folders a spam action needs, announced with SPECIAL-USE.
+         << "namespace inbox {\n  inbox = yes\n"
+         << "  mailbox Junk {\n    special_use = \\Junk\n    auto = create\n  }\n"
+         << "  mailbox Trash {\n    special_use = \\Trash\n    auto = create\n  }\n}\n";
     if (!mailUser.empty()) {
         conf << "default_internal_user = " << mailUser << "\n"
              << "default_login_user = " << mailUser << "\n";
@@ -204,6 +218,10 @@ void DovecotServer::Start() {
          << "  inet_listener pop3 {\n    address = 127.0.0.1\n    port = " << m_pop3Port << "\n  }\n"
          << "  inet_listener pop3s {\n    address = 127.0.0.1\n    port = " << m_pop3sPort << "\n    ssl = yes\n  }\n"
          << "  service_count = 0\n}\n"
+         << "service imap-login {\n"
+         << "  inet_listener imap {\n    address = 127.0.0.1\n    port = " << m_imapPort << "\n  }\n"
+         << "  inet_listener imaps {\n    address = 127.0.0.1\n    port = " << m_imapsPort << "\n    ssl = yes\n  }\n"
+         << "  service_count = 0\n}\n"
          << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
     writeFile(f + "/dovecot.conf", conf.str());
 
@@ -216,7 +234,8 @@ void DovecotServer::Start() {
         if (m_masterPid <= 0 && pidFile >> m_masterPid) {
             // the master is up; wait for its listeners
         }
-        if (m_masterPid > 0 && accepts(m_pop3Port) && accepts(m_pop3sPort)) {
+        if (m_masterPid > 0 && accepts(m_pop3Port) && accepts(m_pop3sPort) && accepts(m_imapPort) &&
+            accepts(m_imapsPort)) {
             return;
         }
         if (std::chrono::steady_clock::now() > until) {
@@ -281,7 +300,7 @@ int DovecotServer::AddUser() {
     return Users() - 1;
 }
 
-void DovecotServer::AddMessage(const std::string& raw, int user) {
+void DovecotServer::AddMessage(const std::string& raw, int user, bool seen) {
     const std::string& maildir = m_mailboxes.at(static_cast<std::size_t>(user)).maildir;
     const std::string name = NewMessageName(raw.size());
     const std::string temp = maildir + "/tmp/" + name;
@@ -289,7 +308,8 @@ void DovecotServer::AddMessage(const std::string& raw, int user) {
     if (::chown(temp.c_str(), m_mailUid, m_mailGid) != 0 && ::geteuid() == 0) {
         throw std::runtime_error("Dovecot fixture: chown " + temp);
     }
-    fs::rename(temp, maildir + "/new/" + name);
+    // A message already read sits in cur with the S flag in its name (maildir info "2,S").
+    fs::rename(temp, seen ? maildir + "/cur/" + name + ":2,S" : maildir + "/new/" + name);
 }
 
 std::string DovecotServer::NewMessageName(std::size_t size) {
@@ -321,15 +341,25 @@ void DovecotServer::AddMessages(int count, int user) {
     }
 }
 
-int DovecotServer::MessagesOnDisk(int user) const {
-    const std::string& maildir = m_mailboxes.at(static_cast<std::size_t>(user)).maildir;
-    int count = 0;
+int DovecotServer::MessagesOnDisk(int user, const std::string& folder) const {
+    return static_cast<int>(MessageFiles(user, folder).size());
+}
+
+std::vector<std::string> DovecotServer::MessageFiles(int user, const std::string& folder) const {
+    // Maildir++: a folder other than INBOX is the subfolder "." + its name.
+    const std::string maildir =
+        m_mailboxes.at(static_cast<std::size_t>(user)).maildir + (folder.empty() ? "" : "/." + folder);
+    std::vector<std::string> names;
     for (const char* sub : {"/new", "/cur"}) {
-        for (const auto& entry : fs::directory_iterator(maildir + sub)) {
-            count += entry.is_regular_file() ? 1 : 0;
+        std::error_code missing;
+        for (const auto& entry : fs::directory_iterator(maildir + sub, missing)) {
+            if (entry.is_regular_file()) {
+                names.push_back(std::string(sub + 1) + "/" + entry.path().filename().string());
+            }
         }
     }
-    return count;
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 std::string DovecotServer::Log() const {

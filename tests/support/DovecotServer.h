@@ -1,9 +1,11 @@
 #pragma once
 
-// A private Dovecot POP3 server for integration tests, started on free loopback ports with its
-// own configuration, certificates, users file and maildir in a temporary folder; no system
-// configuration is read. Requires the Debian package dovecot-pop3d: without it the constructor
-// throws, so a test that needs Dovecot fails instead of passing unnoticed.
+// A private Dovecot POP3 and IMAP server for integration tests, started on free loopback ports
+// with its own configuration, certificates, users file and maildir in a temporary folder; no
+// system configuration is read. IMAP has a Junk and a Trash folder, created on first use and marked
+// \Junk and \Trash (SPECIAL-USE). Requires the Debian packages dovecot-pop3d and dovecot-imapd:
+// without them the constructor throws, so a test that needs Dovecot fails instead of passing
+// unnoticed.
 //
 //     qm::test::DovecotServer dovecot;          // started, ports open
 //     dovecot.AddMessages(300);                 // generated messages in the maildir
@@ -46,6 +48,8 @@ public:
 
     std::uint16_t Pop3Port() const { return m_pop3Port; }   // plain, STLS offered
     std::uint16_t Pop3sPort() const { return m_pop3sPort; } // TLS on connect
+    std::uint16_t ImapPort() const { return m_imapPort; }   // plain, STARTTLS offered
+    std::uint16_t ImapsPort() const { return m_imapsPort; } // TLS on connect
     const std::string& User() const { return m_mailboxes.front().user; }
     // Every user has this password.
     const std::string& Password() const { return m_password; }
@@ -59,15 +63,18 @@ public:
     int Users() const { return static_cast<int>(m_mailboxes.size()); }
     const std::string& UserName(int user) const { return m_mailboxes.at(static_cast<std::size_t>(user)).user; }
 
-    // Puts one raw message (CR LF or LF lines) into the user's maildir.
-    void AddMessage(const std::string& raw, int user = 0);
+    // Puts one raw message (CR LF or LF lines) into the user's maildir; seen: marked read.
+    void AddMessage(const std::string& raw, int user = 0, bool seen = false);
     // Adds count generated messages, numbered from 1 in their subjects ("Test message 1", ...).
     void AddMessages(int count, int user = 0);
     // Gives user `to` every message user `from` holds now, as hard links: quick for big mailboxes,
     // and safe, since the server renames and removes message files but never rewrites them.
     void CopyMessages(int from, int to);
-    // Messages in the user's maildir now (new and cur), e.g. after DELE and QUIT.
-    int MessagesOnDisk(int user = 0) const;
+    // Messages in the user's maildir now (new and cur), e.g. after DELE and QUIT; folder: an IMAP
+    // folder other than INBOX ("Junk").
+    int MessagesOnDisk(int user = 0, const std::string& folder = {}) const;
+    // Their file names, "new/..." or "cur/..." with the maildir flags after ":2,", sorted.
+    std::vector<std::string> MessageFiles(int user = 0, const std::string& folder = {}) const;
     // The server's log so far, for failure messages.
     std::string Log() const;
 
@@ -92,6 +99,8 @@ private:
     std::unique_ptr<TestPki> m_pki;
     std::uint16_t m_pop3Port = 0;
     std::uint16_t m_pop3sPort = 0;
+    std::uint16_t m_imapPort = 0;
+    std::uint16_t m_imapsPort = 0;
     uid_t m_mailUid = 0;
     gid_t m_mailGid = 0;
     pid_t m_masterPid = -1;
