@@ -189,7 +189,8 @@ ImapReply TIdIMAP4::Command(const std::string& command, const UntaggedHandler& h
     WriteLine(tag + " " + command);
     ImapReply reply = ReadUntilTagged(tag, handler, maxLiteral);
     if (reply.status != "OK") {
-        const std::size_t space = command.find(' ');
+        // The command's name ("UID MOVE"), never its arguments.
+        const std::size_t space = command.find(' ', command.rfind("UID ", 0) == 0 ? 4 : 0);
         Refused(reply, command.substr(0, space == std::string::npos ? command.size() : space));
     }
     return reply;
