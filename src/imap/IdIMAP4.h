@@ -129,6 +129,11 @@ public:
     ImapIdleEvent WaitIdle(int timeoutMs);
     void StopIdle();
 
+    // NOOP: lets the server tell what changed (EXISTS, EXPUNGE), e.g. between two IDLEs.
+    void Noop() { Command("NOOP"); }
+    // The message count of the selected folder as the server last told it.
+    std::uint32_t Exists() const { return m_exists; }
+
     // LOGOUT, its replies read, then close.
     void Logout();
     // LOGOUT (not waited for) when still connected, then close. Never throws.

@@ -6,6 +6,7 @@
 #include "DovecotServer.h"
 #include "TestPki.h"
 #include "imap/IdIMAP4.h"
+#include "imap/ImapFolders.h"
 #include "pop3/IdExceptions.h"
 
 #include <gtest/gtest.h>
@@ -145,10 +146,10 @@ TEST(ImapDovecot, MailboxWalkedAsACheckWalksIt) {
     EXPECT_EQ(dovecot.MessageFiles(), before);
 
     const std::vector<ImapFolder> folders = client->ListFolders();
-    const auto junk = TIdIMAP4::FindFolder(folders, "\\Junk", {"Junk", "Spam"});
+    const auto junk = SpamFolder(folders, false, "");
     ASSERT_TRUE(junk.has_value());
     EXPECT_EQ(junk->name, "Junk");
-    const auto trash = TIdIMAP4::FindFolder(folders, "\\Trash", {"Trash"});
+    const auto trash = SpamFolder(folders, true, "");
     ASSERT_TRUE(trash.has_value());
     EXPECT_EQ(trash->name, "Trash");
     EXPECT_FALSE(TIdIMAP4::FindFolder(folders, "\\All", {"All Mail"}).has_value());

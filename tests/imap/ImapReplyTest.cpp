@@ -1,6 +1,7 @@
 // The IMAP reply reader on bytes in memory: every reply shape, literals anywhere, the three
 // states, and every bound.
 
+#include "imap/ImapFolders.h"
 #include "imap/ImapReply.h"
 #include "imap/ImapStrings.h"
 
@@ -151,6 +152,22 @@ TEST(ImapStrings, QuotesSetsAndRanges) {
     EXPECT_EQ(ParseUidSet("1:4294967295", 1000), std::nullopt);
     EXPECT_EQ(ParseUidSet("3,*"), std::nullopt);
     EXPECT_EQ(DecodeFolderName("&bad"), "&bad");
+}
+
+TEST(ImapFolders, WatchedAndSpamFolders) {
+    EXPECT_EQ(WatchedFolders(""), std::vector<std::string>{"INBOX"});
+    EXPECT_EQ(WatchedFolders(" inbox; Lists/qm ,INBOX,,Lists/qm"), (std::vector<std::string>{"INBOX", "Lists/qm"}));
+    // Outlook: no SPECIAL-USE, found by name; Gmail: marked, and its \All folder is never taken.
+    const std::vector<ImapFolder> outlook{{"Junk Email", "Junk Email", '/', {}}, {"Deleted Items", "Deleted Items", '/', {}}};
+    const std::vector<ImapFolder> gmail{{"[Gmail]/All Mail", "[Gmail]/All Mail", '/', {"\\All", "\\Junk"}},
+                                        {"[Gmail]/Spam", "[Gmail]/Spam", '/', {"\\Junk"}},
+                                        {"Spam", "Spam", '/', {}}};
+    EXPECT_EQ(SpamFolder(outlook, false, "")->name, "Junk Email");
+    EXPECT_EQ(SpamFolder(outlook, true, "")->name, "Deleted Items");
+    EXPECT_EQ(SpamFolder(gmail, false, "")->name, "[Gmail]/Spam");
+    EXPECT_EQ(SpamFolder(gmail, false, "Spam")->name, "Spam");
+    EXPECT_FALSE(SpamFolder(gmail, true, "").has_value());
+    EXPECT_FALSE(SpamFolder(outlook, false, "Quarantine").has_value());
 }
 
 } // namespace
