@@ -379,7 +379,8 @@ void TIdIMAP4::Logout() {
 void TIdIMAP4::Disconnect() {
     try {
         if (IsConnected()) {
-            WriteLine(NextTag() + " LOGOUT");
+            // An IDLE command reads nothing but DONE.
+            WriteText((m_idleTag.empty() ? std::string() : std::string("DONE\r\n")) + NextTag() + " LOGOUT\r\n");
         }
     } catch (const EIdException&) {
         // The connection is going away; closing it below is all that is left to do.

@@ -111,7 +111,8 @@ public:
     std::vector<std::uint32_t> SearchUids(const std::string& criteria);
     // UID FETCH (UID FLAGS RFC822.SIZE BODY.PEEK[HEADER]) of the UIDs, in bounded sets with a
     // few commands in flight; each message is handed to `each` as it is read. UIDs the server no
-    // longer has are left out.
+    // longer has are left out. A refused fetch raises, with the connection closed when other
+    // fetches were still in flight; whatever `each` throws is raised with the connection closed.
     void FetchHeaders(const std::vector<std::uint32_t>& uids, const std::function<void(ImapFetched&)>& each);
     // UID FETCH uid (UID FLAGS RFC822.SIZE BODY.PEEK[]); false when the server has no such UID.
     bool FetchMessage(std::uint32_t uid, ImapFetched& fetched);

@@ -210,10 +210,18 @@ void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::f
                 return false;
             }
             asked.erase(fetched.uid);
-            each(fetched);
+            try {
+                each(fetched);
+            } catch (...) {
+                CloseSocket(); // the rest of the walk's replies would go unread
+                throw;
+            }
             return true;
         }, TIdMessage::kMaxHeaderBytes);
         if (reply.status != "OK") {
+            if (inFlight.size() > 1) {
+                CloseSocket(); // the replies to the fetches still in flight would go unread
+            }
             Refused(reply, "UID FETCH");
         }
         for (std::uint32_t uid : chunks[inFlight.front().second]) {

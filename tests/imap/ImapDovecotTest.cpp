@@ -4,6 +4,7 @@
 // a move that lands in the junk folder on disk, a deletion expunged, a missing folder, and IDLE.
 
 #include "DovecotServer.h"
+#include "HttpResponder.h"
 #include "TestPki.h"
 #include "imap/IdIMAP4.h"
 #include "imap/ImapFolders.h"
@@ -19,7 +20,10 @@ namespace qm {
 namespace {
 
 using test::DovecotServer;
+using test::HttpResponder;
 using test::ScopedCaFile;
+
+constexpr const char* kToken = "ya29-imap-token";
 
 std::unique_ptr<TIdIMAP4> clientFor(const DovecotServer& dovecot, int security, int auth = TIdIMAP4::kAuthLogin) {
     auto client = std::make_unique<TIdIMAP4>();
@@ -37,7 +41,7 @@ struct SignIn {
     DovecotServer::Certificate certificate;
     int security;
     int auth;
-    bool wrongPassword;
+    bool wrongSecret; // the password, or the OAuth2 token
     const char* error; // empty: signed in
 };
 
@@ -45,10 +49,20 @@ class ImapDovecotSignIn : public testing::TestWithParam<SignIn> {};
 
 TEST_P(ImapDovecotSignIn, SignsInOrFailsClearly) {
     const SignIn& c = GetParam();
-    DovecotServer dovecot(c.certificate);
+    // Dovecot's OAuth2 passdb asks this responder whether a token is good ("introspection").
+    HttpResponder introspection;
+    introspection.AnswerEach([](const std::string& request) {
+        const bool good = request.find(std::string("Authorization: Bearer ") + kToken + "\r\n") != std::string::npos;
+        const std::string body = good ? "{\"active\":\"true\",\"username\":\"qmtest\"}" : "{\"active\":\"false\"}";
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    });
+    introspection.Start();
+    DovecotServer dovecot(c.certificate, "http://" + introspection.Address() + "/introspect");
     ScopedCaFile trust(dovecot.Pki().CaFile());
     auto client = clientFor(dovecot, c.security, c.auth);
-    if (c.wrongPassword) {
+    client->AccessToken = c.wrongSecret ? "not-the-password" : kToken;
+    if (c.wrongSecret) {
         client->Password = "not-the-password";
     }
     std::string error;
@@ -85,6 +99,12 @@ INSTANTIATE_TEST_SUITE_P(
                true, "LOGIN: NO [AUTHENTICATIONFAILED]"},
         SignIn{"wrong password, plain", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityNone,
                TIdIMAP4::kAuthPlain, true, "AUTHENTICATE PLAIN: NO [AUTHENTICATIONFAILED]"},
+        SignIn{"xoauth2, tls on connect", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls,
+               TIdIMAP4::kAuthXOAuth2, false, ""},
+        SignIn{"oauthbearer, starttls", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityStartTls,
+               TIdIMAP4::kAuthOAuthBearer, false, ""},
+        SignIn{"stale token", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls, TIdIMAP4::kAuthXOAuth2,
+               true, "AUTHENTICATE XOAUTH2: NO"},
         SignIn{"wrong host name", DovecotServer::Certificate::WrongHost, TIdIMAP4::kSecurityTls, TIdIMAP4::kAuthLogin,
                false, "TLS: "},
         SignIn{"wrong host name, starttls", DovecotServer::Certificate::WrongHost, TIdIMAP4::kSecurityStartTls,
