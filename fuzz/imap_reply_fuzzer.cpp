@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
         }
         const qm::ImapReply alone = qm::ReadImapReply(bytes.substr(at, reply.consumed), limits);
-        if (alone.state != reply.state || alone.consumed != reply.consumed || alone.items.size() != reply.items.size() ||
-            alone.text != reply.text || alone.code != reply.code) {
+        if (alone.state != reply.state || alone.consumed != reply.consumed ||
+            alone.items.size() != reply.items.size() || alone.text != reply.text || alone.code != reply.code) {
             __builtin_trap();
         }
         for (const qm::ImapItem& item : reply.items) {

@@ -84,8 +84,7 @@ void TIdIMAP4::Refused(const ImapReply& reply, const std::string& what) {
     if (!reply.text.empty()) {
         text += " " + reply.text;
     }
-    throw EIdProtocolReplyError(reply.status == "NO" ? 2 : 3,
-                                Scrub(what + ": " + std::string(TrimControls(text))));
+    throw EIdProtocolReplyError(reply.status == "NO" ? 2 : 3, Scrub(what + ": " + std::string(TrimControls(text))));
 }
 
 ImapReply TIdIMAP4::ReadReply(std::size_t maxLiteral, std::optional<std::string> firstLine) {
@@ -242,8 +241,7 @@ void TIdIMAP4::Connect(int timeoutMs) {
             StartTls(Host, handshakeLimit);
         }
         const ImapReply greeting = ReadReply(0);
-        if (greeting.type != ImapReply::Type::Untagged ||
-            (greeting.status != "OK" && greeting.status != "PREAUTH")) {
+        if (greeting.type != ImapReply::Type::Untagged || (greeting.status != "OK" && greeting.status != "PREAUTH")) {
             Broken("The IMAP server refused the session: " +
                    std::string(TrimControls(greeting.status + " " + greeting.text)));
         }
@@ -271,9 +269,8 @@ void TIdIMAP4::Connect(int timeoutMs) {
             ReadCapabilities(nullptr);
         }
         if (HasCapability("ID")) {
-            Command("ID (\"name\" " + Quoted(ClientName, "client name") + ")", [](const ImapReply& r) {
-                return r.name == "ID";
-            });
+            Command("ID (\"name\" " + Quoted(ClientName, "client name") + ")",
+                    [](const ImapReply& r) { return r.name == "ID"; });
         }
         if (!preauth) {
             Login();
@@ -371,7 +368,8 @@ void TIdIMAP4::Logout() {
     if (IsConnected()) {
         const std::string tag = NextTag();
         WriteLine(tag + " LOGOUT");
-        ReadUntilTagged(tag, [](const ImapReply& r) { return r.status == "BYE"; }, 0);
+        ReadUntilTagged(
+            tag, [](const ImapReply& r) { return r.status == "BYE"; }, 0);
     }
     TIdTCPConnection::Disconnect();
 }

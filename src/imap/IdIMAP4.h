@@ -28,9 +28,9 @@
 namespace qm {
 
 struct ImapFolder {
-    std::string name;       // as the server spells it (modified UTF-7), for commands
-    std::string displayName; // decoded to UTF-8
-    char delimiter = 0;      // 0: none (NIL)
+    std::string name;               // as the server spells it (modified UTF-7), for commands
+    std::string displayName;        // decoded to UTF-8
+    char delimiter = 0;             // 0: none (NIL)
     std::vector<std::string> flags; // "\Junk", "\Noselect", ...
     bool HasFlag(std::string_view flag) const;
 };
@@ -48,14 +48,14 @@ struct ImapFetched {
     std::uint64_t size = 0; // RFC822.SIZE
     bool seen = false;
     std::string parseError; // why the message's header could not be read; empty when it could
-    TIdMessage message; // the header (or, from FetchMessage, the whole message)
+    TIdMessage message;     // the header (or, from FetchMessage, the whole message)
 };
 
 // What the server confirmed of a move or a deletion.
 struct ImapActionResult {
     std::vector<std::uint32_t> confirmed; // acted on by a tagged OK (COPYUID narrows a move)
     bool expunged = false;                // removed from the folder, not only marked \Deleted
-    std::string error; // the server's refusal that stopped the work; later sets were not sent
+    std::string error;                    // the server's refusal that stopped the work; later sets were not sent
 };
 
 struct ImapIdleEvent {
@@ -86,7 +86,7 @@ public:
     std::string Password;
     int Security = kSecurityNone;
     int Auth = kAuthLogin;
-    std::string AccessToken; // wiped once the login has used it
+    std::string AccessToken;                // wiped once the login has used it
     std::string ClientName = "Quillmere32"; // sent with ID when the server offers it
 
     // TCP connect, TLS as Security asks, greeting, CAPABILITY, STARTTLS, ID, login, CAPABILITY.

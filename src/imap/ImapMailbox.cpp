@@ -63,8 +63,8 @@ std::vector<ImapFolder> TIdIMAP4::ListFolders() {
         if (r.name != "LIST") {
             return false;
         }
-        if (r.items.size() < 3 || r.items[0].kind != ImapItem::Kind::List ||
-            r.items[2].kind == ImapItem::Kind::List || r.items[2].kind == ImapItem::Kind::Nil) {
+        if (r.items.size() < 3 || r.items[0].kind != ImapItem::Kind::List || r.items[2].kind == ImapItem::Kind::List ||
+            r.items[2].kind == ImapItem::Kind::Nil) {
             Broken("The IMAP server sent a malformed LIST reply.");
         }
         ImapFolder folder;
@@ -94,7 +94,8 @@ std::optional<ImapFolder> TIdIMAP4::FindFolder(const std::vector<ImapFolder>& fo
     }
     for (const std::string& name : names) {
         for (const ImapFolder& folder : folders) {
-            const std::string underInbox = folder.delimiter != 0 ? "INBOX" + std::string(1, folder.delimiter) + name : "";
+            const std::string underInbox =
+                folder.delimiter != 0 ? "INBOX" + std::string(1, folder.delimiter) + name : "";
             if (usable(folder) && (EqualNoCase(folder.displayName, name) ||
                                    (!underInbox.empty() && EqualNoCase(folder.displayName, underInbox)))) {
                 return folder;
@@ -109,18 +110,21 @@ ImapFolderState TIdIMAP4::SelectFolder(const std::string& name, bool readOnly) {
     m_exists = 0;
     const std::string tag = NextTag();
     WriteLine(tag + (readOnly ? " EXAMINE " : " SELECT ") + Quoted(EncodeFolderName(name), "folder name"));
-    const ImapReply reply = ReadUntilTagged(tag, [&](const ImapReply& r) {
-        const std::vector<std::string> words = CodeWords(r.code);
-        if (r.status == "OK" && words.size() == 2) {
-            const ImapItem number{ImapItem::Kind::Atom, words[1], {}, false};
-            if (EqualNoCase(words[0], "UIDVALIDITY")) {
-                state.uidValidity = number.Number().value_or(0);
-            } else if (EqualNoCase(words[0], "UIDNEXT")) {
-                state.uidNext = number.Number().value_or(0);
+    const ImapReply reply = ReadUntilTagged(
+        tag,
+        [&](const ImapReply& r) {
+            const std::vector<std::string> words = CodeWords(r.code);
+            if (r.status == "OK" && words.size() == 2) {
+                const ImapItem number{ImapItem::Kind::Atom, words[1], {}, false};
+                if (EqualNoCase(words[0], "UIDVALIDITY")) {
+                    state.uidValidity = number.Number().value_or(0);
+                } else if (EqualNoCase(words[0], "UIDNEXT")) {
+                    state.uidNext = number.Number().value_or(0);
+                }
             }
-        }
-        return false;
-    }, 0);
+            return false;
+        },
+        0);
     if (reply.status != "OK") {
         Refused(reply, "Folder \"" + name + "\"");
     }
@@ -204,20 +208,23 @@ void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::f
             inFlight.emplace_back(tag, next++);
         }
         WriteText(commands);
-        const ImapReply reply = ReadUntilTagged(inFlight.front().first, [&](const ImapReply& r) {
-            ImapFetched fetched;
-            if (!ReadFetched(r, asked, fetched, false)) {
-                return false;
-            }
-            asked.erase(fetched.uid);
-            try {
-                each(fetched);
-            } catch (...) {
-                CloseSocket(); // the rest of the walk's replies would go unread
-                throw;
-            }
-            return true;
-        }, TIdMessage::kMaxHeaderBytes);
+        const ImapReply reply = ReadUntilTagged(
+            inFlight.front().first,
+            [&](const ImapReply& r) {
+                ImapFetched fetched;
+                if (!ReadFetched(r, asked, fetched, false)) {
+                    return false;
+                }
+                asked.erase(fetched.uid);
+                try {
+                    each(fetched);
+                } catch (...) {
+                    CloseSocket(); // the rest of the walk's replies would go unread
+                    throw;
+                }
+                return true;
+            },
+            TIdMessage::kMaxHeaderBytes);
         if (reply.status != "OK") {
             if (inFlight.size() > 1) {
                 CloseSocket(); // the replies to the fetches still in flight would go unread
@@ -234,13 +241,16 @@ void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::f
 bool TIdIMAP4::FetchMessage(std::uint32_t uid, ImapFetched& fetched) {
     bool found = false;
     const std::set<std::uint32_t> asked{uid};
-    Command("UID FETCH " + std::to_string(uid) + " (UID FLAGS RFC822.SIZE BODY.PEEK[])", [&](const ImapReply& r) {
-        if (found || !ReadFetched(r, asked, fetched, true)) {
-            return false;
-        }
-        found = true;
-        return true;
-    }, kMaxMessageBytes);
+    Command(
+        "UID FETCH " + std::to_string(uid) + " (UID FLAGS RFC822.SIZE BODY.PEEK[])",
+        [&](const ImapReply& r) {
+            if (found || !ReadFetched(r, asked, fetched, true)) {
+                return false;
+            }
+            found = true;
+            return true;
+        },
+        kMaxMessageBytes);
     return found;
 }
 
@@ -260,11 +270,11 @@ ImapActionResult TIdIMAP4::MoveMessages(const std::vector<std::uint32_t>& uids, 
             }
         };
         try {
-            const ImapReply done = Command(std::string(move ? "UID MOVE " : "UID COPY ") + set + " " + target,
-                                           [&](const ImapReply& r) {
-                                               copyUid(r);
-                                               return false;
-                                           });
+            const ImapReply done =
+                Command(std::string(move ? "UID MOVE " : "UID COPY ") + set + " " + target, [&](const ImapReply& r) {
+                    copyUid(r);
+                    return false;
+                });
             copyUid(done);
             std::vector<std::uint32_t> moved = chunk;
             if (copied) {
@@ -330,7 +340,8 @@ ImapIdleEvent TIdIMAP4::WaitIdle(int timeoutMs) {
     }
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             return {};
         }
@@ -350,8 +361,7 @@ ImapIdleEvent TIdIMAP4::WaitIdle(int timeoutMs) {
         }
         if (reply.number && (reply.name == "EXISTS" || reply.name == "EXPUNGE")) {
             CommonUntagged(reply);
-            return {reply.name == "EXISTS" ? ImapIdleEvent::Kind::Exists : ImapIdleEvent::Kind::Expunge,
-                    *reply.number};
+            return {reply.name == "EXISTS" ? ImapIdleEvent::Kind::Exists : ImapIdleEvent::Kind::Expunge, *reply.number};
         }
         CommonUntagged(reply);
     }

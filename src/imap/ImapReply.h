@@ -17,9 +17,9 @@ namespace qm {
 struct ImapItem {
     enum class Kind { Atom, String, Nil, List };
     Kind kind = Kind::Atom;
-    std::string text; // Atom and String
+    std::string text;            // Atom and String
     std::vector<ImapItem> items; // List
-    bool literal = false; // a String that came as {n}
+    bool literal = false;        // a String that came as {n}
 
     bool IsAtom(std::string_view name) const; // an atom of this name, letter case ignored
     // An atom holding a number (no sign, at most 2^32 - 1).
@@ -27,7 +27,7 @@ struct ImapItem {
 };
 
 struct ImapLimits {
-    std::size_t maxReplyBytes = 1u << 20;  // everything but the literals
+    std::size_t maxReplyBytes = 1u << 20;   // everything but the literals
     std::size_t maxLiteralBytes = 4u << 20; // all literals of one reply together
     std::size_t maxDepth = 16;              // nested lists
     std::size_t maxItems = 200000;          // items of one reply, at every depth

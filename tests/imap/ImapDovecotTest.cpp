@@ -41,7 +41,7 @@ struct SignIn {
     DovecotServer::Certificate certificate;
     int security;
     int auth;
-    bool wrongSecret; // the password, or the OAuth2 token
+    bool wrongSecret;  // the password, or the OAuth2 token
     const char* error; // empty: signed in
 };
 
@@ -88,29 +88,28 @@ TEST_P(ImapDovecotSignIn, SignsInOrFailsClearly) {
 
 INSTANTIATE_TEST_SUITE_P(
     Dovecot, ImapDovecotSignIn,
-    testing::Values(
-        SignIn{"plain login", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityNone, TIdIMAP4::kAuthLogin,
-               false, ""},
-        SignIn{"starttls, authenticate plain", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityStartTls,
-               TIdIMAP4::kAuthPlain, false, ""},
-        SignIn{"tls on connect", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls, TIdIMAP4::kAuthLogin,
-               false, ""},
-        SignIn{"wrong password", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls, TIdIMAP4::kAuthLogin,
-               true, "LOGIN: NO [AUTHENTICATIONFAILED]"},
-        SignIn{"wrong password, plain", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityNone,
-               TIdIMAP4::kAuthPlain, true, "AUTHENTICATE PLAIN: NO [AUTHENTICATIONFAILED]"},
-        SignIn{"xoauth2, tls on connect", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls,
-               TIdIMAP4::kAuthXOAuth2, false, ""},
-        SignIn{"oauthbearer, starttls", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityStartTls,
-               TIdIMAP4::kAuthOAuthBearer, false, ""},
-        SignIn{"stale token", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls, TIdIMAP4::kAuthXOAuth2,
-               true, "AUTHENTICATE XOAUTH2: NO"},
-        SignIn{"wrong host name", DovecotServer::Certificate::WrongHost, TIdIMAP4::kSecurityTls, TIdIMAP4::kAuthLogin,
-               false, "TLS: "},
-        SignIn{"wrong host name, starttls", DovecotServer::Certificate::WrongHost, TIdIMAP4::kSecurityStartTls,
-               TIdIMAP4::kAuthLogin, false, "TLS: "},
-        SignIn{"self-signed", DovecotServer::Certificate::SelfSigned, TIdIMAP4::kSecurityTls, TIdIMAP4::kAuthLogin,
-               false, "TLS: "}));
+    testing::Values(SignIn{"plain login", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityNone,
+                           TIdIMAP4::kAuthLogin, false, ""},
+                    SignIn{"starttls, authenticate plain", DovecotServer::Certificate::Trusted,
+                           TIdIMAP4::kSecurityStartTls, TIdIMAP4::kAuthPlain, false, ""},
+                    SignIn{"tls on connect", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls,
+                           TIdIMAP4::kAuthLogin, false, ""},
+                    SignIn{"wrong password", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls,
+                           TIdIMAP4::kAuthLogin, true, "LOGIN: NO [AUTHENTICATIONFAILED]"},
+                    SignIn{"wrong password, plain", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityNone,
+                           TIdIMAP4::kAuthPlain, true, "AUTHENTICATE PLAIN: NO [AUTHENTICATIONFAILED]"},
+                    SignIn{"xoauth2, tls on connect", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls,
+                           TIdIMAP4::kAuthXOAuth2, false, ""},
+                    SignIn{"oauthbearer, starttls", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityStartTls,
+                           TIdIMAP4::kAuthOAuthBearer, false, ""},
+                    SignIn{"stale token", DovecotServer::Certificate::Trusted, TIdIMAP4::kSecurityTls,
+                           TIdIMAP4::kAuthXOAuth2, true, "AUTHENTICATE XOAUTH2: NO"},
+                    SignIn{"wrong host name", DovecotServer::Certificate::WrongHost, TIdIMAP4::kSecurityTls,
+                           TIdIMAP4::kAuthLogin, false, "TLS: "},
+                    SignIn{"wrong host name, starttls", DovecotServer::Certificate::WrongHost,
+                           TIdIMAP4::kSecurityStartTls, TIdIMAP4::kAuthLogin, false, "TLS: "},
+                    SignIn{"self-signed", DovecotServer::Certificate::SelfSigned, TIdIMAP4::kSecurityTls,
+                           TIdIMAP4::kAuthLogin, false, "TLS: "}));
 
 std::vector<std::string> Subjects(TIdIMAP4& client, const std::vector<std::uint32_t>& uids, bool& anySeen) {
     std::vector<std::string> subjects;
@@ -128,7 +127,8 @@ TEST(ImapDovecot, MailboxWalkedAsACheckWalksIt) {
     ScopedCaFile trust(dovecot.Pki().CaFile());
     dovecot.AddMessage("From: a@example.com\r\nSubject: Read already\r\n\r\nold\r\n", 0, true);
     dovecot.AddMessages(300); // more than one FETCH command's UID set
-    dovecot.AddMessage("From: b@example.com\r\nSubject: Gr\xc3\xbc\xc3\x9f" "e raw\r\n\r\nbody\r\n");
+    dovecot.AddMessage("From: b@example.com\r\nSubject: Gr\xc3\xbc\xc3\x9f"
+                       "e raw\r\n\r\nbody\r\n");
     dovecot.AddMessage("From: c@example.com\r\nSubject: =?UTF-8?B?0J/RgNC40LLQtdGC?=\r\n =?UTF-8?Q?_mir?=\r\n\r\n"
                        "line\r\n.\r\n..two\r\n");
     dovecot.AddMessage("From: d@example.com\r\nSubject: Also read\r\n\r\nold\r\n", 0, true);
@@ -151,7 +151,8 @@ TEST(ImapDovecot, MailboxWalkedAsACheckWalksIt) {
     ASSERT_EQ(subjects.size(), 302u);
     EXPECT_EQ(subjects[0], "Test message 1");
     EXPECT_EQ(subjects[299], "Test message 300");
-    EXPECT_EQ(subjects[300], "Gr\xc3\xbc\xc3\x9f" "e raw");
+    EXPECT_EQ(subjects[300], "Gr\xc3\xbc\xc3\x9f"
+                             "e raw");
     // Folded across lines of the literal; the check decodes it as it decodes a POP3 subject.
     EXPECT_EQ(subjects[301], "=?UTF-8?B?0J/RgNC40LLQtdGC?= =?UTF-8?Q?_mir?=");
 
@@ -194,8 +195,7 @@ TEST(ImapDovecot, MailboxWalkedAsACheckWalksIt) {
         client->SelectFolder("Missing \"quoted\\\" one", true);
         ADD_FAILURE() << "a missing folder was selected";
     } catch (const EIdProtocolReplyError& e) {
-        EXPECT_NE(std::string(e.what()).find("Folder \"Missing \"quoted\\\" one\": NO"), std::string::npos)
-            << e.what();
+        EXPECT_NE(std::string(e.what()).find("Folder \"Missing \"quoted\\\" one\": NO"), std::string::npos) << e.what();
     }
 
     // New mail while idle is told at once; DONE ends IDLE and the session goes on.

@@ -25,18 +25,19 @@ struct Row {
     std::string capabilities; // after IMAP4rev1, in the greeting and after the login
     int security;
     int auth;
-    bool login; // the script starts with the greeting and a LOGIN as user/secret
+    bool login;                      // the script starts with the greeting and a LOGIN as user/secret
     std::vector<std::string> script; // "S line" sent, "C line" expected, "R bytes" raw, "X" close
     Action action;
-    std::string folder; // Move
-    std::string result; // what the action gave, or the error's text (part of it)
+    std::string folder;              // Move
+    std::string result;              // what the action gave, or the error's text (part of it)
     std::string neverSent = "LOGIN"; // no client line may start with this after a failed row
 };
 
 std::string Render(TIdIMAP4& client, const Row& row) {
     std::ostringstream out;
     switch (row.action) {
-    case Action::Connect: break;
+    case Action::Connect:
+        break;
     case Action::Select: {
         const ImapFolderState s = client.SelectFolder("INBOX", false);
         out << s.exists << "/" << s.uidValidity << "/" << s.uidNext;
@@ -52,8 +53,8 @@ std::string Render(TIdIMAP4& client, const Row& row) {
         break;
     case Action::Move:
     case Action::Delete: {
-        const ImapActionResult r = row.action == Action::Move ? client.MoveMessages({1, 2}, row.folder)
-                                                              : client.DeleteMessages({1, 2});
+        const ImapActionResult r =
+            row.action == Action::Move ? client.MoveMessages({1, 2}, row.folder) : client.DeleteMessages({1, 2});
         for (std::uint32_t uid : r.confirmed) {
             out << uid << " ";
         }
@@ -84,10 +85,18 @@ TEST_P(ImapScripted, EndsClearly) {
     for (const std::string& step : row.script) {
         const std::string text = step.size() > 2 ? step.substr(2) : "";
         switch (step[0]) {
-        case 'S': server.SendLine(text); break;
-        case 'C': server.Expect(text); break;
-        case 'R': server.Send(text); break;
-        default: server.Close(); break;
+        case 'S':
+            server.SendLine(text);
+            break;
+        case 'C':
+            server.Expect(text);
+            break;
+        case 'R':
+            server.Send(text);
+            break;
+        default:
+            server.Close();
+            break;
         }
     }
     server.Start();
@@ -122,6 +131,8 @@ constexpr int kLogin = TIdIMAP4::kAuthLogin;
 const std::string kFetch = "C Q0002 UID FETCH 1:2 (UID FLAGS RFC822.SIZE BODY.PEEK[HEADER])";
 const std::string kOne = "R * 1 FETCH (UID 1 FLAGS () BODY[HEADER] {14}\r\nSubject: one\r\n)\r\n";
 
+// One row a line where it fits: the formatter would put every field of a row on its own line.
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Servers, ImapScripted,
     testing::Values(
@@ -207,6 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
             Action::Idle, "", "exists 4"},
         Row{"idle ended by the server", "IDLE", kNone, kLogin, true, {"C Q0002 IDLE", "S + idling", "S Q0002 OK"},
             Action::Idle, "", "ended IDLE unasked"}));
+// clang-format on
 
 } // namespace
 } // namespace qm

@@ -1,8 +1,8 @@
 // The IMAP reply reader on bytes in memory: every reply shape, literals anywhere, the three
 // states, and every bound.
 
-#include "imap/ImapFolders.h"
 #include "imap/ImapReply.h"
+#include "imap/ImapFolders.h"
 #include "imap/ImapStrings.h"
 
 #include <gtest/gtest.h>
@@ -17,10 +17,14 @@ using State = ImapReply::State;
 // A reply written back compactly: strings in <>, literals in {}, NIL as -, lists in ().
 std::string Render(const ImapItem& item) {
     switch (item.kind) {
-    case ImapItem::Kind::Atom: return item.text;
-    case ImapItem::Kind::Nil: return "-";
-    case ImapItem::Kind::String: return (item.literal ? "{" : "<") + item.text + (item.literal ? "}" : ">");
-    case ImapItem::Kind::List: break;
+    case ImapItem::Kind::Atom:
+        return item.text;
+    case ImapItem::Kind::Nil:
+        return "-";
+    case ImapItem::Kind::String:
+        return (item.literal ? "{" : "<") + item.text + (item.literal ? "}" : ">");
+    case ImapItem::Kind::List:
+        break;
     }
     std::string out = "(";
     for (std::size_t i = 0; i < item.items.size(); ++i) {
@@ -71,8 +75,7 @@ TEST_P(ImapReplyCases, ReadsAsExpected) {
         EXPECT_EQ(Render(reply), c.rendered) << c.name;
         EXPECT_LE(reply.consumed, c.bytes.size());
         // What follows the reply is the next reply's.
-        EXPECT_EQ(ReadImapReply(c.bytes.substr(0, reply.consumed) + "* OK next\r\n", Small()).consumed,
-                  reply.consumed);
+        EXPECT_EQ(ReadImapReply(c.bytes.substr(0, reply.consumed) + "* OK next\r\n", Small()).consumed, reply.consumed);
     } else if (c.state == State::Malformed) {
         EXPECT_NE(reply.error.find(c.rendered), std::string::npos) << c.name << ": " << reply.error;
     } else {
@@ -137,12 +140,12 @@ TEST_P(FolderNames, EncodeAndDecode) {
 }
 
 // Examples of RFC 3501 section 5.1.3, plus a character outside the BMP.
-INSTANTIATE_TEST_SUITE_P(Names, FolderNames,
-                         testing::Values(Strings{"INBOX", "INBOX"}, Strings{"A&B", "A&-B"},
-                                         Strings{"~peter/mail/\xe5\x8f\xb0\xe5\x8c\x97/\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e",
-                                                 "~peter/mail/&U,BTFw-/&ZeVnLIqe-"},
-                                         Strings{"Gel\xc3\xb6scht", "Gel&APY-scht"},
-                                         Strings{"\xf0\x9f\x93\xa7", "&2D3c5w-"}));
+INSTANTIATE_TEST_SUITE_P(
+    Names, FolderNames,
+    testing::Values(Strings{"INBOX", "INBOX"}, Strings{"A&B", "A&-B"},
+                    Strings{"~peter/mail/\xe5\x8f\xb0\xe5\x8c\x97/\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e",
+                            "~peter/mail/&U,BTFw-/&ZeVnLIqe-"},
+                    Strings{"Gel\xc3\xb6scht", "Gel&APY-scht"}, Strings{"\xf0\x9f\x93\xa7", "&2D3c5w-"}));
 
 TEST(ImapStrings, QuotesSetsAndRanges) {
     EXPECT_EQ(QuoteImapString("a\"b\\c"), "\"a\\\"b\\\\c\"");
@@ -158,7 +161,8 @@ TEST(ImapFolders, WatchedAndSpamFolders) {
     EXPECT_EQ(WatchedFolders(""), std::vector<std::string>{"INBOX"});
     EXPECT_EQ(WatchedFolders(" inbox; Lists/qm ,INBOX,,Lists/qm"), (std::vector<std::string>{"INBOX", "Lists/qm"}));
     // Outlook: no SPECIAL-USE, found by name; Gmail: marked, and its \All folder is never taken.
-    const std::vector<ImapFolder> outlook{{"Junk Email", "Junk Email", '/', {}}, {"Deleted Items", "Deleted Items", '/', {}}};
+    const std::vector<ImapFolder> outlook{{"Junk Email", "Junk Email", '/', {}},
+                                          {"Deleted Items", "Deleted Items", '/', {}}};
     const std::vector<ImapFolder> gmail{{"[Gmail]/All Mail", "[Gmail]/All Mail", '/', {"\\All", "\\Junk"}},
                                         {"[Gmail]/Spam", "[Gmail]/Spam", '/', {"\\Junk"}},
                                         {"Spam", "Spam", '/', {}}};
