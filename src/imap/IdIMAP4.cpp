@@ -25,15 +25,6 @@ struct SecretBuffer {
     ~SecretBuffer() { OPENSSL_cleanse(bytes.data(), bytes.size()); }
 };
 
-std::string Upper(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
-
 } // namespace
 
 bool ImapFolder::HasFlag(std::string_view flag) const {
@@ -50,7 +41,7 @@ TIdIMAP4::TIdIMAP4() {
 }
 
 bool TIdIMAP4::HasCapability(std::string_view name) const {
-    return m_capabilities.count(Upper(std::string(name))) > 0;
+    return m_capabilities.count(AsciiUpper(std::string(name))) > 0;
 }
 
 std::string TIdIMAP4::NextTag() {
@@ -133,7 +124,7 @@ void TIdIMAP4::CommonUntagged(const ImapReply& reply) {
     if (reply.name == "CAPABILITY") {
         m_capabilities.clear();
         for (const ImapItem& item : reply.items) {
-            m_capabilities.insert(Upper(item.text));
+            m_capabilities.insert(AsciiUpper(item.text));
         }
         return;
     }
@@ -208,7 +199,7 @@ void TIdIMAP4::ReadCapabilities(const ImapReply* tagged) {
         m_capabilities.clear();
         const std::vector<std::string> words = CodeWords(tagged->code);
         for (std::size_t i = 1; i < words.size(); ++i) {
-            m_capabilities.insert(Upper(words[i]));
+            m_capabilities.insert(AsciiUpper(words[i]));
         }
         return;
     }

@@ -12,6 +12,23 @@ namespace {
 
 using State = ImapReply::State;
 
+bool IsDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A number of digits only, at most 2^32 - 1.
+std::optional<std::uint32_t> ToNumber(std::string_view text) {
+    std::uint32_t value = 0;
+    if (!IsDigits(text)) {
+        return std::nullopt;
+    }
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // A reason the bytes cannot be read on; Incomplete is not an error, only a pause.
 struct Stop {
     State state;
@@ -126,7 +143,7 @@ private:
             Expect(' ', "a space after its number");
             word = Atom("a reply name");
         }
-        reply.name = UpperCase(word);
+        reply.name = AsciiUpper(word);
         const bool isStatus = !reply.number && (reply.name == "OK" || reply.name == "NO" || reply.name == "BAD" ||
                                                 reply.name == "BYE" || reply.name == "PREAUTH");
         if (reply.type == ImapReply::Type::Tagged && reply.name != "OK" && reply.name != "NO" && reply.name != "BAD") {
@@ -221,7 +238,7 @@ private:
                 break;
             }
         }
-        const std::optional<std::uint32_t> count = IsDigits(digits) ? ToNumber(digits) : std::nullopt;
+        const std::optional<std::uint32_t> count = ToNumber(digits);
         if (!count) {
             Malformed("The IMAP reply's literal has no valid size.");
         }
@@ -241,26 +258,6 @@ private:
         return text;
     }
 
-    static bool IsDigits(std::string_view text) {
-        return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-    }
-    static std::optional<std::uint32_t> ToNumber(std::string_view text) {
-        std::uint32_t value = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (ec != std::errc() || end != text.data() + text.size()) {
-            return std::nullopt;
-        }
-        return value;
-    }
-    static std::string UpperCase(std::string text) {
-        for (char& c : text) {
-            if (c >= 'a' && c <= 'z') {
-                c = static_cast<char>(c - 'a' + 'A');
-            }
-        }
-        return text;
-    }
-
     std::string_view m_bytes;
     const ImapLimits& m_limits;
     std::size_t m_pos = 0;
@@ -276,15 +273,7 @@ bool ImapItem::IsAtom(std::string_view name) const {
 }
 
 std::optional<std::uint32_t> ImapItem::Number() const {
-    std::uint32_t value = 0;
-    if (kind != Kind::Atom || text.empty() || text.find_first_not_of("0123456789") != std::string::npos) {
-        return std::nullopt;
-    }
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
+    return kind == Kind::Atom ? ToNumber(text) : std::nullopt;
 }
 
 ImapReply ReadImapReply(std::string_view bytes, const ImapLimits& limits) {
