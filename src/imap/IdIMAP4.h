@@ -2,9 +2,9 @@
 
 // IMAP4rev1 client (RFC 3501) on the line connection: TLS on connect or mandatory STARTTLS,
 // CAPABILITY, ID (RFC 2971), LOGIN or AUTHENTICATE (PLAIN, XOAUTH2, OAUTHBEARER; SASL-IR, RFC
-// 4959), LIST with SPECIAL-USE (RFC 6154), SELECT/EXAMINE, UID SEARCH, batched and pipelined UID
-// FETCH of headers with BODY.PEEK (flags are never changed by a fetch), UID MOVE (RFC 6851) or
-// COPY + \Deleted + UID EXPUNGE (RFC 4315), IDLE (RFC 2177) and LOGOUT.
+// 4959), LIST with SPECIAL-USE (RFC 6154), SELECT/EXAMINE, STATUS, UID SEARCH, batched and
+// pipelined UID FETCH of headers with BODY.PEEK (flags are never changed by a fetch), UID MOVE
+// (RFC 6851) or COPY + \Deleted + UID EXPUNGE (RFC 4315), IDLE (RFC 2177), NOOP and LOGOUT.
 //
 // Every reply is read by ReadImapReply within the read time-out and its bounds. A tagged reply
 // to a command that was not sent, a continuation nobody asked for, data that answers no
@@ -39,6 +39,7 @@ struct ImapFolderState {
     std::uint32_t exists = 0;
     std::uint32_t uidValidity = 0;
     std::uint32_t uidNext = 0;
+    std::uint32_t unseen = 0; // FolderStatus only
     bool readOnly = false;
 };
 
@@ -107,6 +108,9 @@ public:
     // SELECT, or EXAMINE when readOnly; the name in UTF-8. A missing folder raises
     // EIdProtocolReplyError whose text names it.
     ImapFolderState SelectFolder(const std::string& name, bool readOnly);
+    // STATUS of a folder that need not be selected: message count (as exists), unseen count,
+    // UIDVALIDITY and UIDNEXT; a cheap look at whether anything changed since the last check.
+    ImapFolderState FolderStatus(const std::string& name);
     // UID SEARCH criteria ("UNSEEN", "ALL"), the UIDs ascending.
     std::vector<std::uint32_t> SearchUids(const std::string& criteria);
     // UID FETCH (UID FLAGS RFC822.SIZE BODY.PEEK[HEADER]) of the UIDs, in bounded sets with a

@@ -133,6 +133,47 @@ ImapFolderState TIdIMAP4::SelectFolder(const std::string& name, bool readOnly) {
     return state;
 }
 
+ImapFolderState TIdIMAP4::FolderStatus(const std::string& name) {
+    ImapFolderState state;
+    const std::string quoted = Quoted(EncodeFolderName(name), "folder name");
+    bool answered = false;
+    const std::string tag = NextTag();
+    WriteLine(tag + " STATUS " + quoted + " (MESSAGES UNSEEN UIDNEXT UIDVALIDITY)");
+    const ImapReply reply = ReadUntilTagged(
+        tag,
+        [&](const ImapReply& r) {
+            if (r.name != "STATUS") {
+                return false;
+            }
+            if (answered || r.items.size() != 2 || r.items[1].kind != ImapItem::Kind::List) {
+                Broken("The IMAP server sent a malformed STATUS reply.");
+            }
+            answered = true;
+            const std::vector<ImapItem>& items = r.items[1].items;
+            for (std::size_t i = 0; i + 1 < items.size(); i += 2) {
+                const std::uint32_t value = items[i + 1].Number().value_or(0);
+                if (items[i].IsAtom("MESSAGES")) {
+                    state.exists = value;
+                } else if (items[i].IsAtom("UNSEEN")) {
+                    state.unseen = value;
+                } else if (items[i].IsAtom("UIDNEXT")) {
+                    state.uidNext = value;
+                } else if (items[i].IsAtom("UIDVALIDITY")) {
+                    state.uidValidity = value;
+                }
+            }
+            return true;
+        },
+        0);
+    if (reply.status != "OK") {
+        Refused(reply, "Folder \"" + name + "\"");
+    }
+    if (!answered) {
+        Broken("The IMAP server did not tell the status of folder \"" + name + "\".");
+    }
+    return state;
+}
+
 std::vector<std::uint32_t> TIdIMAP4::SearchUids(const std::string& criteria) {
     std::vector<std::uint32_t> uids;
     Command("UID SEARCH " + criteria, [&](const ImapReply& r) {

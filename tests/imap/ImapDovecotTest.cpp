@@ -141,6 +141,9 @@ TEST(ImapDovecot, MailboxWalkedAsACheckWalksIt) {
     EXPECT_TRUE(examined.readOnly);
     EXPECT_GT(examined.uidValidity, 0u);
     EXPECT_EQ(examined.uidNext, 305u);
+    const ImapFolderState status = client->FolderStatus("INBOX");
+    EXPECT_EQ(std::vector({status.exists, status.unseen, status.uidNext, status.uidValidity}),
+              std::vector({304u, 302u, 305u, examined.uidValidity}));
 
     const std::vector<std::uint32_t> unseen = client->SearchUids("UNSEEN");
     ASSERT_EQ(unseen.size(), 302u);
