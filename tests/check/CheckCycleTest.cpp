@@ -1,5 +1,6 @@
 #include "CycleHarness.h"
 #include "FakePop3Server.h"
+#include "ScratchDir.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,6 @@ namespace {
 
 std::string Msg(const std::string& from, const std::string& subject = "s") {
     return DatedMessage(from, subject, "body");
-}
-
-std::filesystem::path FreshDir(const std::string& name) {
-    const auto dir = std::filesystem::path(QM_TEST_TMP_DIR) / "engine-cycle" / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
 }
 
 std::string ReadAll(const std::filesystem::path& file) {
@@ -230,7 +224,7 @@ struct OverwriteRow {
 class CheckCycleOverwrite : public ::testing::TestWithParam<OverwriteRow> {};
 
 TEST_P(CheckCycleOverwrite, DeletesTheLogOnlyWithInformAndOverwrite) {
-    const auto dir = FreshDir("overwrite");
+    const auto dir = ScratchDir("engine-cycle-overwrite");
     const auto log = dir / "messages.txt";
     std::ofstream(log) << "old\r\n";
     CheckOptions options;
@@ -248,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(Table, CheckCycleOverwrite,
                                            OverwriteRow{false, true, false}, OverwriteRow{false, false, false}));
 
 TEST(CheckCycle, NoticedMessagesGoToTheLog) {
-    const auto dir = FreshDir("log");
+    const auto dir = ScratchDir("engine-cycle-log");
     const auto log = dir / "messages.txt";
     FakePop3Server server;
     server.ServeMailbox(MailboxOf({Msg("keep@x.example", "Report"), Msg("other@y.example")}));

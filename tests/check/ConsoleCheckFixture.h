@@ -3,6 +3,7 @@
 // quillmere-check from outside: the binary copied into a folder of its own, run by the shell,
 // its stdout, stderr and exit status checked against a fake POP3 server on loopback.
 #include "FakePop3Server.h"
+#include "ScratchDir.h"
 #include "TestPaths.h"
 #include "settings/PasswordScrambler.h"
 
@@ -51,9 +52,7 @@ struct Result {
 class ConsoleCheck : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_root = fs::path(QM_TEST_TMP_DIR) / "check-blackbox" / info->name();
-        fs::remove_all(m_root);
+        m_root = ScratchDir("check-blackbox");
         m_app = m_root / "app";
         m_elsewhere = m_root / "elsewhere";
         fs::create_directories(m_app);

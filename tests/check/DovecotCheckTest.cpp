@@ -3,6 +3,7 @@
 #include "CycleHarness.h"
 #include "DovecotServer.h"
 #include "HttpResponder.h"
+#include "ScratchDir.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -72,9 +73,7 @@ std::vector<std::string> BearerTokens(const HttpResponder& http) {
 
 // A fresh folder holding a copy of quillmere-check, for a run from outside.
 std::filesystem::path CheckerFolder(const std::string& name) {
-    const std::filesystem::path dir = std::filesystem::path(QM_TEST_TMP_DIR) / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
+    const std::filesystem::path dir = ScratchDir(name);
     std::filesystem::copy_file(std::filesystem::path(QM_BUILD_DIR) / "quillmere-check", dir / "quillmere-check");
     return dir;
 }

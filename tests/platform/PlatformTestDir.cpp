@@ -1,6 +1,6 @@
 #include "PlatformTestDir.h"
 
-#include "TestPaths.h"
+#include "ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -9,17 +9,7 @@
 
 namespace qm::test {
 
-std::filesystem::path FreshTestDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name)
-        if (c == '/')
-            c = '_';
-    const auto dir = std::filesystem::path(QM_TEST_TMP_DIR) / "platform" / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
+std::filesystem::path FreshTestDir() { return ScratchDir("platform"); }
 
 void WriteFile(const std::filesystem::path& file, const std::string& text) {
     std::filesystem::create_directories(file.parent_path());

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TestPaths.h"
+#include "ScratchDir.h"
 
 #include <filesystem>
 #include <fstream>
@@ -11,20 +11,8 @@
 
 namespace qm::test {
 
-// A fresh, empty folder per test, named after the test, below the build's test folder.
-inline std::filesystem::path FreshDir() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("settings-") + info->test_suite_name() + "-" + info->name();
-    for (char& c : name) {
-        if (c == '/') {
-            c = '_';
-        }
-    }
-    const std::filesystem::path dir = std::filesystem::path(QM_TEST_TMP_DIR) / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
+// A fresh, empty folder of the running test's own.
+inline std::filesystem::path FreshDir() { return ScratchDir("settings"); }
 
 inline std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,5 +1,5 @@
 #include "tray/NewMailSound.h"
-#include "TestPaths.h"
+#include "ScratchDir.h"
 #include "tray/TrayResources.h"
 #include "tray/WaveData.h"
 
@@ -101,6 +101,11 @@ private:
     bool m_hadOld;
 };
 
+// A name in a folder of the running test's own: sockets and markers of parallel runs never meet.
+QString ScratchPath(const char* name) {
+    return QString::fromStdString((test::ScratchDir("sound") / name).string());
+}
+
 void requirePlayers() {
     // The test command installs both; a missing one would hide what these tests are about.
     ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("pacat")).isEmpty()) << "pulseaudio-utils missing";
@@ -109,8 +114,7 @@ void requirePlayers() {
 
 TEST(NewMailSound, AHangingSoundServerNeverHoldsTheCaller) {
     requirePlayers();
-    QDir().mkpath(QStringLiteral(QM_TEST_TMP_DIR));
-    const QString path = QStringLiteral(QM_TEST_TMP_DIR "/hanging-sound-server");
+    const QString path = ScratchPath("hanging-sound-server");
     QLocalServer::removeServer(path);
     QLocalServer server;
     ASSERT_TRUE(server.listen(path));
@@ -134,7 +138,7 @@ TEST(NewMailSound, AHangingSoundServerNeverHoldsTheCaller) {
 
 TEST(NewMailSound, WithoutASoundServerOrDeviceNothingPlaysAndNothingHangs) {
     requirePlayers();
-    SoundServerEnvironment environment(QStringLiteral(QM_TEST_TMP_DIR "/no-such-sound-server"));
+    SoundServerEnvironment environment(ScratchPath("no-such-sound-server"));
     SoundPlayer player;
     player.SetKillAfter(10 * 60 * 1000); // the players must give up by themselves
     EXPECT_TRUE(player.Play(NewMailWave()));
@@ -154,8 +158,7 @@ TEST(NewMailSound, MissingPlayerProgramsAreSkippedQuietly) {
 
 TEST(NewMailSound, AFailingPlayerHandsOverToTheNext) {
     SoundPlayer player;
-    const QString marker = QStringLiteral(QM_TEST_TMP_DIR "/second-player-ran");
-    QFile::remove(marker);
+    const QString marker = ScratchPath("second-player-ran");
     player.SetCommands({{QStringLiteral("false"), {}},
                         {QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("cat > \"$0\""), marker}}});
     EXPECT_TRUE(player.Play(NewMailWave()));
