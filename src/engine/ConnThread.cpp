@@ -276,9 +276,13 @@ void TConnThread::Session() {
     } else {
         client.TIdTCPConnection::Disconnect();
     }
-    // Deletions count only once QUIT has gone out on a live connection: without it the server
-    // restores every message marked for deletion.
-    const bool committed = client.QuitSent();
+    // Deletions count only once the server answered QUIT with +OK: without that it may have
+    // restored every message marked for deletion.
+    const bool committed = quitAllowed && client.QuitCommitted();
+    if (!committed && quitAllowed && !walk.deletions.empty() && sessionError.empty()) {
+        const std::string why = client.QuitError().empty() ? std::string("no reply") : client.QuitError();
+        sessionError = WithoutSecret("The server did not confirm the deletions: " + why, token);
+    }
     for (DeletionRecord& record : walk.deletions) {
         record.committed = committed;
     }

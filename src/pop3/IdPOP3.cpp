@@ -306,7 +306,9 @@ bool TIdPOP3::HasUnrequestedInput() {
 }
 
 void TIdPOP3::Disconnect() {
-    m_quitSent = false;
+    m_quitCommitted = false;
+    m_quitError.clear();
+    bool quitSent = false;
     try {
         if (IsConnected()) {
             // The server must read QUIT to commit deletions; it only does so after sending the
@@ -314,11 +316,28 @@ void TIdPOP3::Disconnect() {
             FinishPendingMessage();
             if (IsConnected()) {
                 WriteLine("QUIT");
-                m_quitSent = true;
+                quitSent = true;
+                // A server may refuse to commit ("-ERR [SYS/TEMP]"), stall or close instead: the
+                // deletions count only on its +OK.
+                if (GetResponse() == 1) {
+                    m_quitCommitted = true;
+                } else {
+                    m_quitError = LastCmdResult().TextWithCrLf();
+                    while (!m_quitError.empty() && (m_quitError.back() == '\n' || m_quitError.back() == '\r')) {
+                        m_quitError.pop_back();
+                    }
+                    m_quitError.erase(0, m_quitError.find_first_not_of(' '));
+                    if (m_quitError.empty()) {
+                        m_quitError = "-ERR";
+                    }
+                }
             }
         }
-    } catch (const EIdException&) {
+    } catch (const EIdException& e) {
         // The connection is going away; closing it below is all that is left to do.
+        if (quitSent) {
+            m_quitError = e.what();
+        }
     }
     m_messagePending = false;
     m_queued.clear();

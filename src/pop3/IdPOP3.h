@@ -94,11 +94,14 @@ public:
     // Once every reply has been read: whether the server sent more than was asked for, which
     // means it is out of step with the commands.
     bool HasUnrequestedInput();
-    // QUIT (its reply is not read) when still connected, then close. Never throws.
+    // QUIT when still connected, its reply read within ReadTimeout, then close. Never throws.
     void Disconnect() override;
-    // Whether the last Disconnect sent QUIT on a live connection, which is what makes the
-    // server commit the deletions of the session.
-    bool QuitSent() const { return m_quitSent; }
+    // Whether the server answered the last Disconnect's QUIT with +OK: only then has it
+    // committed the deletions of the session.
+    bool QuitCommitted() const { return m_quitCommitted; }
+    // Why the last QUIT did not commit (the server's -ERR text, no reply, a closed connection);
+    // empty when no QUIT was sent or it committed.
+    const std::string& QuitError() const { return m_quitError; }
 
     int GetResponse() override;
 
@@ -115,7 +118,8 @@ private:
     // Drops the rest of a message whose reading failed, up to its "." line.
     void FinishPendingMessage();
     bool m_messagePending = false;
-    bool m_quitSent = false;
+    bool m_quitCommitted = false;
+    std::string m_quitError;
     bool m_loginDelayed = false;
     Pop3Capabilities m_capabilities;
     std::string m_queued;

@@ -112,6 +112,55 @@ TEST_F(DeletionRecord, SessionDroppedBeforeQuitMarksItsLinesNotCommitted) {
     EXPECT_EQ(fields[7], "not committed");
 }
 
+// What the server does with QUIT decides the record: only +OK commits the deletions.
+struct QuitCase {
+    const char* name;
+    const char* answer; // nullptr: the server closes; "": it stalls past the time-out
+    const char* recorded;
+    const char* error; // in stderr; nullptr: none
+};
+
+class QuitOutcome : public DeletionRecord, public ::testing::WithParamInterface<QuitCase> {};
+
+TEST_P(QuitOutcome, OnlyAConfirmedQuitIsRecordedCommitted) {
+    const QuitCase& c = GetParam();
+    FakePop3Server server;
+    server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS secret", "+OK").Reply("STAT", "+OK 1 100");
+    server.Expect("TOP 1 0").Send("+OK\r\n" + Msg("junk@spam.example") + ".\r\n");
+    server.Reply("DELE 1", "+OK marked").Expect("QUIT");
+    if (c.answer == nullptr) {
+        server.Close();
+    } else if (*c.answer == '\0') {
+        server.Stall();
+    } else {
+        server.SendLine(c.answer);
+    }
+    server.Start();
+    std::string account = Account(server.Port());
+    account.replace(account.find("TimeOut=20"), 10, "TimeOut=1");
+    WriteAll(m_app / "quillmere.ini", Ini("", {account}));
+    WriteAll(m_app / "antiSpamList.txt", "*@spam.example\r\n");
+
+    const Result r = Run("--dir '" + m_app.string() + "'");
+    const std::vector<std::string> lines = Split(ReadAll(Record()), '\n');
+    ASSERT_EQ(lines.size(), 1u) << ReadAll(Record());
+    EXPECT_EQ(Split(lines[0], '\t').back(), c.recorded);
+    if (c.error == nullptr) {
+        EXPECT_EQ(r.err, "");
+    } else {
+        EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, QuitOutcome,
+    ::testing::Values(QuitCase{"Confirmed", "+OK bye", "committed", nullptr},
+                      QuitCase{"Refused", "-ERR [SYS/TEMP] could not commit deletions", "not committed",
+                               "did not confirm the deletions: [SYS/TEMP] could not commit deletions"},
+                      QuitCase{"Closed", nullptr, "not committed", "did not confirm the deletions"},
+                      QuitCase{"Unanswered", "", "not committed", "did not confirm the deletions"}),
+    [](const ::testing::TestParamInfo<QuitCase>& info) { return std::string(info.param.name); });
+
 TEST_F(DeletionRecord, RefusedDeletionIsNotRecorded) {
     FakeMailbox box = Box({Msg("junk@spam.example")});
     box.overrides["DELE 1"] = "-ERR locked";
