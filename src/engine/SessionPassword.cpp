@@ -29,6 +29,24 @@ void SetSessionSecretStore(std::shared_ptr<ISecretStore> store) {
     g_store = std::move(store);
 }
 
+const char* KeyringFailureText(SecretStatus status) {
+    switch (status) {
+    case SecretStatus::NoKeyring:
+        return "The password is kept in the desktop keyring, which is not running.";
+    case SecretStatus::Locked:
+        return "The password is kept in the desktop keyring, which is locked.";
+    case SecretStatus::NoEntry:
+        return "The password is kept in the desktop keyring, which holds no entry for this account.";
+    case SecretStatus::TimedOut:
+        return "The desktop keyring did not answer in time.";
+    case SecretStatus::Found:
+    case SecretStatus::Aborted:
+    case SecretStatus::Failed:
+        break;
+    }
+    return nullptr;
+}
+
 SecretKey SecretKeyOf(const AccountRow& row) {
     SecretKey key;
     key.server = row.Caption;
@@ -66,21 +84,14 @@ std::string TSessionPassword::Obtain(int timeoutMs) {
         return m_password;
     }
     SecretResult found = SessionSecretStore()->Lookup(m_key, timeoutMs, m_cancel);
-    switch (found.status) {
-    case SecretStatus::Found:
+    if (found.status == SecretStatus::Found) {
         return std::move(found.secret);
-    case SecretStatus::NoKeyring:
-        throw EKeyringError(Say("The password is kept in the desktop keyring, which is not running."));
-    case SecretStatus::Locked:
-        throw EKeyringError(Say("The password is kept in the desktop keyring, which is locked."));
-    case SecretStatus::NoEntry:
-        throw EKeyringError(Say("The password is kept in the desktop keyring, which holds no entry for this account."));
-    case SecretStatus::TimedOut:
-        throw EKeyringError(Say("The desktop keyring did not answer in time."));
-    case SecretStatus::Aborted:
+    }
+    if (found.status == SecretStatus::Aborted) {
         throw EKeyringError("Aborted.");
-    case SecretStatus::Failed:
-        break;
+    }
+    if (const char* text = KeyringFailureText(found.status)) {
+        throw EKeyringError(Say(text));
     }
     throw EKeyringError("The desktop keyring failed: " + found.detail);
 }

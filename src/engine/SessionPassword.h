@@ -22,6 +22,10 @@ public:
 std::shared_ptr<ISecretStore> SessionSecretStore();
 void SetSessionSecretStore(std::shared_ptr<ISecretStore> store);
 
+// The English text (a key of the language table) of a keyring that could not do what was asked;
+// nullptr for Found, Aborted and Failed.
+const char* KeyringFailureText(SecretStatus status);
+
 // The keyring entry of an account row (its server, port and name, "pop3").
 SecretKey SecretKeyOf(const AccountRow& row);
 

@@ -245,15 +245,11 @@ public:
         g_hash_table_unref(attributes);
         return error == nullptr ? SecretStatus::Found : watch.Failure(error, SecretStatus::Failed).status;
     }
+
+    bool Answers(int timeoutMs) override;
 };
 
-} // namespace
-
-std::shared_ptr<ISecretStore> DesktopSecretStore() {
-    return std::make_shared<DesktopStore>();
-}
-
-bool SecretServiceAnswers(int timeoutMs) {
+bool DesktopStore::Answers(int timeoutMs) {
     CallWatch watch(nullptr, timeoutMs);
     GError* error = nullptr;
     SecretService* service = OpenService(watch, &error);
@@ -270,6 +266,12 @@ bool SecretServiceAnswers(int timeoutMs) {
     const bool answered = error == nullptr;
     g_clear_error(&error);
     return answered;
+}
+
+} // namespace
+
+std::shared_ptr<ISecretStore> DesktopSecretStore() {
+    return std::make_shared<DesktopStore>();
 }
 
 } // namespace qm

@@ -73,13 +73,12 @@ public:
     virtual SecretStatus Store(const SecretKey& key, std::string_view secret, int timeoutMs) = 0;
     // Found also when there was no entry to remove.
     virtual SecretStatus Clear(const SecretKey& key, int timeoutMs) = 0;
+    // Whether a Secret Service answers at all.
+    virtual bool Answers(int timeoutMs) = 0;
 };
 
 // The desktop's Secret Service through libsecret, schema org.quillmere.Quillmere32.Password.
 std::shared_ptr<ISecretStore> DesktopSecretStore();
-
-// Whether a Secret Service answers on the session bus within timeoutMs.
-bool SecretServiceAnswers(int timeoutMs);
 
 // The label an entry is stored under: "Quillmere32: <user>@<server>".
 std::string SecretLabel(const SecretKey& key);

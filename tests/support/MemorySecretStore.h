@@ -43,6 +43,7 @@ public:
         }
         return state;
     }
+    bool Answers(int) override { return state != SecretStatus::NoKeyring; }
     std::size_t Size() const {
         const std::lock_guard lock(m_mutex);
         return m_entries.size();
