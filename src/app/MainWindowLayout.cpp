@@ -450,6 +450,9 @@ void TmQuillmere::createWindows() {
     m_accountActions->setObjectName(QStringLiteral("AccountActions"));
     m_accountActions->setExecutingSource([this] { return m_cbExec->isChecked(); });
     connect(m_accountActions, &AccountActions::saveSettingsRequested, this, &TmQuillmere::SaveSettings);
+    // In the File menu, above the languages.
+    if (QMenu* language = m_MainMenu1->findChild<QMenu*>(QStringLiteral("Language1")))
+        language->parentWidget()->insertAction(language->menuAction(), m_accountActions->aMoveAllToKeyring());
     QAction* accountActions[] = {m_accountActions->aAddAccount(),      m_accountActions->aEditAccount(),
                                  m_accountActions->aDelAccount(),      m_accountActions->aDisableAccount(),
                                  m_accountActions->aCopyAccount(),     m_accountActions->aPasteAccount(),

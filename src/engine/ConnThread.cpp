@@ -56,7 +56,7 @@ std::shared_ptr<TConnThread> TConnThread::Create(const qm::AccountRow& row, cons
     std::shared_ptr<TConnThread> worker(new TConnThread());
     worker->m_row = row;
     worker->m_options = options;
-    worker->m_password = UnscramblePassword(row.AccountPassword);
+    worker->m_password.Prepare(row, options.languageCode);
     worker->m_link = std::move(link);
     worker->m_workerId = workerId;
     worker->m_accountRow = accountRow;
@@ -82,6 +82,7 @@ void TConnThread::Start() {
 
 void TConnThread::Abort() {
     m_tokenCommand.Abort();
+    m_password.Abort();
     const std::lock_guard lock(m_clientMutex);
     m_abortRequested = true;
     if (m_client != nullptr) {
@@ -195,7 +196,6 @@ void TConnThread::Session() {
         TIdPOP3::CheckSignIn(static_cast<int>(*security), static_cast<int>(*auth));
         client.Host = host;
         client.Username = m_row.AccountName;
-        client.Password = m_password;
         client.Port = *port;
         client.Security = static_cast<int>(*security);
         client.Auth = static_cast<int>(*auth);
@@ -208,6 +208,8 @@ void TConnThread::Session() {
             // A fresh token for every session: access tokens live about an hour.
             client.AccessToken = m_tokenCommand.Run(CodePageToUtf8(m_row.TokenCommand, m_options.codePage), timeoutMs);
             token = client.AccessToken;
+        } else {
+            client.Password = m_password.Obtain(client.ReadTimeout);
         }
         client.Connect(timeoutMs);
         const std::string connected = StatusWord("connected to") + " " + shownHost;

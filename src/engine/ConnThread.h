@@ -2,6 +2,7 @@
 
 #include "engine/CheckOptions.h"
 #include "engine/MessageEvaluation.h"
+#include "engine/SessionPassword.h"
 #include "engine/TokenCommand.h"
 #include "settings/DeletionLog.h"
 #include "settings/SettingsFile.h"
@@ -96,7 +97,7 @@ private:
 
     qm::AccountRow m_row;
     CheckOptions m_options;
-    std::string m_password;
+    TSessionPassword m_password; // read from the keyring at the start of the session, ended by Abort
     std::shared_ptr<SessionLink> m_link;
     int m_workerId = 0;
     int m_accountRow = -1;

@@ -9,7 +9,7 @@ namespace {
 // Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
 // interface has always shown them, including the German cells that repeat the English text and
 // the Latin "c" closing "connecting to" and "connected to" in Russian.
-constexpr std::array<std::array<const char*, 4>, 77> kRows = {{
+constexpr std::array<std::array<const char*, 4>, 87> kRows = {{
     {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
     {"Нет", "No", "No", "Nein"},                                                                                   // 2
     {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
@@ -105,6 +105,27 @@ constexpr std::array<std::array<const char*, 4>, 77> kRows = {{
      "(messages with these subjects will be deleted from mail server)",
      "(messages with these subjects will be deleted from mail server)"},                                   // 76
     {"показывать уведомление", "mostra una notifica", "show a notification", "Benachrichtigung anzeigen"}, // 77
+    {"Пароль хранится в связке ключей рабочего стола, которая не запущена.",
+     "La password e conservata nel portachiavi del desktop, che non e in esecuzione.",
+     "The password is kept in the desktop keyring, which is not running.",
+     "Das Passwort liegt im Schlusselbund des Desktops, der nicht lauft."}, // 78
+    {"Пароль хранится в связке ключей рабочего стола, которая заблокирована.",
+     "La password e conservata nel portachiavi del desktop, che e bloccato.",
+     "The password is kept in the desktop keyring, which is locked.",
+     "Das Passwort liegt im Schlusselbund des Desktops, der gesperrt ist."}, // 79
+    {"Пароль хранится в связке ключей рабочего стола, в которой нет записи для этой учётной записи.",
+     "La password e conservata nel portachiavi del desktop, che non ha una voce per questo account.",
+     "The password is kept in the desktop keyring, which holds no entry for this account.",
+     "Das Passwort liegt im Schlusselbund des Desktops, der keinen Eintrag fur dieses Konto hat."}, // 80
+    {"Связка ключей рабочего стола не ответила вовремя.", "Il portachiavi del desktop non ha risposto in tempo.",
+     "The desktop keyring did not answer in time.", "Der Schlusselbund des Desktops hat nicht rechtzeitig geantwortet."}, // 81
+    {"Хранить пароль в", "Conserva la password in", "Keep the password in", "Passwort aufbewahren in"},       // 82
+    {"связке ключей рабочего стола", "portachiavi del desktop", "the desktop keyring", "Schlusselbund des Desktops"}, // 83
+    {"файле настроек", "file delle impostazioni", "the settings file", "Einstellungsdatei"},                 // 84
+    {"Перенести все пароли в связку ключей", "Sposta tutte le password nel portachiavi",
+     "Move all passwords to the keyring", "Alle Passworter in den Schlusselbund verschieben"}, // 85
+    {"Паролей перенесено:", "Password spostate:", "Passwords moved:", "Verschobene Passworter:"},            // 86
+    {"Не перенесены:", "Non spostate:", "Not moved:", "Nicht verschoben:"},                                  // 87
 }};
 
 } // namespace

@@ -73,4 +73,15 @@ std::string NumberCellText(std::string_view cell) {
     return std::string(cell);
 }
 
+std::optional<PasswordStore> PasswordStoreOfCell(std::string_view cell) {
+    if (cell.empty()) {
+        return PasswordStore::File;
+    }
+    const auto value = CellInteger(cell);
+    if (!value || (*value != static_cast<int>(PasswordStore::File) && *value != static_cast<int>(PasswordStore::Keyring))) {
+        return std::nullopt;
+    }
+    return static_cast<PasswordStore>(*value);
+}
+
 } // namespace qm

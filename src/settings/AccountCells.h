@@ -24,6 +24,12 @@ enum class AccountAuth : int {
     OAuthBearer = 3, // SASL OAUTHBEARER with a token from the token command
 };
 
+// Where an account keeps its password (key `PasswordStore`).
+enum class PasswordStore : int {
+    File = 0,    // the scrambled AccountPassword in the settings file
+    Keyring = 1, // the desktop keyring; AccountPassword stays empty
+};
+
 // The rules for the text cells of an account row, shared by the settings file, the account list,
 // the dialog and the session, so a cell means the same thing wherever it is read.
 
@@ -52,5 +58,9 @@ std::optional<AccountAuth> AuthOfCell(std::string_view cell);
 // The text the settings file holds for a number cell whose damage must never turn into another
 // value (Security, Auth): a number in decimal, an empty cell as 0, anything else as written.
 std::string NumberCellText(std::string_view cell);
+
+// Where a PasswordStore cell keeps the password: an empty cell is File; anything that is not a
+// known number is nullopt, and the session refuses it rather than sign in with another password.
+std::optional<PasswordStore> PasswordStoreOfCell(std::string_view cell);
 
 } // namespace qm

@@ -30,14 +30,15 @@ std::int32_t IntervalMs(int minutes, std::int32_t minuteMs) {
 }
 
 std::vector<std::string> AccountRow::Cells() const {
-    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security, Auth, TokenCommand};
+    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security, Auth, TokenCommand, PasswordStore};
 }
 
 AccountRow AccountRow::FromCells(std::string caption, const std::vector<std::string>& cells) {
     AccountRow row;
     row.Caption = std::move(caption);
     std::string* fields[] = {&row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut,
-                             &row.Disabled,    &row.Security,        &row.Auth, &row.TokenCommand};
+                             &row.Disabled,    &row.Security,        &row.Auth, &row.TokenCommand,
+                             &row.PasswordStore};
     for (std::size_t i = 0; i < std::size(fields) && i < cells.size(); ++i) {
         *fields[i] = cells[i];
     }
@@ -192,6 +193,8 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
         // Likewise a damaged sign-in method: as a number it would become USER/PASS.
         row.Auth = NumberCellText(ini.ReadString(section, "Auth", row.Auth));
         row.TokenCommand = ini.ReadString(section, "TokenCommand", row.TokenCommand);
+        // Kept as written: a damaged value must never send the file's password instead.
+        row.PasswordStore = ini.ReadString(section, "PasswordStore", row.PasswordStore);
         result.data.accounts.push_back(std::move(row));
     }
 
@@ -260,6 +263,10 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
         ini.WriteString(section, "Security", SecurityCellText(row.Security));
         ini.WriteString(section, "Auth", NumberCellText(row.Auth));
         ini.WriteString(section, "TokenCommand", row.TokenCommand);
+        // Only where it says something: files without the key read as the file, as before.
+        if (!row.PasswordStore.empty()) {
+            ini.WriteString(section, "PasswordStore", NumberCellText(row.PasswordStore));
+        }
     }
     return WriteFileAtomically(path, ini.Serialize(), error, kSettingsFileMode);
 }

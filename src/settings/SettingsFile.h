@@ -75,8 +75,9 @@ struct AccountRow {
     std::string Security;        // cell 6, hidden: decimal, or a damaged value kept as read
     std::string Auth = "0";      // cell 7, hidden: as Account::Auth
     std::string TokenCommand{};  // cell 8, hidden
+    std::string PasswordStore{}; // cell 9, hidden: empty or "0" the file, "1" the keyring
 
-    // The eight cells after the caption, in column order.
+    // The nine cells after the caption, in column order.
     std::vector<std::string> Cells() const;
     // A row from a caption and cells in column order; missing cells are empty, but for Auth,
     // which is "0".

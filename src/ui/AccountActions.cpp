@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMessageBox>
 
+#include "engine/PasswordKeeping.h"
+#include "engine/SessionPassword.h"
 #include "lang/LangRes.h"
 #include "settings/PasswordScrambler.h"
 #include "settings/SettingsFile.h"
@@ -18,6 +20,8 @@ namespace {
 
 constexpr int kDefaultPort = 110;
 constexpr int kDefaultTimeOut = 60;
+// Asking whether a keyring answers must not hold the dialog up for long.
+constexpr int kKeyringProbeMs = 3000;
 
 QAction* makeAction(const char* name, const char* caption, QObject* parent) {
     auto* action = new QAction(QLatin1String(caption), parent);
@@ -43,6 +47,8 @@ AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dial
     m_paste = makeAction("aPasteAccount", "Paste Account", this);
     m_paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
     m_selectAll = makeAction("aSelectAllAccount", "Select All", this);
+    m_moveAll = makeAction("aMoveAllToKeyring", "Move all passwords to the keyring", this);
+    m_secrets = DesktopSecretStore();
 
     m_popup = new QMenu(m_list);
     m_popup->setObjectName(QStringLiteral("SettPopup"));
@@ -66,6 +72,7 @@ AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dial
     connect(m_copy, &QAction::triggered, this, &AccountActions::aCopyAccountExecute);
     connect(m_paste, &QAction::triggered, this, &AccountActions::aPasteAccountExecute);
     connect(m_selectAll, &QAction::triggered, this, &AccountActions::aSelectAllAccountExecute);
+    connect(m_moveAll, &QAction::triggered, this, &AccountActions::aMoveAllToKeyringExecute);
     connect(m_popup, &QMenu::aboutToShow, this, &AccountActions::SettPopupPopup);
 
     // A disabled action ignores trigger(), so the Delete key and a double click obey the
@@ -84,6 +91,26 @@ AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dial
 AccountActions::~AccountActions() {
     // The menu belongs to the list; it goes with these actions unless the list took it first.
     delete m_popup.data();
+}
+
+void AccountActions::setSecretStore(std::shared_ptr<ISecretStore> store) {
+    m_secrets = std::move(store);
+}
+
+bool AccountActions::keepDialogPassword(AccountRow& row, const AccountRow* previous) {
+    std::string password = toCodePage(m_dialog->password());
+    const auto where = static_cast<PasswordStore>(m_dialog->passwordStore());
+    const SecretStatus kept = KeepPassword(*m_secrets, row, password, where, previous, kKeyringCommandTimeoutMs);
+    WipeSecret(password);
+    if (kept == SecretStatus::Found)
+        return true;
+    const char* why = KeyringFailureText(kept);
+    QMessageBox box(QMessageBox::Warning, tr_("Keep the password in"),
+                    tr_(why != nullptr ? why : "The password is kept in the desktop keyring, which is not running."),
+                    QMessageBox::Ok, m_dialogParent);
+    box.setObjectName(QStringLiteral("keyringBox"));
+    box.exec();
+    return false;
 }
 
 void AccountActions::setExecutingSource(std::function<bool()> source) {
@@ -117,6 +144,7 @@ void AccountActions::refreshEnabling(bool executing) {
     m_disable->setEnabled(current);
     m_paste->setEnabled(!executing && copiedRow() >= 0);
     m_selectAll->setEnabled(!executing && rows);
+    m_moveAll->setEnabled(!executing && rows);
 }
 
 QString AccountActions::tr_(const char* english) const {
@@ -138,6 +166,7 @@ void AccountActions::retranslate() {
     m_copy->setText(tr_("Copy account"));
     m_paste->setText(tr_("Paste account"));
     m_selectAll->setText(tr_("Select all"));
+    m_moveAll->setText(tr_("Move all passwords to the keyring"));
 }
 
 void AccountActions::aAddAccountExecute() {
@@ -145,18 +174,21 @@ void AccountActions::aAddAccountExecute() {
         return;
     m_dialog->reset();
     m_dialog->setCaptions("Add new account", "Apply");
+    // A new account keeps its password in the keyring whenever there is one to keep it.
+    m_dialog->setPasswordStore(static_cast<int>(m_secrets->Answers(kKeyringProbeMs) ? PasswordStore::Keyring
+                                                                                       : PasswordStore::File));
     if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         AccountRow row;
         row.Caption = toCodePage(m_dialog->server());
         row.AccountName = toCodePage(m_dialog->accountName());
-        row.AccountPassword = ScramblePassword(toCodePage(m_dialog->password()));
         row.Port = decimal(m_dialog->port());
         row.TimeOut = decimal(m_dialog->timeOut());
         row.Disabled = BoolCellText(false);
         row.Security = decimal(m_dialog->security());
         row.Auth = decimal(m_dialog->auth());
         row.TokenCommand = toCodePage(m_dialog->tokenCommand());
-        m_list->appendRow(row);
+        if (keepDialogPassword(row, nullptr))
+            m_list->appendRow(row);
     }
     emit saveSettingsRequested();
 }
@@ -171,7 +203,12 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->reset();
     m_dialog->setServer(fromCodePage(current.Caption));
     m_dialog->setAccountName(fromCodePage(current.AccountName));
-    m_dialog->setPassword(fromCodePage(UnscramblePassword(current.AccountPassword)));
+    {
+        // A keyring that cannot give the password leaves the field empty, to be typed again.
+        const SecretResult kept = ReadKeptPassword(*m_secrets, current, kKeyringCommandTimeoutMs);
+        m_dialog->setPassword(kept.status == SecretStatus::Found ? fromCodePage(kept.secret) : QString());
+    }
+    m_dialog->setPasswordStore(static_cast<int>(PasswordStoreOfCell(current.PasswordStore).value_or(PasswordStore::File)));
     m_dialog->setPort(CellInteger(current.Port).value_or(kDefaultPort));
     m_dialog->setTimeOut(CellInteger(current.TimeOut).value_or(kDefaultTimeOut));
     m_dialog->setSecurity(CellInteger(current.Security).value_or(0));
@@ -183,10 +220,10 @@ void AccountActions::aEditAccountExecute() {
     if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         const int now = m_list->indexOfRowId(id);
         if (now >= 0) {
-            AccountRow row = m_list->row(now);
+            const AccountRow before = m_list->row(now);
+            AccountRow row = before;
             row.Caption = toCodePage(m_dialog->server());
             row.AccountName = toCodePage(m_dialog->accountName());
-            row.AccountPassword = ScramblePassword(toCodePage(m_dialog->password()));
             row.Port = decimal(m_dialog->port());
             row.TimeOut = decimal(m_dialog->timeOut());
             // A damaged Security value stays until the user picks another choice: the dialog shows
@@ -197,7 +234,9 @@ void AccountActions::aEditAccountExecute() {
             if (AuthOfCell(row.Auth) || m_dialog->auth() != shownAuth)
                 row.Auth = decimal(m_dialog->auth());
             row.TokenCommand = toCodePage(m_dialog->tokenCommand());
-            m_list->setRow(now, row);
+            // The entry follows a changed server, port or name; the old one goes once the new holds.
+            if (keepDialogPassword(row, &before))
+                m_list->setRow(now, row);
         }
     }
     emit saveSettingsRequested();
@@ -212,8 +251,10 @@ void AccountActions::aDelAccountExecute() {
     box.setDefaultButton(QMessageBox::Yes);
     if (box.exec() == QMessageBox::Yes) {
         const std::vector<int> selected = m_list->selectedRows();
-        for (auto it = selected.rbegin(); it != selected.rend(); ++it)
+        for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
+            ForgetPassword(*m_secrets, m_list->row(*it), kKeyringCommandTimeoutMs);
             m_list->removeRowAt(*it);
+        }
     }
     emit saveSettingsRequested();
 }
@@ -252,6 +293,30 @@ void AccountActions::aSelectAllAccountExecute() {
     if (executing())
         return;
     m_list->selectAllRows();
+}
+
+void AccountActions::aMoveAllToKeyringExecute() {
+    if (executing())
+        return;
+    const std::vector<AccountRow> before = m_list->rows();
+    std::vector<AccountRow> rows = before;
+    const KeyringMove moved = MoveAllToKeyring(*m_secrets, rows, kKeyringCommandTimeoutMs);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!(rows[i] == before[i]))
+            m_list->setRow(static_cast<int>(i), rows[i]);
+    }
+    QString summary = tr_("Passwords moved:") + QLatin1Char(' ') + QString::number(moved.moved);
+    if (!moved.failed.empty()) {
+        QStringList names;
+        for (const std::string& name : moved.failed)
+            names.append(fromCodePage(name));
+        summary += QLatin1Char('\n') + tr_("Not moved:") + QLatin1Char(' ') + names.join(QStringLiteral(", "));
+    }
+    QMessageBox box(QMessageBox::Information, tr_("Move all passwords to the keyring"), summary, QMessageBox::Ok,
+                    m_dialogParent);
+    box.setObjectName(QStringLiteral("keyringMoveBox"));
+    box.exec();
+    emit saveSettingsRequested();
 }
 
 void AccountActions::SettPopupPopup() {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -13,6 +14,8 @@ class QWidget;
 
 namespace qm {
 
+class ISecretStore;
+struct AccountRow;
 class AccountListView;
 class Taccount_settings_fm;
 
@@ -36,6 +39,11 @@ public:
     QAction* aCopyAccount() const { return m_copy; }
     QAction* aPasteAccount() const { return m_paste; }
     QAction* aSelectAllAccount() const { return m_selectAll; }
+    // File menu: every password kept in the settings file goes to the desktop keyring.
+    QAction* aMoveAllToKeyring() const { return m_moveAll; }
+
+    // The keyring the commands keep passwords in; the desktop's unless replaced.
+    void setSecretStore(std::shared_ptr<ISecretStore> store);
     // The context menu of the list: add, edit, delete, disable, copy, paste, select all.
     QMenu* SettPopup() const { return m_popup; }
 
@@ -63,6 +71,7 @@ public:
     void aCopyAccountExecute();
     void aPasteAccountExecute();
     void aSelectAllAccountExecute();
+    void aMoveAllToKeyringExecute();
     // Captions aDisableAccount for the rows selected when the context menu opens.
     void SettPopupPopup();
 
@@ -76,6 +85,8 @@ private:
     bool hasCurrentRow() const;
     QString tr_(const char* english) const;
     void retranslate();
+    // Keeps the dialog's password for `row` where the dialog says; says why when it could not.
+    bool keepDialogPassword(AccountRow& row, const AccountRow* previous);
 
     AccountListView* m_list;
     Taccount_settings_fm* m_dialog;
@@ -87,6 +98,8 @@ private:
     QAction* m_copy = nullptr;
     QAction* m_paste = nullptr;
     QAction* m_selectAll = nullptr;
+    QAction* m_moveAll = nullptr;
+    std::shared_ptr<ISecretStore> m_secrets;
     QPointer<QMenu> m_popup;
     std::function<bool()> m_executingSource;
     bool m_lastExecuting = false;

@@ -78,6 +78,10 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     m_cAuth->addItem(QStringLiteral("OAuth2 (OAUTHBEARER)"), TIdPOP3::kAuthOAuthBearer);
     m_eTokenCommand = new QLineEdit(this);
     m_eTokenCommand->setObjectName(QStringLiteral("eTokenCommand"));
+    m_cPasswordStore = new QComboBox(this);
+    m_cPasswordStore->setObjectName(QStringLiteral("cPasswordStore"));
+    m_cPasswordStore->addItem(QStringLiteral("the desktop keyring"), static_cast<int>(PasswordStore::Keyring));
+    m_cPasswordStore->addItem(QStringLiteral("the settings file"), static_cast<int>(PasswordStore::File));
     m_bbAddEdit = new QPushButton(this);
     m_bbAddEdit->setObjectName(QStringLiteral("bbAddEdit"));
     m_bbAddEdit->setDefault(true);
@@ -96,6 +100,7 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     m_lbProvider = makeLabel("lbProvider", m_cProvider, this);
     m_lbAuth = makeLabel("lbAuth", m_cAuth, this);
     m_lbTokenCommand = makeLabel("lbTokenCommand", m_eTokenCommand, this);
+    m_lbPasswordStore = makeLabel("lbPasswordStore", m_cPasswordStore, this);
     m_lbProvider->setText(QStringLiteral("Provider"));
     m_lbAuth->setText(QStringLiteral("Authentication"));
     m_lbTokenCommand->setText(QStringLiteral("Token command"));
@@ -120,6 +125,8 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     grid->addWidget(m_cAuth, 7, 1, 1, 2);
     grid->addWidget(m_lbTokenCommand, 8, 0);
     grid->addWidget(m_eTokenCommand, 8, 1, 1, 2);
+    grid->addWidget(m_lbPasswordStore, 9, 0);
+    grid->addWidget(m_cPasswordStore, 9, 1, 1, 2);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_bbAddEdit);
@@ -132,7 +139,8 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     setTabOrder(m_cProvider, m_ePop);
     setTabOrder(m_ePop, m_eAcc);
     setTabOrder(m_eAcc, m_ePass);
-    setTabOrder(m_ePass, m_sePort);
+    setTabOrder(m_ePass, m_cPasswordStore);
+    setTabOrder(m_cPasswordStore, m_sePort);
     setTabOrder(m_sePort, m_seTimeOut);
     setTabOrder(m_seTimeOut, m_cSecurity);
     setTabOrder(m_cSecurity, m_cAuth);
@@ -174,6 +182,10 @@ void Taccount_settings_fm::retranslate() {
     m_lbTimeOut->setText(tr_("Timeout"));
     m_lbSec->setText(tr_("sec."));
     m_lbSecurity->setText(tr_("Security"));
+    m_lbPasswordStore->setText(tr_("Keep the password in"));
+    m_cPasswordStore->setItemText(0, tr_("the desktop keyring"));
+    m_cPasswordStore->setItemText(1, tr_("the settings file"));
+    m_cPasswordStore->setAccessibleName(tr_("Keep the password in"));
 }
 
 void Taccount_settings_fm::setCaptions(const char* windowCaption, const char* okCaption) {
@@ -257,6 +269,15 @@ void Taccount_settings_fm::setTokenCommand(const QString& text) {
     m_eTokenCommand->setText(text);
 }
 
+int Taccount_settings_fm::passwordStore() const {
+    return m_cPasswordStore->currentData().toInt();
+}
+
+void Taccount_settings_fm::setPasswordStore(int store) {
+    const int index = m_cPasswordStore->findData(store);
+    m_cPasswordStore->setCurrentIndex(index < 0 ? m_cPasswordStore->findData(0) : index);
+}
+
 bool Taccount_settings_fm::isComplete() const {
     const bool oauth = TIdPOP3::IsOAuth(auth());
     return !server().isEmpty() && !accountName().isEmpty() &&
@@ -272,6 +293,7 @@ void Taccount_settings_fm::reset() {
     m_seTimeOut->setValue(kDefaultTimeOut);
     setSecurity(static_cast<int>(AccountSecurity::None));
     setAuth(TIdPOP3::kAuthUserPass);
+    setPasswordStore(static_cast<int>(PasswordStore::File));
     m_cProvider->setCurrentIndex(0);
 }
 

@@ -47,6 +47,10 @@ public:
     void setAuth(int auth);
     QString tokenCommand() const;
     void setTokenCommand(const QString& text);
+    // Where the password is kept (PasswordStore): 0 the settings file, 1 the desktop keyring.
+    int passwordStore() const;
+    // An unknown value selects the settings file.
+    void setPasswordStore(int store);
     // Whether what is typed is enough for an account: a server, an account name, and a password,
     // or for OAuth2 a token command.
     bool isComplete() const;
@@ -80,6 +84,7 @@ private:
     QComboBox* m_cProvider = nullptr;
     QComboBox* m_cAuth = nullptr;
     QLineEdit* m_eTokenCommand = nullptr;
+    QComboBox* m_cPasswordStore = nullptr;
     QPushButton* m_bbAddEdit = nullptr;
     QPushButton* m_bbCancel = nullptr;
     QLabel* m_lbPop = nullptr;
@@ -92,6 +97,7 @@ private:
     QLabel* m_lbProvider = nullptr;
     QLabel* m_lbAuth = nullptr;
     QLabel* m_lbTokenCommand = nullptr;
+    QLabel* m_lbPasswordStore = nullptr;
     const char* m_windowCaption = "account settings";
     const char* m_okCaption = "Apply";
     std::string m_language = "EN";

@@ -63,7 +63,7 @@ AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     setHeaderLabels({QStringLiteral("Incoming Mail Server (POP3)"), QStringLiteral("Account Name"),
                      QStringLiteral("Password"), QStringLiteral("Port"), QStringLiteral("TimeOut"),
                      QStringLiteral("Disabled"), QStringLiteral("Security"), QStringLiteral("Auth"),
-                     QStringLiteral("TokenCommand")});
+                     QStringLiteral("TokenCommand"), QStringLiteral("PasswordStore")});
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -81,6 +81,7 @@ AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     setColumnHidden(kColSecurity, true);
     setColumnHidden(kColAuth, true);
     setColumnHidden(kColTokenCommand, true);
+    setColumnHidden(kColPasswordStore, true);
     setDragEnabled(true);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
@@ -102,7 +103,7 @@ QTreeWidgetItem* AccountListView::itemAtIndex(int index) const {
 void AccountListView::writeCells(QTreeWidgetItem* item, const AccountRow& row) {
     const std::array<const std::string*, kAccountColumnCount> cells = {
         &row.Caption,  &row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut, &row.Disabled,
-        &row.Security, &row.Auth,        &row.TokenCommand};
+        &row.Security, &row.Auth,        &row.TokenCommand,    &row.PasswordStore};
     for (int column = 0; column < kAccountColumnCount; ++column) {
         const std::string& bytes = *cells[static_cast<std::size_t>(column)];
         item->setData(column, kRoleBytes, toBytes(bytes));
@@ -164,6 +165,7 @@ AccountRow AccountListView::row(int index) const {
     result.Security = bytesOf(item, kColSecurity);
     result.Auth = bytesOf(item, kColAuth);
     result.TokenCommand = bytesOf(item, kColTokenCommand);
+    result.PasswordStore = bytesOf(item, kColPasswordStore);
     return result;
 }
 

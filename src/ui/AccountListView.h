@@ -12,7 +12,7 @@
 namespace qm {
 
 // Cells of an account row as the list holds them; column k shows cell k. Password, Disabled,
-// Security, Auth and TokenCommand are kept but never shown.
+// Security, Auth, TokenCommand and PasswordStore are kept but never shown.
 enum AccountColumn : int {
     kColServer = 0,
     kColAccountName = 1,
@@ -23,7 +23,8 @@ enum AccountColumn : int {
     kColSecurity = 6,
     kColAuth = 7,
     kColTokenCommand = 8,
-    kAccountColumnCount = 9,
+    kColPasswordStore = 9,
+    kAccountColumnCount = 10,
 };
 
 // The account list lwServers: one row per account, in account order (the order the settings are

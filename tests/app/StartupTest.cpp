@@ -389,7 +389,8 @@ TEST(Composition, MenusHoldTheirItemsInOrder) {
         actionNames(window.findChild<QMenu*>(QStringLiteral("File1"))),
         (QStringList{QStringLiteral("aCheckMail"), QStringLiteral("aRestart"), QStringLiteral("aShowMessagesList"),
                      QStringLiteral("-"), QStringLiteral("aSelectmailClient"), QStringLiteral("aRunMailclient"),
-                     QStringLiteral("-"), QStringLiteral("Language1"), QStringLiteral("-"), QStringLiteral("aMinimize"),
+                     QStringLiteral("-"), QStringLiteral("aMoveAllToKeyring"), QStringLiteral("Language1"),
+                     QStringLiteral("-"), QStringLiteral("aMinimize"),
                      QStringLiteral("aExit")}));
     EXPECT_EQ(actionNames(window.PopupMenu1()),
               (QStringList{QStringLiteral("aRestore"), QStringLiteral("aCheckMail"), QStringLiteral("aRestart"),

@@ -64,7 +64,7 @@ protected:
     Result Run(const std::string& args, const fs::path& cwd = {}) {
         const fs::path out = m_root / "stdout.txt";
         const fs::path err = m_root / "stderr.txt";
-        const std::string command = "cd '" + (cwd.empty() ? m_elsewhere : cwd).string() + "' && LC_ALL=C '" +
+        const std::string command = "cd '" + (cwd.empty() ? m_elsewhere : cwd).string() + "' && LC_ALL=C " + m_launcher + " '" +
                                     (m_app / "quillmere-check").string() + "' " + args + " >'" + out.string() +
                                     "' 2>'" + err.string() + "'";
         const int status = std::system(command.c_str());
@@ -103,6 +103,7 @@ protected:
     fs::path m_root;
     fs::path m_app;
     fs::path m_elsewhere;
+    std::string m_launcher; // a command line the binary is run under ("" for none)
 };
 
 } // namespace qm::test

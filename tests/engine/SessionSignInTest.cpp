@@ -3,6 +3,7 @@
 // out of every text the session reports.
 
 #include "FakePop3Server.h"
+#include "MemorySecretStore.h"
 #include "SessionHarness.h"
 #include "SuitePki.h"
 #include "pop3/MessageDecoders.h"
@@ -101,6 +102,51 @@ TEST_F(SessionSignIn, RefusalsHappenBeforeTheCommandRunsOrTheServerIsReached) {
 TEST_F(SessionSignIn, ATokenEchoedByTheServerIsNotShown) {
     secure().ExpectAny().SendLine("-ERR token " + kToken + " is not valid").Expect("QUIT");
     EXPECT_EQ(run(row("1", "2")), "token *** is not valid");
+}
+
+// A keyring account signs in with the keyring's password and never with the file's cell; when the
+// keyring cannot give it, the session fails with the reason before the server is reached.
+TEST_F(SessionSignIn, KeyringPasswordsAreReadAtTheStartOfTheSession) {
+    struct Case {
+        SecretStatus state;
+        std::string storeCell;
+        std::string error; // "" when it signs in
+    };
+    const Case cases[] = {
+        {SecretStatus::Found, "1", ""},
+        {SecretStatus::NoKeyring, "1", "The password is kept in the desktop keyring, which is not running."},
+        {SecretStatus::Locked, "1", "The password is kept in the desktop keyring, which is locked."},
+        {SecretStatus::NoEntry, "1", "The password is kept in the desktop keyring, which holds no entry for this account."},
+        {SecretStatus::TimedOut, "1", "The desktop keyring did not answer in time."},
+        {SecretStatus::Found, "wallet", "Unknown password store wallet."},
+    };
+    auto store = std::make_shared<MemorySecretStore>();
+    SetSessionSecretStore(store);
+    for (const Case& c : cases) {
+        FakePop3Server server;
+        if (c.error.empty()) {
+            server.SendLine("+OK ready").Reply("USER user", "+OK").Reply("PASS from-keyring", "+OK");
+            server.Reply("STAT", "+OK 0 0").Expect("QUIT");
+        }
+        server.Start();
+        AccountRow r = MakeRow(server.Port(), "user", "");
+        r.PasswordStore = c.storeCell;
+        store->state = c.state;
+        ASSERT_EQ(store->Store(SecretKeyOf(r), "from-keyring", 0), c.state);
+        RecordingReport report;
+        RunSession(r, CheckOptions{}, report);
+        if (c.error.empty()) {
+            server.Join();
+            EXPECT_TRUE(report.Has("connected:0"));
+        } else {
+            server.Stop();
+            EXPECT_TRUE(report.Has("error:0:127.0.0.1:user:" + c.error)) << c.error;
+            EXPECT_EQ(server.Sessions(), 0) << c.error;
+        }
+        store->state = SecretStatus::Found;
+        store->Clear(SecretKeyOf(r), 0);
+    }
+    SetSessionSecretStore(nullptr);
 }
 
 } // namespace

@@ -16,8 +16,8 @@ TEST(LanguageTableTest, ShapeAndHeader) {
     TLangRes lr;
     BuildLanguageTable(lr);
     EXPECT_EQ(lr.langCount(), 4);
-    EXPECT_EQ(lr.rowCount(), 77);
-    EXPECT_EQ(lr.lastFilledRow(), 77);
+    EXPECT_EQ(lr.rowCount(), 87);
+    EXPECT_EQ(lr.lastFilledRow(), 87);
     EXPECT_EQ(lr.defaultLang(), "EN");
     EXPECT_EQ(lr.cell(0, kRu), "RU");
     EXPECT_EQ(lr.cell(0, kIt), "IT");
@@ -40,13 +40,13 @@ TEST(LanguageTableTest, SeventyEighthRowExceedsCapacity) {
     BuildLanguageTable(lr);
     try {
         lr.AddRow({"a", "b", "c", "d"});
-        FAIL() << "a 78th row was accepted";
+        FAIL() << "a row past the table was accepted";
     } catch (const ELangCapacity& e) {
-        EXPECT_STREQ(e.what(), "The allowable quantity of records (77) is exceeded!");
+        EXPECT_STREQ(e.what(), "The allowable quantity of records (87) is exceeded!");
         EXPECT_NE(std::string(e.what()).find("The allowable quantity of records"), std::string::npos);
     }
     EXPECT_THROW(lr.AddRow({"a", "b", "c", "d", "e"}), ELangValueCount);
-    EXPECT_EQ(lr.lastFilledRow(), 77);
+    EXPECT_EQ(lr.lastFilledRow(), 87);
 }
 
 struct RowSample {

@@ -202,7 +202,8 @@ TEST(SaveSettings, WritesKeysInOrderAndNumbersAccounts) {
 TEST(SaveSettings, SignInKeysComeBackAsWritten) {
     const auto path = test::FreshDir() / "q.ini";
     test::WriteBytes(path, test::CrLf({"[Main]", "[Settings1]", "POP3=a", "Auth=3", "TokenCommand=get-token 'x y'",
-                                       "[Settings2]", "POP3=b", "Auth=kerberos", "[Settings3]", "POP3=c"}));
+                                       "PasswordStore=1", "[Settings2]", "POP3=b", "Auth=kerberos",
+                                       "PasswordStore=wallet", "[Settings3]", "POP3=c"}));
     const LoadResult loaded = LoadSettings(path);
     ASSERT_EQ(loaded.data.accounts.size(), 3u);
     EXPECT_EQ(loaded.data.accounts[0].Auth, "3");
@@ -215,6 +216,9 @@ TEST(SaveSettings, SignInKeysComeBackAsWritten) {
     EXPECT_EQ(ini.ReadString("Settings1", "TokenCommand", "?"), "get-token 'x y'");
     EXPECT_EQ(ini.ReadString("Settings2", "Auth", "?"), "kerberos");
     EXPECT_EQ(ini.ReadString("Settings3", "Auth", "?"), "0");
+    EXPECT_EQ(ini.ReadString("Settings1", "PasswordStore", "?"), "1");
+    EXPECT_EQ(ini.ReadString("Settings2", "PasswordStore", "?"), "wallet");
+    EXPECT_EQ(ini.ReadString("Settings3", "PasswordStore", "?"), "?"); // a file-kept password adds no key
     EXPECT_EQ(LoadSettings(path).data.accounts, loaded.data.accounts);
 }
 

@@ -12,6 +12,8 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
+#include "engine/SessionPassword.h"
+#include "support/MemorySecretStore.h"
 #include "settings/PasswordScrambler.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountDialog.h"
@@ -392,6 +394,96 @@ TEST_F(AccountActionsTest, EditKeepsADamagedSignInMethodUntilAnotherIsChosen) {
         actions->aEditAccountExecute();
         ASSERT_TRUE(answer.answered());
         EXPECT_EQ(list->row(0).Auth, chosen < 0 ? "kerberos" : "2");
+    }
+}
+
+// A new account goes to the keyring when one answers; an edit that renames the account moves its
+// entry; deleting removes it; a keyring that fails leaves the list as it was and says why.
+TEST_F(AccountActionsTest, KeyringPasswordsFollowAddEditAndDelete) {
+    auto store = std::make_shared<test::MemorySecretStore>();
+    actions->setSecretStore(store);
+    auto add = typeIntoDialog({"pop.a", "ann", "pw1", 995});
+    actions->aAddAccountExecute();
+    ASSERT_TRUE(add->answered());
+    ASSERT_EQ(list->rowCount(), 1);
+    AccountRow row = list->row(0);
+    EXPECT_EQ(row.AccountPassword, "");
+    EXPECT_EQ(row.PasswordStore, "1");
+    SecretCancel none;
+    EXPECT_EQ(store->Lookup(SecretKeyOf(row), 0, none).secret, "pw1");
+
+    list->setRowSelected(0, true);
+    QString shown;
+    test::ModalAnswerer edit([&](QWidget*) {
+        shown = dialog->password();
+        dialog->setServer(QStringLiteral("pop.b"));
+        dialog->accept();
+    });
+    actions->aEditAccountExecute();
+    ASSERT_TRUE(edit.answered());
+    EXPECT_EQ(shown, QStringLiteral("pw1"));
+    EXPECT_EQ(store->Lookup(SecretKeyOf(row), 0, none).status, SecretStatus::NoEntry);
+    row = list->row(0);
+    EXPECT_EQ(row.Caption, "pop.b");
+    EXPECT_EQ(store->Lookup(SecretKeyOf(row), 0, none).secret, "pw1");
+    EXPECT_EQ(store->Size(), 1u);
+
+    store->state = SecretStatus::Locked;
+    QString why;
+    const auto isBox = [](QWidget* modal) { return qobject_cast<QMessageBox*>(modal) != nullptr; };
+    test::ModalAnswerer refused(
+        [&](QWidget* modal) {
+            why = qobject_cast<QMessageBox*>(modal)->text();
+            qobject_cast<QMessageBox*>(modal)->accept();
+        },
+        5000, isBox);
+    test::ModalAnswerer failing(
+        [&](QWidget*) {
+            dialog->setPassword(QStringLiteral("retyped")); // the locked keyring could not show it
+            dialog->setServer(QStringLiteral("pop.c"));
+            dialog->accept();
+        },
+        5000, [](QWidget* modal) { return modal == nullptr || qobject_cast<QMessageBox*>(modal) == nullptr; });
+    actions->aEditAccountExecute();
+    EXPECT_EQ(why, QStringLiteral("The password is kept in the desktop keyring, which is locked."));
+    EXPECT_EQ(list->row(0), row);
+
+    store->state = SecretStatus::Found;
+    auto yes = answerConfirmation(QMessageBox::Yes);
+    actions->aDelAccountExecute();
+    ASSERT_TRUE(yes->answered());
+    EXPECT_EQ(list->rowCount(), 0);
+    EXPECT_EQ(store->Size(), 0u);
+}
+
+TEST_F(AccountActionsTest, MoveAllToKeyringSaysHowManyMovedAndWhichFailed) {
+    struct Case {
+        SecretStatus state;
+        const char* summary;
+        const char* storeCell; // of the file rows afterwards
+    };
+    const Case cases[] = {
+        {SecretStatus::Found, "Passwords moved: 2", "1"},
+        {SecretStatus::NoKeyring, "Passwords moved: 0\nNot moved: user@a, user@b", ""},
+    };
+    for (const Case& c : cases) {
+        auto store = std::make_shared<test::MemorySecretStore>();
+        store->state = c.state;
+        actions->setSecretStore(store);
+        AccountRow kept = makeRow("k");
+        kept.AccountPassword.clear();
+        kept.PasswordStore = "1";
+        list->setRows({makeRow("a"), makeRow("b"), kept});
+        QString summary;
+        auto box = answerConfirmation(QMessageBox::Ok, &summary);
+        actions->aMoveAllToKeyringExecute();
+        EXPECT_EQ(summary, QString::fromLatin1(c.summary));
+        for (int i = 0; i < 2; ++i) {
+            EXPECT_EQ(list->row(i).PasswordStore, c.storeCell) << i;
+            EXPECT_EQ(list->row(i).AccountPassword.empty(), c.state == SecretStatus::Found) << i;
+        }
+        EXPECT_EQ(list->row(2), kept);
+        EXPECT_EQ(store->Size(), c.state == SecretStatus::Found ? 2u : 0u);
     }
 }
 

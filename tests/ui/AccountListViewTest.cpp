@@ -54,13 +54,14 @@ TEST_F(AccountListViewTest, RowsComeBackByteForByteWithTheirHiddenCells) {
         AccountRow{"pop.mail.ru", "\xC8\xE2\xE0\xED", "abcd", "995", "30", "True", "1"},
         AccountRow{"host\x98", "n", "", "110", "60", "False", "2", "3", "get-token --user '\xC8\x98'"},
         AccountRow{"h", "n", "", "110", "60", "False", "1", "kerberos", ""},
+        AccountRow{"k", "n", "", "995", "60", "False", "1", "0", "", "1"},
     };
     list->setRows(rows);
     EXPECT_EQ(list->rows(), rows);
     EXPECT_EQ(list->topLevelItem(0)->text(kColAccountName), QString::fromUtf8("Иван"));
     EXPECT_EQ(list->objectName(), QStringLiteral("lwServers"));
-    EXPECT_EQ(list->columnCount(), 9);
-    for (int column : {kColPassword, kColDisabled, kColSecurity, kColAuth, kColTokenCommand})
+    EXPECT_EQ(list->columnCount(), 10);
+    for (int column : {kColPassword, kColDisabled, kColSecurity, kColAuth, kColTokenCommand, kColPasswordStore})
         EXPECT_TRUE(list->isColumnHidden(column)) << column;
     for (int column : {kColServer, kColAccountName, kColPort, kColTimeOut})
         EXPECT_FALSE(list->isColumnHidden(column)) << column;
