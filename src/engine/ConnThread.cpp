@@ -1,6 +1,7 @@
 #include "engine/ConnThread.h"
 
 #include "engine/MessageEvaluation.h"
+#include "engine/SecretMask.h"
 #include "engine/SessionFailures.h"
 #include "engine/SessionLink.h"
 #include "lang/LangRes.h"
@@ -35,17 +36,6 @@ int SecondsToMs(int seconds) {
 // The "not a number" failure of a port or time-out cell, in the words of the integer parser.
 [[noreturn]] void NotAnInteger(const std::string& text) {
     throw EIdException("'" + text + "' is not a valid integer value");
-}
-
-// A server may echo what it was sent; the token never reaches a text the user or a log sees.
-std::string WithoutSecret(std::string text, std::string_view secret) {
-    if (secret.empty()) {
-        return text;
-    }
-    for (std::size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at)) {
-        text.replace(at, secret.size(), "***");
-    }
-    return text;
 }
 
 } // namespace
@@ -226,7 +216,8 @@ void TConnThread::Session() {
         client.Disconnect();
         throw;
     } catch (const std::exception& e) {
-        const std::string error = WithoutSecret(e.what(), token);
+        const std::string error =
+            WithoutSecrets(e.what(), {client.Username, client.Password, token, client.Host, client.Port});
         const bool delayed = client.LoginDelayed();
         const int delaySeconds = client.Capabilities().loginDelaySeconds.value_or(0);
         Sync([&](ISessionReport& r) {
@@ -251,7 +242,7 @@ void TConnThread::Session() {
     } catch (const SessionStopped&) {
         StopWithoutRecords(client, walk);
     } catch (const std::exception& e) {
-        sessionError = WithoutSecret(e.what(), token);
+        sessionError = WithoutSecrets(e.what(), {client.Username, client.Password, token, client.Host, client.Port});
         // Commands already sent are answered before QUIT, so no DELE is committed unrecorded.
         quitAllowed = ReadUnanswered(client, walk);
     }
@@ -283,7 +274,8 @@ void TConnThread::Session() {
     const bool committed = quitAllowed && client.QuitCommitted();
     if (!committed && quitAllowed && !walk.deletions.empty() && sessionError.empty()) {
         const std::string why = client.QuitError().empty() ? std::string("no reply") : client.QuitError();
-        sessionError = WithoutSecret("The server did not confirm the deletions: " + why, token);
+        sessionError = WithoutSecrets("The server did not confirm the deletions: " + why,
+                                      {client.Username, client.Password, token, client.Host, client.Port});
     }
     for (DeletionRecord& record : walk.deletions) {
         record.committed = committed;

@@ -42,6 +42,26 @@ std::string firstLine(const std::string& text) {
     return std::string(TrimControls(std::string_view(text).substr(0, end)));
 }
 
+// The b64token characters a bearer token is made of (RFC 6750): 1*( ALPHA / DIGIT / "-" / "." /
+// "_" / "~" / "+" / "/" ) *"=".
+bool IsBearerToken(std::string_view token) {
+    std::size_t at = 0;
+    const auto isTokenChar = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+               c == '_' || c == '~' || c == '+' || c == '/';
+    };
+    while (at < token.size() && isTokenChar(token[at])) {
+        ++at;
+    }
+    if (at == 0) {
+        return false;
+    }
+    while (at < token.size() && token[at] == '=') {
+        ++at;
+    }
+    return at == token.size();
+}
+
 class Spawned {
 public:
     ~Spawned() {
@@ -324,6 +344,12 @@ std::string TTokenCommand::Run(std::string_view commandLine, int timeoutMs) {
     std::string token = firstLine(output);
     if (token.empty()) {
         throw ETokenCommandError(withErrorLine("Token command printed no token", errorLine));
+    }
+    if (!IsBearerToken(token)) {
+        // A control byte or a blank would forge fields of the sign-in response; the text never
+        // shows what was printed.
+        throw ETokenCommandError(
+            withErrorLine("Token command printed no valid token (letters, digits, -._~+/ and a closing =)", errorLine));
     }
     return token;
 }

@@ -20,10 +20,10 @@ std::optional<int> CellInteger(std::string_view cell) {
 }
 
 std::optional<bool> CellBool(std::string_view cell) {
-    if (EqualNoCase(cell, "TRUE")) {
+    if (EqualNoCase(cell, "TRUE") || EqualNoCase(cell, "YES")) {
         return true;
     }
-    if (EqualNoCase(cell, "FALSE")) {
+    if (EqualNoCase(cell, "FALSE") || EqualNoCase(cell, "NO")) {
         return false;
     }
     if (const auto number = CellInteger(cell)) {

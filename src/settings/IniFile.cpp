@@ -1,5 +1,7 @@
 #include "settings/IniFile.h"
 
+#include "settings/AccountCells.h"
+
 #include "settings/AtomicFile.h"
 #include "text/AsciiText.h"
 
@@ -176,7 +178,9 @@ int IniFile::ReadInteger(std::string_view section, std::string_view key, int def
 }
 
 bool IniFile::ReadBool(std::string_view section, std::string_view key, bool def) const {
-    return ReadInteger(section, key, def ? 1 : 0) != 0;
+    // Numbers as the integer reader takes them, and the words the account list shows.
+    const std::string text = ReadString(section, key, std::string());
+    return CellBool(text).value_or(ReadInteger(section, key, def ? 1 : 0) != 0);
 }
 
 void IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {

@@ -253,7 +253,7 @@ bool AccountListView::isRowDisabled(int index) const {
     if (item == nullptr)
         return false;
     const std::string disabled = bytesOf(item, kColDisabled);
-    return !disabled.empty() && disabled.find("False") == std::string::npos;
+    return IsDisabledCell(disabled);
 }
 
 int AccountListView::shownImage(int index) const {

@@ -99,9 +99,56 @@ TEST_F(SessionSignIn, RefusalsHappenBeforeTheCommandRunsOrTheServerIsReached) {
     EXPECT_EQ(m_server.Sessions(), 0);
 }
 
-TEST_F(SessionSignIn, ATokenEchoedByTheServerIsNotShown) {
-    secure().ExpectAny().SendLine("-ERR token " + kToken + " is not valid").Expect("QUIT");
-    EXPECT_EQ(run(row("1", "2")), "token *** is not valid");
+// Whatever the server echoes of what it was sent, raw or in base64, is masked.
+TEST_F(SessionSignIn, SecretsEchoedByTheServerAreNotShown) {
+    struct Case {
+        std::string auth;
+        std::string echo; // "%s" stands for the base64 of what was sent
+    };
+    const Case cases[] = {
+        {"2", "token " + kToken + " is not valid"},
+        {"2", "[AUTH] rejected %s"},
+        {"3", "[AUTH] rejected %s"},
+        {"1", "[AUTH] rejected %s"},
+        {"1", "bad password PASS secret"},
+        {"1", "bad password " + EncodeBase64("secret")},
+    };
+    for (const Case& c : cases) {
+        FakePop3Server server;
+        server.SetTls(Pki().Server());
+        server.SetImplicitTls(true);
+        const std::string port = std::to_string(server.Port());
+        const std::string sent = c.auth == "1"   ? std::string("\0user\0secret", 12)
+                                 : c.auth == "2" ? "user=user\x01"
+                                                   "auth=Bearer " +
+                                                       kToken + "\x01\x01"
+                                                 : "n,a=user,\x01host=127.0.0.1\x01port=" + port +
+                                                       "\x01"
+                                                       "auth=Bearer " +
+                                                       kToken + "\x01\x01";
+        std::string echo = c.echo;
+        if (const std::size_t at = echo.find("%s"); at != std::string::npos) {
+            echo.replace(at, 2, EncodeBase64(sent));
+        }
+        server.SendLine("+OK ready").ExpectAny().SendLine("-ERR " + echo).Expect("QUIT");
+        server.Start();
+        AccountRow r = MakeRow(server.Port());
+        r.Security = "1";
+        r.Auth = c.auth;
+        r.TokenCommand = kTokenCommand;
+        RecordingReport report;
+        RunSession(r, CheckOptions{}, report);
+        server.Stop();
+        bool masked = false;
+        for (const std::string& call : report.calls) {
+            masked = masked || call.find("***") != std::string::npos;
+            for (const std::string& secret :
+                 {EncodeBase64(sent), EncodeBase64("secret"), kToken, std::string("secret")}) {
+                EXPECT_EQ(call.find(secret), std::string::npos) << call;
+            }
+        }
+        EXPECT_TRUE(masked) << echo;
+    }
 }
 
 // A keyring account signs in with the keyring's password and never with the file's cell; when the

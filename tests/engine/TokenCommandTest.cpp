@@ -47,7 +47,10 @@ TEST(TokenCommand, TakesTheFirstLineOfStandardOutput) {
     EXPECT_EQ(Outcome("printf 'ya29.abc\\r\\nsecond line\\n'"), "ya29.abc");
     EXPECT_EQ(Outcome("sh -c 'echo \"  tok-$((6*7))  \"; echo noise >&2'"), "tok-42");
     // No shell: the words reach the program exactly as split.
-    EXPECT_EQ(Outcome("echo '$HOME' *"), "$HOME *");
+    // (a token has no blank, so the words are joined by printf).
+    EXPECT_EQ(Outcome("printf %s%s ~ '$HOME'"),
+              "error: Token command printed no valid token (letters, digits, -._~+/ and a closing =).");
+    EXPECT_EQ(Outcome("printf %s%s ~ '/+'"), "~/+");
 }
 
 TEST(TokenCommand, FailuresNameTheFirstLineOfStandardError) {
@@ -62,6 +65,11 @@ TEST(TokenCommand, FailuresNameTheFirstLineOfStandardError) {
         {"sh -c 'echo; echo no cached token >&2'", "error: Token command printed no token: no cached token"},
         // Standard input is closed: a helper that waits for input gets none at once.
         {"cat", "error: Token command printed no token."},
+        {"printf 'tok\\000en\\001auth=Bearer evil'",
+         "error: Token command printed no valid token (letters, digits, -._~+/ and a closing =)."},
+        {"sh -c 'echo tok en; echo denied >&2'",
+         "error: Token command printed no valid token (letters, digits, -._~+/ and a closing =): denied"},
+        {"echo tok=en", "error: Token command printed no valid token (letters, digits, -._~+/ and a closing =)."},
         {"sh -c 'kill -TERM $$'", "error: Token command ended by signal 15."},
         {"/nonexistent/helper --token", "error: Token command could not be started: /nonexistent/helper: No such "
                                         "file or directory."},

@@ -101,8 +101,9 @@ TEST(IniFile, ValuesAreCutTo2047Bytes) {
 }
 
 TEST(IniFile, IntegersAndBooleans) {
-    const IniFile ini = IniFile::Parse(
-        test::CrLf({"[Main]", "Interval=0x0A", "Bad=ten", "Flag=2", "Off=0", "Junk=yes", "Neg=-1", "Empty="}));
+    const IniFile ini =
+        IniFile::Parse(test::CrLf({"[Main]", "Interval=0x0A", "Bad=ten", "Flag=2", "Off=0", "Junk=maybe", "Neg=-1",
+                                   "Empty=", "W1=True", "W2=false", "W3=YES", "W4=No"}));
     EXPECT_EQ(ini.ReadInteger("Main", "Interval", 5), 10);
     EXPECT_EQ(ini.ReadInteger("Main", "Bad", 5), 5);
     EXPECT_EQ(ini.ReadInteger("Main", "Missing", 5), 5);
@@ -113,6 +114,13 @@ TEST(IniFile, IntegersAndBooleans) {
     EXPECT_TRUE(ini.ReadBool("Main", "Junk", true));
     EXPECT_FALSE(ini.ReadBool("Main", "Junk", false));
     EXPECT_TRUE(ini.ReadBool("Main", "Missing", true));
+    // The words the account list shows, in any case, mean what they say whatever the default.
+    for (const bool def : {false, true}) {
+        EXPECT_TRUE(ini.ReadBool("Main", "W1", def));
+        EXPECT_FALSE(ini.ReadBool("Main", "W2", def));
+        EXPECT_TRUE(ini.ReadBool("Main", "W3", def));
+        EXPECT_FALSE(ini.ReadBool("Main", "W4", def));
+    }
 }
 
 TEST(IniFile, LineEndsAndRepeats) {

@@ -89,7 +89,8 @@ TEST_F(AccountListViewTest, DisabledRowsAreDrawnGreyWithImageThree) {
         const char* disabled;
         bool drawnDisabled;
     };
-    const Case cases[] = {{"True", true}, {"False", false}, {"", false}, {"1", true}, {"xFalsex", false}};
+    const Case cases[] = {{"True", true}, {"False", false}, {"", false},   {"1", true},  {"xFalsex", false},
+                          {"0", false},   {"false", false}, {"yes", true}, {"No", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.disabled);
         list->setRows({makeRow("a", "u", "110", c.disabled)});
