@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/CheckWiring.h"
+#include "lang/Captions.h"
 #include "app/TextTrayFacade.h"
 #include "app/TrayFacade.h"
 #include "app/UpdateWiring.h"
@@ -66,8 +67,8 @@ TmQuillmere::TmQuillmere(const std::filesystem::path& executable, QWidget* paren
     layout->setSpacing(0);
     m_PageControl1 = new QTabWidget(central);
     m_PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    m_PageControl1->addTab(createConnectPage(), QStringLiteral("connections"));
-    m_PageControl1->addTab(createOptionsPage(), QStringLiteral("notice conditions"));
+    m_PageControl1->addTab(createConnectPage(), QString::fromUtf8(MainWindowCaption("tsConnect", CaptionTarget::Tab)));
+    m_PageControl1->addTab(createOptionsPage(), QString::fromUtf8(MainWindowCaption("tsOptions", CaptionTarget::Tab)));
     m_PageControl1->addTab(createAntiSpamPage(), QStringLiteral("anti spam"));
     m_PageControl1->setCurrentIndex(0);
     layout->addWidget(m_PageControl1, 1);

@@ -67,6 +67,11 @@ void TmQuillmere::ApplyLanguage(const std::string& code) {
                 }
             }
             break;
+        case CaptionTarget::AccessibleName:
+            if (auto* widget = findChild<QWidget*>(name)) {
+                widget->setAccessibleName(text);
+            }
+            break;
         }
     }
     // Longer captions of another language may need more room; the window stays fixed otherwise.

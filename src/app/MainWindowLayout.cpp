@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/TrayFacade.h"
+#include "lang/Captions.h"
 #include "ui/AboutBox.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountDialog.h"
@@ -199,7 +200,7 @@ QWidget* TmQuillmere::createConnectPage() {
     QWidget* options = makePanel(page, "Panel19");
     auto* grid = new QGridLayout(options);
     grid->setContentsMargins(4, 2, 4, 2);
-    m_cbAutoLoad = makeCheck(options, "cbAutoLoad", "load when Windows starts");
+    m_cbAutoLoad = makeCheck(options, "cbAutoLoad", MainWindowCaption("cbAutoLoad", CaptionTarget::CheckBox));
     m_cbMinimized = makeCheck(options, "cbMinimized", "start minimized");
     m_cbSound = makeCheck(options, "cbSound", "sound on");
     m_cbCheckNewVersion = makeCheck(options, "cbCheckNewVersion", "check for new version of program");

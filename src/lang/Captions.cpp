@@ -8,7 +8,7 @@ namespace {
 
 using T = CaptionTarget;
 
-constexpr std::array<CaptionEntry, 52> kMainWindowCaptions = {{
+constexpr std::array<CaptionEntry, 56> kMainWindowCaptions = {{
     {"aExit", T::Action, -1, "Close"},
     {"aCheckMail", T::Action, -1, "Start"},
     {"aRestart", T::Action, -1, "Restart"},
@@ -23,7 +23,7 @@ constexpr std::array<CaptionEntry, 52> kMainWindowCaptions = {{
     {"aCopyAccount", T::Action, -1, "Copy account"},
     {"aPasteAccount", T::Action, -1, "Paste account"},
     {"aSelectAllAccount", T::Action, -1, "Select all"},
-    {"cbAutoLoad", T::CheckBox, -1, "load when Windows starts"},
+    {"cbAutoLoad", T::CheckBox, -1, "start with the desktop session"},
     {"cbMinimized", T::CheckBox, -1, "start minimized"},
     {"aRestore", T::Action, -1, "Restore"},
     {"cbSound", T::CheckBox, -1, "sound on"},
@@ -61,6 +61,10 @@ constexpr std::array<CaptionEntry, 52> kMainWindowCaptions = {{
     {"About1", T::MenuItem, -1, "About the program"},
     {"cbCheckNewVersion", T::CheckBox, -1, "check for new version on the site"},
     {"cbNotify", T::CheckBox, -1, "show a notification"},
+    {"lwServers", T::AccessibleName, -1, "Accounts"},
+    {"clbAntiSpam", T::AccessibleName, -1, "Anti-spam sender list"},
+    {"clbSubjAntiSpam", T::AccessibleName, -1, "Anti-spam subject list"},
+    {"StatusBar1Panel0", T::AccessibleName, -1, "Status"},
 }};
 
 constexpr std::array<LanguageMenuEntry, 3> kLanguageMenuItems = {{
@@ -73,6 +77,14 @@ constexpr std::array<LanguageMenuEntry, 3> kLanguageMenuItems = {{
 
 std::span<const CaptionEntry> MainWindowCaptions() {
     return kMainWindowCaptions;
+}
+
+const char* MainWindowCaption(std::string_view objectName, CaptionTarget target) {
+    for (const CaptionEntry& entry : kMainWindowCaptions) {
+        if (entry.target == target && objectName == entry.objectName)
+            return entry.englishText;
+    }
+    return "";
 }
 
 std::span<const LanguageMenuEntry> LanguageMenuItems() {

@@ -13,6 +13,7 @@ enum class CaptionTarget {
     Label,      // QLabel text
     ListColumn, // header text of column `column` of the list view
     Tab,        // tab text of the page with that object name
+    AccessibleName, // the name a screen reader reads for the widget
 };
 
 // One caption the main window sets when the interface language changes: the control's
@@ -29,6 +30,10 @@ struct CaptionEntry {
 // (the window title, Language1, English1, Russian1, Italian1, tsAntiSpam, list column 5,
 // aDisableAccount) keep their design-time English captions.
 std::span<const CaptionEntry> MainWindowCaptions();
+
+// The English caption of the first entry for objectName and target: the layout starts from it, so
+// the text a control is built with and the one it is re-captioned from are one. Empty when none.
+const char* MainWindowCaption(std::string_view objectName, CaptionTarget target);
 
 // The three language menu items and the code each selects. A menu item is checked exactly when
 // the current code equals its code (exact, case-sensitive, no trimming): "ru" or "DE" check none.

@@ -42,8 +42,8 @@ constexpr std::array<std::array<const char*, 4>, 87> kRows = {{
      "Enable/disable account"},                                               // 26
     {"Выдел.все", "Selez.tutto", "Select all", "Wahlen alle"},                // 27
     {"Снять выделение", "Diseleziona tutto", "Unselect all", "Unselect all"}, // 28
-    {"поместить в автозагрузку", "caricare con Windows", "load when Windows starts",
-     "laden wenn Windows beginnt"},                                                               // 29
+    {"запускать вместе с сеансом рабочего стола", "avviare con la sessione del desktop",
+     "start with the desktop session", "mit der Desktop-Sitzung starten"},                        // 29
     {"свернуть при старте", "iniziare minimizzato", "start minimized", "start herabgesetzt"},     // 30
     {"Восстановить", "Restore", "Restore", "Wiederherstellung"},                                  // 31
     {"звук", "suono", "sound on", "Ton an"},                                                      // 32
@@ -128,12 +128,22 @@ constexpr std::array<std::array<const char*, 4>, 87> kRows = {{
     {"Не перенесены:", "Non spostate:", "Not moved:", "Nicht verschoben:"},                                  // 87
 }};
 
+// Names a screen reader reads for the main window's lists and status line.
+constexpr std::array<std::array<const char*, 4>, 4> kAccessibleNameRows = {{
+    {"Учетные записи", "Account", "Accounts", "Konten"},
+    {"Список antispam адресов", "Lista antispam degli indirizzi", "Anti-spam sender list", "ANTISPAM-Absenderliste"},
+    {"Список antispam тем", "Lista antispam dei temi", "Anti-spam subject list", "ANTISPAM-Betreffliste"},
+    {"Состояние", "Stato", "Status", "Status"},
+}};
+
 } // namespace
 
 void BuildLanguageTable(TLangRes& lr) {
-    lr.Create({"RU", "IT", "EN", "DE"}, static_cast<std::int32_t>(kRows.size()));
+    lr.Create({"RU", "IT", "EN", "DE"}, static_cast<std::int32_t>(kRows.size() + kAccessibleNameRows.size()));
     lr.setDefaultLang("EN");
     for (const auto& row : kRows)
+        lr.AddRow({row[0], row[1], row[2], row[3]});
+    for (const auto& row : kAccessibleNameRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
 }
 

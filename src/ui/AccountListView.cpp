@@ -4,6 +4,8 @@
 #include <QBrush>
 #include <QByteArray>
 #include <QColor>
+#include <QEvent>
+#include <QPalette>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -125,10 +127,19 @@ void AccountListView::applyRowLook(QTreeWidgetItem* item) {
     const std::string disabled = bytesOf(item, kColDisabled);
     const bool drawnDisabled = IsDisabledCell(disabled);
     const int image = drawnDisabled ? kConnectDisabled : item->data(0, kRoleImage).toInt();
-    const QBrush text(drawnDisabled ? QColor(128, 128, 128) : QColor(Qt::black));
+    // Colours come from the palette, so a dark theme stays readable; a disabled row is drawn
+    // halfway between the text and the background.
+    const QPalette colours = palette();
+    const QColor ink = colours.color(QPalette::Active, QPalette::Text);
+    const QColor paper = colours.color(QPalette::Active, QPalette::Base);
+    const QColor grey((ink.red() + paper.red() + 1) / 2, (ink.green() + paper.green() + 1) / 2,
+                      (ink.blue() + paper.blue() + 1) / 2);
     for (int column = 0; column < kAccountColumnCount; ++column) {
-        item->setForeground(column, text);
-        item->setBackground(column, QBrush(Qt::white));
+        item->setData(column, Qt::BackgroundRole, QVariant());
+        if (drawnDisabled)
+            item->setForeground(column, grey);
+        else
+            item->setData(column, Qt::ForegroundRole, QVariant());
     }
     item->setIcon(0, ConnectImage(image));
 }
@@ -334,6 +345,14 @@ int AccountListView::indexOfRowId(std::uint64_t id) const {
         if (topLevelItem(i)->data(0, kRoleId).toULongLong() == id)
             return i;
     return -1;
+}
+
+void AccountListView::changeEvent(QEvent* event) {
+    QTreeWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        for (int index = 0; index < topLevelItemCount(); ++index)
+            applyRowLook(topLevelItem(index));
+    }
 }
 
 void AccountListView::keyPressEvent(QKeyEvent* event) {

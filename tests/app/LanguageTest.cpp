@@ -24,12 +24,17 @@ struct Shown {
     const char* tab0;
     const char* lbInterval;
     const char* column0;
+    const char* cbAutoLoad;
+    const char* accountsName;
 };
 
 const Shown kLanguages[] = {
-    {"Russian1", "RU", "Выполняется", "Выход", "настройки", "Интервал (мин):", "Почтовый сервер (POP3)"},
-    {"Italian1", "IT", "Esecuzione", "Esci", "impostazioni", "Intervallo (minuti):", "Mail server (Pop3)"},
-    {"English1", "EN", "Executing", "Close", "settings", "Interval (min):", "Mail Server (POP3)"},
+    {"Russian1", "RU", "Выполняется", "Выход", "настройки", "Интервал (мин):", "Почтовый сервер (POP3)",
+     "запускать вместе с сеансом рабочего стола", "Учетные записи"},
+    {"Italian1", "IT", "Esecuzione", "Esci", "impostazioni", "Intervallo (minuti):", "Mail server (Pop3)",
+     "avviare con la sessione del desktop", "Account"},
+    {"English1", "EN", "Executing", "Close", "settings", "Interval (min):", "Mail Server (POP3)",
+     "start with the desktop session", "Accounts"},
 };
 
 TEST(Language, MenuItemsReCaptionTheWindow) {
@@ -46,6 +51,9 @@ TEST(Language, MenuItemsReCaptionTheWindow) {
         EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("lbInterval"))->text(),
                   QString::fromUtf8(shown.lbInterval));
         EXPECT_EQ(window->lwServers()->headerItem()->text(0), QString::fromUtf8(shown.column0));
+        EXPECT_EQ(window->findChild<QCheckBox*>(QStringLiteral("cbAutoLoad"))->text(),
+                  QString::fromUtf8(shown.cbAutoLoad));
+        EXPECT_EQ(window->lwServers()->accessibleName(), QString::fromUtf8(shown.accountsName));
         for (const char* item : {"English1", "Russian1", "Italian1"}) {
             EXPECT_EQ(window->action(item)->isChecked(), std::string(item) == shown.item) << shown.item << item;
         }

@@ -16,8 +16,8 @@ TEST(LanguageTableTest, ShapeAndHeader) {
     TLangRes lr;
     BuildLanguageTable(lr);
     EXPECT_EQ(lr.langCount(), 4);
-    EXPECT_EQ(lr.rowCount(), 87);
-    EXPECT_EQ(lr.lastFilledRow(), 87);
+    EXPECT_EQ(lr.rowCount(), 91);
+    EXPECT_EQ(lr.lastFilledRow(), 91);
     EXPECT_EQ(lr.defaultLang(), "EN");
     EXPECT_EQ(lr.cell(0, kRu), "RU");
     EXPECT_EQ(lr.cell(0, kIt), "IT");
@@ -35,18 +35,18 @@ TEST(LanguageTableTest, EveryCellFilledAndEnglishKeysDistinct) {
     }
 }
 
-TEST(LanguageTableTest, SeventyEighthRowExceedsCapacity) {
+TEST(LanguageTableTest, RowPastTheLastExceedsCapacity) {
     TLangRes lr;
     BuildLanguageTable(lr);
     try {
         lr.AddRow({"a", "b", "c", "d"});
         FAIL() << "a row past the table was accepted";
     } catch (const ELangCapacity& e) {
-        EXPECT_STREQ(e.what(), "The allowable quantity of records (87) is exceeded!");
+        EXPECT_STREQ(e.what(), "The allowable quantity of records (91) is exceeded!");
         EXPECT_NE(std::string(e.what()).find("The allowable quantity of records"), std::string::npos);
     }
     EXPECT_THROW(lr.AddRow({"a", "b", "c", "d", "e"}), ELangValueCount);
-    EXPECT_EQ(lr.lastFilledRow(), 87);
+    EXPECT_EQ(lr.lastFilledRow(), 91);
 }
 
 struct RowSample {
@@ -62,6 +62,8 @@ const RowSample kSamples[] = {
     {1, "Да", "Si", "Yes", "Ja"},
     {6, "Проверить почту", "Provare Posta", "Check Mail", "Uberprufen Sie Post"},
     {20, "Удалить запись", "Cancella account", "Delete account", "LoschungAccount"},
+    {29, "запускать вместе с сеансом рабочего стола", "avviare con la sessione del desktop",
+     "start with the desktop session", "mit der Desktop-Sitzung starten"},
     {41, "Пароль", "Parola d'accesso", "Password", "Kennwort"},
     {56, "(сообщения с этих адресов удаляются с сервера)",
      "(i messaggi da questi indirizzi saranno eliminati dal mail server)",
@@ -76,6 +78,7 @@ const RowSample kSamples[] = {
      "(messages with these subjects will be deleted from mail server)",
      "(messages with these subjects will be deleted from mail server)"},
     {77, "показывать уведомление", "mostra una notifica", "show a notification", "Benachrichtigung anzeigen"},
+    {88, "Учетные записи", "Account", "Accounts", "Konten"},
 };
 
 TEST(LanguageTableTest, SampledRowsCellByCell) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QPalette>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -102,6 +103,26 @@ TEST_F(AccountListViewTest, DisabledRowsAreDrawnGreyWithImageThree) {
         EXPECT_EQ(drawn, ConnectPixmap(c.drawnDisabled ? kConnectDisabled : kConnectConnected).toImage());
         const QColor text = list->topLevelItem(0)->foreground(kColServer).color();
         EXPECT_EQ(text, c.drawnDisabled ? QColor(128, 128, 128) : QColor(Qt::black));
+    }
+}
+
+// Under a dark palette the background is the theme's and the name stands out from it, enabled or not.
+TEST_F(AccountListViewTest, DarkPaletteScreenshotIsReadable) {
+    QPalette dark = list->palette();
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    list->setPalette(dark);
+    list->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list.get()));
+    for (const char* disabled : {"False", "True"}) {
+        list->setRows({makeRow("WWWW", "u", "110", disabled)});
+        const QImage shot = list->viewport()->grab().toImage().scaled(list->viewport()->size());
+        const QRect cell = list->visualItemRect(list->topLevelItem(0));
+        int ink = 0;
+        for (int x = cell.left() + 20; x < list->columnWidth(kColServer); ++x)
+            ink += qGray(shot.pixel(x, cell.center().y())) > 90 ? 1 : 0;
+        EXPECT_LT(qGray(shot.pixel(list->columnWidth(kColServer) - 3, cell.center().y())), 45) << disabled;
+        EXPECT_GT(ink, 3) << disabled;
     }
 }
 
