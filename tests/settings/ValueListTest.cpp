@@ -70,7 +70,7 @@ TEST(AccountRow, ConversionFailures) {
         {{"h", "", "", "110", "60", "False", "0"}, true},     {{"h", "", "", "110", "60", "false", "0"}, true},
         {{"h", "", "", "110", "60", "TRUE", "0"}, true},      {{"h", "", "", "0x6E", "60", "False", "0"}, true},
         {{"h", "", "", "", "60", "False", "0"}, false},       {{"h", "", "", "110x", "60", "False", "0"}, false},
-        {{"h", "", "", "110", "sixty", "False", "0"}, false}, {{"h", "", "", "110", "60", "Yes", "0"}, false},
+        {{"h", "", "", "110", "sixty", "False", "0"}, false}, {{"h", "", "", "110", "60", "Maybe", "0"}, false},
         {{"h", "", "", "110", "60", "", "0"}, false},         {{"h", "", "", "110", "60", "False", "tls"}, false},
     };
     for (const auto& c : cases) {
