@@ -214,9 +214,7 @@ void TIdIMAP4::Connect(int timeoutMs) {
             token.clear();
         }
     } wipe{AccessToken};
-    if (Security != kSecurityNone && Security != kSecurityTls && Security != kSecurityStartTls) {
-        throw EIdTLSError("TLS: unknown security setting " + std::to_string(Security));
-    }
+    TIdPOP3::CheckSecurity(Security);
     TIdPOP3::CheckSignIn(Security, Auth);
     m_capabilities.clear();
     m_tagSerial = 0;
@@ -294,15 +292,8 @@ void TIdIMAP4::Login() {
 
 void TIdIMAP4::LoginSasl() {
     const bool oauth = TIdPOP3::IsOAuth(Auth);
-    const char* mechanism = Auth == kAuthPlain ? "PLAIN" : Auth == kAuthXOAuth2 ? "XOAUTH2" : "OAUTHBEARER";
-    SecretBuffer response;
-    if (Auth == kAuthPlain) {
-        response.bytes = SaslPlainResponse(Username, Password);
-    } else if (Auth == kAuthXOAuth2) {
-        response.bytes = SaslXOAuth2Response(Username, AccessToken);
-    } else {
-        response.bytes = SaslOAuthBearerResponse(Username, Host, Port, AccessToken);
-    }
+    const char* mechanism = TIdPOP3::SaslMechanism(Auth);
+    SecretBuffer response{TIdPOP3::SaslResponse(Auth, Username, Password, Host, Port, AccessToken)};
     SecretBuffer encoded{EncodeBase64(response.bytes)};
     const std::string tag = NextTag();
     const std::string command = tag + " AUTHENTICATE " + mechanism;

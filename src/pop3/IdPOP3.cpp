@@ -95,6 +95,12 @@ void TIdPOP3::CheckSignIn(int security, int auth) {
     }
 }
 
+void TIdPOP3::CheckSecurity(int security) {
+    if (security != kSecurityNone && security != kSecurityTls && security != kSecuritySTLS) {
+        throw EIdTLSError("TLS: unknown security setting " + std::to_string(security));
+    }
+}
+
 void TIdPOP3::Connect(int timeoutMs) {
     // The token is good for one login; it is not kept in memory beyond it.
     struct TokenWipe {
@@ -104,10 +110,7 @@ void TIdPOP3::Connect(int timeoutMs) {
             token.clear();
         }
     } wipe{AccessToken};
-    // A damaged setting must not quietly mean plain text.
-    if (Security != kSecurityNone && Security != kSecurityTls && Security != kSecuritySTLS) {
-        throw EIdTLSError("TLS: unknown security setting " + std::to_string(Security));
-    }
+    CheckSecurity(Security);
     CheckSignIn(Security, Auth);
     m_messagePending = false;
     m_loginDelayed = false;

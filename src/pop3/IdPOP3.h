@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace qm {
 
@@ -51,6 +52,13 @@ public:
     // Throws EIdException, before anything is sent, for an unknown Auth and for an OAuth2 method
     // without TLS: a bearer token must never cross the network in plain text.
     static void CheckSignIn(int security, int auth);
+    // Throws EIdTLSError for a Security value other than the three above: a damaged setting
+    // must not quietly mean plain text.
+    static void CheckSecurity(int security);
+    // The SASL mechanism of a SASL Auth value, and the client's response for it (not encoded).
+    static const char* SaslMechanism(int auth);
+    static std::string SaslResponse(int auth, std::string_view user, std::string_view password, std::string_view host,
+                                    int port, std::string_view token);
 
     // TCP connect within timeoutMs (0 or -1: no limit), TLS as Security asks, greeting, login.
     // A positive timeoutMs also becomes ReadTimeout unless that was set already. On a failure

@@ -26,17 +26,25 @@ struct SecretBuffer {
 
 } // namespace
 
+const char* TIdPOP3::SaslMechanism(int auth) {
+    return auth == kAuthPlain ? "PLAIN" : auth == kAuthXOAuth2 ? "XOAUTH2" : "OAUTHBEARER";
+}
+
+std::string TIdPOP3::SaslResponse(int auth, std::string_view user, std::string_view password, std::string_view host,
+                                  int port, std::string_view token) {
+    if (auth == kAuthPlain) {
+        return SaslPlainResponse(user, password);
+    }
+    if (auth == kAuthXOAuth2) {
+        return SaslXOAuth2Response(user, token);
+    }
+    return SaslOAuthBearerResponse(user, host, port, token);
+}
+
 void TIdPOP3::LoginSasl() {
     const bool oauth = IsOAuth(Auth);
-    const char* mechanism = Auth == kAuthPlain ? "PLAIN" : Auth == kAuthXOAuth2 ? "XOAUTH2" : "OAUTHBEARER";
-    SecretBuffer response;
-    if (Auth == kAuthPlain) {
-        response.bytes = SaslPlainResponse(Username, Password);
-    } else if (Auth == kAuthXOAuth2) {
-        response.bytes = SaslXOAuth2Response(Username, AccessToken);
-    } else {
-        response.bytes = SaslOAuthBearerResponse(Username, Host, Port, AccessToken);
-    }
+    const char* mechanism = SaslMechanism(Auth);
+    SecretBuffer response{SaslResponse(Auth, Username, Password, Host, Port, AccessToken)};
     SecretBuffer encoded{EncodeBase64(response.bytes)};
 
     // One line of the exchange: a "+ " continuation (its payload returned in `payload`) or a
