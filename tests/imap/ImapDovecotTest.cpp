@@ -49,15 +49,9 @@ class ImapDovecotSignIn : public testing::TestWithParam<SignIn> {};
 
 TEST_P(ImapDovecotSignIn, SignsInOrFailsClearly) {
     const SignIn& c = GetParam();
-    // Dovecot's OAuth2 passdb asks this responder whether a token is good ("introspection").
+    // Dovecot's OAuth2 passdb asks this responder whether a token is good.
     HttpResponder introspection;
-    introspection.AnswerEach([](const std::string& request) {
-        const bool good = request.find(std::string("Authorization: Bearer ") + kToken + "\r\n") != std::string::npos;
-        const std::string body = good ? "{\"active\":\"true\",\"username\":\"qmtest\"}" : "{\"active\":\"false\"}";
-        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
-               "\r\nConnection: close\r\n\r\n" + body;
-    });
-    introspection.Start();
+    test::ServeIntrospection(introspection, kToken, "qmtest");
     DovecotServer dovecot(c.certificate, "http://" + introspection.Address() + "/introspect");
     ScopedCaFile trust(dovecot.Pki().CaFile());
     auto client = clientFor(dovecot, c.security, c.auth);

@@ -161,4 +161,17 @@ bool HttpResponder::SendAll(int fd, const std::string& bytes) {
     return true;
 }
 
+// Plays an OAuth2 token introspection endpoint for Dovecot ("introspection_mode = auth"): the
+// good token names the user as active, any other token as inactive.
+void ServeIntrospection(HttpResponder& http, const std::string& goodToken, const std::string& user) {
+    http.AnswerEach([goodToken, user](const std::string& request) {
+        const bool good = request.find("\r\nAuthorization: Bearer " + goodToken + "\r\n") != std::string::npos;
+        const std::string body =
+            good ? "{\"active\":\"true\",\"username\":\"" + user + "\"}" : "{\"active\":\"false\"}";
+        return "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
+               "\r\nConnection: close\r\n\r\n" + body;
+    });
+    http.Start();
+}
+
 } // namespace qm::test

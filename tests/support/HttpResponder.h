@@ -66,4 +66,8 @@ private:
     std::vector<std::string> m_requests;
 };
 
+// Plays an OAuth2 token introspection endpoint for Dovecot ("introspection_mode = auth") and
+// starts it: the good token names the user as active, any other token as inactive.
+void ServeIntrospection(HttpResponder& http, const std::string& goodToken, const std::string& user);
+
 } // namespace qm::test
