@@ -90,16 +90,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const bool whole = (flags & 2) != 0;
         const bool deletes = (flags & 32) != 0;
         if ((flags & 128) != 0) {
-            // Pipelined: every fetch sent ahead, a DELE sent as soon as its message is read.
+            // Pipelined: every fetch sent ahead with its LIST, a DELE sent as soon as its
+            // message is read and the LIST has named it.
             const int last = std::max(count - reads + 1, 1);
             for (int k = count; k >= last; --k) {
                 client.QueueFetch(k, whole);
+                client.QueueListing(k);
             }
             client.SendQueued();
             int deletions = 0;
             for (int k = count; k >= last; --k) {
                 qm::TIdMessage message;
-                if (client.ReadFetchReply(message, whole) && deletes) {
+                const bool fetched = client.ReadFetchReply(message, whole);
+                client.ReadListingReply(k, fetched);
+                if (fetched && deletes) {
                     client.QueueDelete(k);
                     client.SendQueued();
                     ++deletions;

@@ -219,6 +219,9 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
         invoker->RunUntil([&] { return view.Published(); });
         summary = view.Summary();
         failures = cycle.AccountErrors();
+        for (auto& note : cycle.AccountNotes()) {
+            failures.push_back(std::move(note));
+        }
         deletionLogError = cycle.DeletionLogError();
         // Workers make no call after their last one; closing first means none can wait on us.
         invoker->Close();

@@ -144,6 +144,14 @@ std::vector<CheckCycle::AccountFailure> CheckCycle::AccountErrors() const {
     return out;
 }
 
+std::vector<CheckCycle::AccountFailure> CheckCycle::AccountNotes() const {
+    std::vector<AccountFailure> out;
+    for (const auto& [row, note] : m_notes) {
+        out.push_back(note);
+    }
+    return out;
+}
+
 void CheckCycle::ShowStatus(const std::string& statusLine) {
     m_hintText = statusLine;
     m_view.ShowStatus(m_hintText);
@@ -253,6 +261,7 @@ void CheckCycle::AccountError(int accountRow, const std::string& host, const std
     std::string shown = error;
     if (error.empty()) {
         m_errors.erase(row);
+        m_notes.erase(row);
     } else {
         if (const auto delay = m_loginDelays.find(it->second.account);
             delay != m_loginDelays.end() && delay->second > m_timings.clock()) {
@@ -262,6 +271,21 @@ void CheckCycle::AccountError(int accountRow, const std::string& host, const std
         m_errors[row] = AccountFailure{row, host, accountName, error};
     }
     m_view.AccountError(it->second.check, row, shown);
+}
+
+void CheckCycle::UncheckedMessages(int accountRow, const std::string& host, const std::string& accountName,
+                                   int count) {
+    const auto it = m_workerRows.find(accountRow);
+    if (it == m_workerRows.end()) {
+        return;
+    }
+    const int row = it->second.row;
+    // In English, like the account errors it may join.
+    const std::string note = std::to_string(count) + (count == 1 ? " message" : " messages") +
+                             " could not be checked (too large or not readable as a message).";
+    m_notes[row] = AccountFailure{row, host, accountName, note};
+    const auto error = m_errors.find(row);
+    m_view.AccountError(it->second.check, row, error == m_errors.end() ? note : error->second.error + "\n" + note);
 }
 
 void CheckCycle::WorkerFinished(int workerId) {

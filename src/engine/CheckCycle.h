@@ -91,6 +91,9 @@ public:
     };
     // The last error of each account row whose last session failed, in row order.
     std::vector<AccountFailure> AccountErrors() const;
+    // The accounts whose last session had messages it could not check, with a note saying how
+    // many, in row order.
+    std::vector<AccountFailure> AccountNotes() const;
     // Why the last deletions could not be recorded; empty when they were.
     const std::string& DeletionLogError() const { return m_deletionLogError; }
 
@@ -113,6 +116,8 @@ public:
     void AccountResult(int noticed, const std::string& reportLine) override;
     void AccountError(int accountRow, const std::string& host, const std::string& accountName,
                       const std::string& error) override;
+    void UncheckedMessages(int accountRow, const std::string& host, const std::string& accountName,
+                           int count) override;
     void WorkerFinished(int workerId) override;
 
 private:
@@ -136,6 +141,7 @@ private:
     std::string m_accountLines;
     std::vector<std::string> m_receivedAddresses;
     std::map<int, AccountFailure> m_errors;
+    std::map<int, AccountFailure> m_notes;
     std::string m_deletionLogError;
 
     int m_nextWorkerId = 1;

@@ -51,6 +51,10 @@ public:
     // The last error of the account's session; empty after a session that went through.
     virtual void AccountError(int accountRow, const std::string& host, const std::string& accountName,
                               const std::string& error) = 0;
+    // How many messages of the account's session could not be checked (too large or not
+    // readable): neither judged nor counted. The account still counts as checked.
+    virtual void UncheckedMessages(int /*accountRow*/, const std::string& /*host*/, const std::string& /*accountName*/,
+                                   int /*count*/) {}
     // The worker's session has ended (normally or by an error).
     virtual void WorkerFinished(int workerId) = 0;
 };

@@ -89,6 +89,13 @@ private:
     int m_replyErrorCode;
 };
 
+// A reply that answers another command than the one it was read for: the server is out of step,
+// and anything it answers next may be taken for the wrong message.
+class EIdOutOfStep : public EIdException {
+public:
+    using EIdException::EIdException;
+};
+
 // A TLS failure: handshake, refused STLS, rejected certificate, broken TLS record.
 // The text starts with "TLS: ". A connection never falls back to plain text after one.
 class EIdTLSError : public EIdException {

@@ -19,6 +19,17 @@ namespace {
 // A capability list is a few dozen lines; a server sending more is not answering CAPA.
 constexpr std::size_t kMaxCapabilityLines = 1000;
 
+// Whether a LIST answer's text is the scan listing of that message: its number and its size in
+// octets (RFC 1939). A fetch's "+OK 120 octets" or a bare "+OK" taken out of its place is not.
+bool IsListing(std::string_view text, int number) {
+    const std::string expected = std::to_string(number) + " ";
+    if (text.substr(0, expected.size()) != expected) {
+        return false;
+    }
+    const std::string_view size = text.substr(expected.size(), text.find(' ', expected.size()) - expected.size());
+    return !size.empty() && size.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 // Hands the lines of one multi-line answer to the message reader and notes when its
 // terminating "." has gone by (a "." line inside the content arrives dot-stuffed as "..").
 class AnswerLines : public TIdLineSource {
@@ -269,6 +280,10 @@ void TIdPOP3::QueueDelete(int number) {
     m_queued += "DELE " + std::to_string(number) + "\r\n";
 }
 
+void TIdPOP3::QueueListing(int number) {
+    m_queued += "LIST " + std::to_string(number) + "\r\n";
+}
+
 void TIdPOP3::SendQueued() {
     // The rest of a message whose reading failed goes first: a command never follows a reply
     // that may not end.
@@ -296,6 +311,18 @@ bool TIdPOP3::ReadFetchReply(TIdMessage& message, bool wholeMessage) {
         message.ReadHeaderBlock(lines, ".");
     }
     return true;
+}
+
+void TIdPOP3::ReadListingReply(int number, bool fetched) {
+    FinishPendingMessage();
+    const int code = GetResponse();
+    const auto& text = LastCmdResult().Text();
+    const std::string line = text.empty() ? std::string() : text.front();
+    if (code != 1 ? !fetched : IsListing(line, number)) {
+        return;
+    }
+    throw EIdOutOfStep("The server is out of step with the commands: its answer to LIST " + std::to_string(number) +
+                       " names another message.");
 }
 
 bool TIdPOP3::ReadDeleteReply() {

@@ -92,11 +92,16 @@ public:
     // what it has sent and not read yet, so that neither side blocks on a full socket buffer.
     void QueueFetch(int number, bool wholeMessage); // RETR number, or TOP number 0
     void QueueDelete(int number);                   // DELE number
+    void QueueListing(int number);                  // LIST number
     std::size_t QueuedBytes() const { return m_queued.size(); }
     void SendQueued();
     // The reply to the oldest fetch not read yet, into message (see FetchMessage, FetchHeader);
     // false when the server refused it.
     bool ReadFetchReply(TIdMessage& message, bool wholeMessage);
+    // The reply to the oldest LIST not read yet. Its "+OK <number> <size>" names the message, so a
+    // reply taken out of its place shows: anything else throws EIdOutOfStep, as does -ERR for a
+    // message the server just sent (`fetched`).
+    void ReadListingReply(int number, bool fetched);
     // The reply to the oldest DELE not read yet; false when the server refused it.
     bool ReadDeleteReply();
     // Once every reply has been read: whether the server sent more than was asked for, which

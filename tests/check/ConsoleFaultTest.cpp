@@ -57,6 +57,26 @@ TEST_F(ConsoleFault, BlankListLinesDeleteNothing) {
     EXPECT_NE(r.out.find("in total 2 messages:\n"), std::string::npos) << r.out;
 }
 
+TEST_F(ConsoleFault, MessagesThatCouldNotBeCheckedAreCountedOnStderr) {
+    std::string padded = "From: x@spam.example\r\n";
+    while (padded.size() <= 4u * 1024 * 1024) {
+        padded += "X-Pad: " + std::string(90, 'p') + "\r\n";
+    }
+    const std::string longLine = "From: y@spam.example\r\nSubject: " + std::string(20000, 'x') + "\r\n\r\nb\r\n";
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("a@x.example"), padded + "\r\nbody\r\n", longLine}));
+    server.Start();
+    WriteAll(m_app / "quillmere.ini", Ini("", {Account(server.Port())}));
+    WriteAll(m_app / "antiSpamList.txt", "*@spam.example\r\n");
+
+    const Result r = Run("--dir '" + m_app.string() + "'");
+    EXPECT_EQ(r.code, 0) << r.err; // the account was checked
+    EXPECT_EQ(r.err,
+              "127.0.0.1 (user): 2 messages could not be checked (too large or not readable as a message).\n");
+    server.Join();
+    EXPECT_TRUE(server.Deleted().empty());
+}
+
 TEST_F(ConsoleFault, NewMessageLogIsPrivateAndAnExistingOneKeepsItsMode) {
     FakePop3Server server;
     server.ServeMailbox(Box({Msg("a@x.example")}));

@@ -80,8 +80,9 @@ TEST_P(PipelineDifferential, GivesWhatTheSequentialSessionGives) {
     EXPECT_EQ(pipelined.calls, sequential.calls);
     EXPECT_EQ(pipelined.deletions, sequential.deletions);
     EXPECT_EQ(pipelined.deleted, sequential.deleted);
-    // Both sent the same commands, only not in the same order.
+    // Both sent the same commands, only not in the same order; pipelined, each fetch has its LIST.
     Lines a = sequential.wire, b = pipelined.wire;
+    std::erase_if(b, [](const std::string& line) { return line.starts_with("LIST "); });
     std::sort(a.begin(), a.end());
     std::sort(b.begin(), b.end());
     EXPECT_EQ(a, b);
@@ -114,11 +115,11 @@ TEST(Pipeline, DeleIsSentWithTheFetchesStillOutstanding) {
         return Lines(w.begin() + static_cast<long>(login.size()), w.end());
     };
     EXPECT_EQ(wire(false), (Lines{"TOP 3 0", "DELE 3", "TOP 2 0", "TOP 1 0", "QUIT"}));
-    EXPECT_EQ(wire(true), (Lines{"TOP 3 0", "TOP 2 0", "TOP 1 0", "DELE 3", "QUIT"}));
+    EXPECT_EQ(wire(true), (Lines{"TOP 3 0", "LIST 3", "TOP 2 0", "LIST 2", "TOP 1 0", "LIST 1", "DELE 3", "QUIT"}));
 }
 
 // A server that announces pipelining and then reads commands without answering them: the client
-// sends one window of commands, highest number first, and no more.
+// sends one window of commands, highest number first, each fetch with its LIST, and no more.
 TEST(Pipeline, WindowIsBoundedWhenTheServerDoesNotAnswer) {
     FakePop3Server server;
     server.SendLine("+OK ready")
@@ -136,11 +137,12 @@ TEST(Pipeline, WindowIsBoundedWhenTheServerDoesNotAnswer) {
     ASSERT_GT(wire.size(), 4u); // CAPA, USER, PASS, STAT
     std::size_t bytes = 0;
     for (std::size_t i = 4; i < wire.size(); ++i) {
-        ASSERT_EQ(wire[i], "TOP " + std::to_string(5000 - static_cast<int>(i - 4)) + " 0");
+        const std::string number = std::to_string(5000 - static_cast<int>(i - 4) / 2);
+        ASSERT_EQ(wire[i], (i % 2 == 0 ? "TOP " + number + " 0" : "LIST " + number));
         bytes += wire[i].size() + 2;
     }
     EXPECT_LE(bytes, 8192u);
-    EXPECT_GT(bytes, 8192u - 32);
+    EXPECT_GT(bytes, 8192u - 34);
     EXPECT_TRUE(report.Has("failed:0")); // the read time-out ended the session
 }
 
@@ -186,9 +188,15 @@ INSTANTIATE_TEST_SUITE_P(
             "more_replies_than_commands", {{"DELE 4", "+OK deleted\r\n+OK extra"}}, "", "more replies than commands"},
         // Answers the first fetches, and then nothing more.
         Hostile{"stalls_in_the_window", {{"TOP 1 0", ""}}, "", "Read Timeout"},
-        // A reply without its end: the replies after it are read as its lines, and the rest never comes.
-        Hostile{"out_of_step", {{"TOP 2 0", "+OK"}}, "", "Read Timeout"},
-        Hostile{"closes_after_half", {}, "TOP 2 0", ""}),
+        // A reply without its end: the replies after it are read as its lines, and the LIST after
+        // it gets the answer meant for message 1.
+        Hostile{"out_of_step", {{"TOP 2 0", "+OK"}}, "", "out of step"},
+        Hostile{"closes_after_half", {}, "TOP 2 0", ""},
+        // The spam's reply twice: without the LIST check the copy would be taken for message 3's.
+        Hostile{"reply_twice",
+                {{"TOP 4 0", "+OK\r\nFrom: x@spam.example\r\n\r\n.\r\n+OK\r\nFrom: x@spam.example\r\n\r\n."}},
+                "",
+                "its answer to LIST 4 names another message"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

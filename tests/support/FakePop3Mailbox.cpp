@@ -100,6 +100,8 @@ void FakePop3Server::RunMailbox(Session& session) {
                 }
             }
             reply = "+OK " + std::to_string(left) + " " + std::to_string(octets);
+        } else if (verb == "LIST" && (words >> n) && valid(n)) {
+            reply = "+OK " + std::to_string(n) + " " + std::to_string(mb.messages[static_cast<std::size_t>(n - 1)].size());
         } else if (verb == "DELE" && (words >> n) && valid(n)) {
             marked.insert(n);
             reply = "+OK message deleted";

@@ -25,7 +25,7 @@
 // A client line that differs from an Expect is recorded, noted in Failures() and closes the
 // connection at once, so a wrong wire sequence never passes unnoticed.
 //
-// Mailbox mode (ServeMailbox) answers USER, PASS, STAT, TOP, RETR, DELE, NOOP, RSET, STLS and QUIT
+// Mailbox mode (ServeMailbox) answers USER, PASS, STAT, LIST n, TOP, RETR, DELE, NOOP, RSET, STLS and QUIT
 // from a list of messages, for tests that care about the session's decisions more than about a
 // fixed script. Deletions take effect on QUIT, as on a real server (Deleted()).
 //

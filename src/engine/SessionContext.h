@@ -1,0 +1,122 @@
+#pragma once
+
+// The part of an account's session that is the same for every protocol: the account's settings
+// read once, the secret it signs in with, the synchronised calls to the main thread, the judging
+// of each message read, the results handed over in batches, and the report at the end. A
+// protocol's session reads the mailbox and acts on what this part decided.
+
+#include "engine/CheckOptions.h"
+#include "engine/MessageEvaluation.h"
+#include "settings/AccountCells.h"
+#include "settings/DeletionLog.h"
+#include "settings/SettingsFile.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qm {
+
+class ISessionReport;
+class SessionLink;
+class TIdMessage;
+class TIdTCPConnection;
+class TSessionPassword;
+class TTokenCommand;
+
+// How the session connects, read from the account row once, before anything is sent.
+struct SessionSettings {
+    int port = 0;
+    int timeoutMs = 0;     // the connect limit; 0: none
+    int readTimeoutMs = 0; // every read's limit, never 0
+    AccountSecurity security = AccountSecurity::None;
+    AccountAuth auth = AccountAuth::UserPass;
+};
+
+// How a protocol's walk through the mailbox ended.
+struct WalkEnd {
+    std::string error;        // empty: the walk went through
+    bool commitAllowed = true; // false: the session must end without committing its deletions
+};
+
+class SessionContext {
+public:
+    SessionContext(const AccountRow& row, const CheckOptions& options, std::shared_ptr<SessionLink> link,
+                   int reportRow, int fallbackReadTimeoutMs, TSessionPassword& password, TTokenCommand& tokenCommand,
+                   std::function<void(TIdTCPConnection*)> attachClient);
+    ~SessionContext();
+    SessionContext(const SessionContext&) = delete;
+    SessionContext& operator=(const SessionContext&) = delete;
+
+    const AccountRow& Row() const { return m_row; }
+    const CheckOptions& Options() const { return m_options; }
+
+    // The row's port, time-out, security and sign-in method; throws EIdException naming a value
+    // that is not one this version knows (never a fall-back to plain text or another method).
+    SessionSettings ReadSettings() const;
+    // Shows "connecting to <host>..." and obtains what the session signs in with: a fresh access
+    // token from the token command for the OAuth2 methods, the password otherwise.
+    std::string ObtainSecret(const SessionSettings& settings);
+    // The client whose blocked reads Abort ends; nullptr once it is gone.
+    void AttachClient(TIdTCPConnection* client) { m_attachClient(client); }
+
+    // The sign-in went through: the row is marked, its last error cleared, and the delay the
+    // server asks for between logins noted.
+    void ReportConnected(std::optional<int> loginDelaySeconds);
+    // The sign-in failed; the row is marked and its error shown without any secret.
+    void ReportSignInFailure(const std::string& error, bool loginDelayed, int loginDelaySeconds);
+
+    // The text with every secret the session holds or sent masked.
+    std::string WithoutSecrets(const std::string& text) const;
+
+    // Judges a message read from the server. Spam gives its deletion record (its size known
+    // when the whole message was read) for the protocol to act on; a dry run reports it and gets
+    // nothing. Other messages are counted and their results queued for the next hand-over.
+    std::optional<DeletionRecord> Judge(TIdMessage& message, std::optional<std::uint64_t> size);
+    // A message that could not be read or parsed: neither judged nor counted, but reported.
+    void CountUnchecked() { ++m_unchecked; }
+
+    // Whether the main thread still takes calls.
+    bool IsOpen() const;
+    // Hands the queued results over once a batch is full, or always.
+    void HandOverIfFull();
+    void HandOver();
+    // The last results and the account's report line, before the session commits anything.
+    void HandOverResults(const std::string& error);
+    // The end of the session: the deletions the server confirmed, whether it committed them, and
+    // the error that ended it (empty: none). When the main thread no longer takes calls, the
+    // committed deletions wait on the link to be written down at shutdown.
+    void ReportEnd(std::vector<DeletionRecord> deletions, bool committed, const std::string& error);
+
+    // A synchronised call; throws SessionStopped when the main thread no longer takes calls.
+    void Sync(const std::function<void(ISessionReport&)>& fn);
+
+private:
+    std::string StatusWord(const char* english) const;
+    DeletionRecord Record(const TIdMessage& message, const SpamMatch& match) const;
+
+    const AccountRow& m_row;
+    const CheckOptions& m_options;
+    std::shared_ptr<SessionLink> m_link;
+    int m_reportRow = -1;
+    int m_fallbackReadTimeoutMs = 60000;
+    TSessionPassword& m_password;
+    TTokenCommand& m_tokenCommand;
+    std::function<void(TIdTCPConnection*)> m_attachClient;
+    std::string m_shownHost; // the host in UTF-8, as status lines show it
+
+    // Kept only to keep them out of error texts, and wiped when the session ends.
+    std::string m_secret;
+    int m_port = 0;
+
+    int m_noticed = 0;
+    int m_spamFound = 0; // a dry run's spam, left on the server
+    int m_unchecked = 0;
+    // Results waiting for the next hand-over to the main thread, in the order the user sees.
+    std::vector<std::function<void(ISessionReport&)>> m_handOver;
+};
+
+} // namespace qm
