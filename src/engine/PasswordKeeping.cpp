@@ -4,6 +4,8 @@
 #include "settings/AccountCells.h"
 #include "settings/PasswordScrambler.h"
 
+#include <algorithm>
+
 namespace qm {
 
 namespace {
@@ -12,29 +14,34 @@ bool InKeyring(const AccountRow& row) {
     return PasswordStoreOfCell(row.PasswordStore) == PasswordStore::Keyring;
 }
 
+bool UsesEntry(const AccountRow& row, const SecretKey& key) {
+    return InKeyring(row) && SecretKeyOf(row) == key;
+}
+
 } // namespace
 
-SecretResult ReadKeptPassword(ISecretStore& store, const AccountRow& row, int timeoutMs) {
+SecretResult ReadKeptPassword(ISecretStore& store, const AccountRow& row, int timeoutMs, SecretCancel& cancel) {
     if (!InKeyring(row)) {
         return SecretResult(SecretStatus::Found, UnscramblePassword(row.AccountPassword));
     }
-    SecretCancel never;
-    return store.Lookup(SecretKeyOf(row), timeoutMs, never);
+    return store.Lookup(SecretKeyOf(row), timeoutMs, cancel);
 }
 
-SecretStatus KeepPassword(ISecretStore& store, AccountRow& row, std::string_view password, PasswordStore where,
-                          const AccountRow* previous, int timeoutMs) {
+SecretResult KeepPassword(ISecretStore& store, AccountRow& row, std::string_view password, PasswordStore where,
+                          int timeoutMs, SecretCancel& cancel) {
     AccountRow kept = row;
     if (where == PasswordStore::Keyring) {
         const SecretKey key = SecretKeyOf(kept);
-        const SecretStatus stored = store.Store(key, password, timeoutMs);
-        if (stored != SecretStatus::Found) {
+        SecretResult stored = store.Store(key, password, timeoutMs);
+        if (stored.status != SecretStatus::Found) {
             return stored;
         }
-        SecretCancel never;
-        const SecretResult back = store.Lookup(key, timeoutMs, never);
-        if (back.status != SecretStatus::Found || back.secret != password) {
-            return back.status == SecretStatus::Found ? SecretStatus::Failed : back.status;
+        SecretResult back = store.Lookup(key, timeoutMs, cancel);
+        if (back.status != SecretStatus::Found) {
+            return back;
+        }
+        if (back.secret != password) {
+            return SecretResult(SecretStatus::Failed, {}, "the keyring gave back another password");
         }
         kept.AccountPassword.clear();
         kept.PasswordStore = std::to_string(static_cast<int>(PasswordStore::Keyring));
@@ -42,34 +49,49 @@ SecretStatus KeepPassword(ISecretStore& store, AccountRow& row, std::string_view
         kept.AccountPassword = ScramblePassword(std::string(password));
         kept.PasswordStore.clear();
     }
-    // The old entry goes only when it is not the one just written.
-    if (previous != nullptr && InKeyring(*previous) &&
-        (where != PasswordStore::Keyring || !(SecretKeyOf(*previous) == SecretKeyOf(kept)))) {
-        store.Clear(SecretKeyOf(*previous), timeoutMs);
-    }
     row = std::move(kept);
-    return SecretStatus::Found;
+    return SecretResult(SecretStatus::Found);
 }
 
-SecretStatus ForgetPassword(ISecretStore& store, const AccountRow& row, int timeoutMs) {
-    return InKeyring(row) ? store.Clear(SecretKeyOf(row), timeoutMs) : SecretStatus::Found;
+std::optional<SecretKey> EntryLeftBehind(const AccountRow& before, const std::vector<AccountRow>& rows) {
+    if (!InKeyring(before)) {
+        return std::nullopt;
+    }
+    SecretKey key = SecretKeyOf(before);
+    // A pasted copy of an account shares its entry: it stays while any row signs in with it.
+    if (std::any_of(rows.begin(), rows.end(), [&key](const AccountRow& row) { return UsesEntry(row, key); })) {
+        return std::nullopt;
+    }
+    return key;
 }
 
-KeyringMove MoveAllToKeyring(ISecretStore& store, std::vector<AccountRow>& rows, int timeoutMs) {
+std::string AccountOfRow(const AccountRow& row) {
+    return row.AccountName + "@" + row.Caption;
+}
+
+KeyringMove MoveAllToKeyring(ISecretStore& store, std::vector<AccountRow>& rows, int timeoutMs, SecretCancel& cancel) {
     KeyringMove result;
+    bool giveUp = false;
     for (AccountRow& row : rows) {
         if (PasswordStoreOfCell(row.PasswordStore) != PasswordStore::File) {
             continue; // in the keyring already, or a damaged cell left for the user to see
         }
-        std::string password = UnscramblePassword(row.AccountPassword);
-        if (KeepPassword(store, row, password, PasswordStore::Keyring, nullptr, timeoutMs) == SecretStatus::Found) {
-            ++result.moved;
-        } else {
-            std::string name = row.AccountName;
-            name.append(1, '@').append(row.Caption);
-            result.failed.push_back(std::move(name));
+        SecretResult kept(cancel.Cancelled() ? SecretStatus::Aborted : SecretStatus::TimedOut);
+        if (!giveUp && !cancel.Cancelled()) {
+            std::string password = UnscramblePassword(row.AccountPassword);
+            kept = KeepPassword(store, row, password, PasswordStore::Keyring, timeoutMs, cancel);
+            WipeSecret(password);
         }
-        WipeSecret(password);
+        if (kept.status == SecretStatus::Found) {
+            ++result.moved;
+            continue;
+        }
+        // A keyring that did not answer once would keep every further row waiting as long.
+        giveUp = giveUp || kept.status == SecretStatus::TimedOut || kept.status == SecretStatus::Aborted;
+        if (result.failed.empty()) {
+            result.firstFailure = std::move(kept);
+        }
+        result.failed.push_back(AccountOfRow(row));
     }
     return result;
 }

@@ -47,6 +47,20 @@ const char* KeyringFailureText(SecretStatus status) {
     return nullptr;
 }
 
+std::string KeyringFailure(const SecretResult& result, const std::string& languageCode) {
+    if (result.status == SecretStatus::Found) {
+        return {};
+    }
+    if (result.status == SecretStatus::Aborted) {
+        return "Aborted.";
+    }
+    if (const char* text = KeyringFailureText(result.status)) {
+        return Translate(text, "EN", languageCode);
+    }
+    return Translate("The desktop keyring failed:", "EN", languageCode) + " " + result.detail;
+}
+
+// The one place an account's fields become the entry's attributes.
 SecretKey SecretKeyOf(const AccountRow& row) {
     SecretKey key;
     key.server = row.Caption;
@@ -70,10 +84,6 @@ void TSessionPassword::Prepare(const AccountRow& row, std::string languageCode) 
     }
 }
 
-std::string TSessionPassword::Say(const char* english) const {
-    return Translate(english, "EN", m_languageCode);
-}
-
 std::string TSessionPassword::Obtain(int timeoutMs) {
     const std::optional<PasswordStore> store = PasswordStoreOfCell(m_storeCell);
     if (!store) {
@@ -87,13 +97,7 @@ std::string TSessionPassword::Obtain(int timeoutMs) {
     if (found.status == SecretStatus::Found) {
         return std::move(found.secret);
     }
-    if (found.status == SecretStatus::Aborted) {
-        throw EKeyringError("Aborted.");
-    }
-    if (const char* text = KeyringFailureText(found.status)) {
-        throw EKeyringError(Say(text));
-    }
-    throw EKeyringError("The desktop keyring failed: " + found.detail);
+    throw EKeyringError(KeyringFailure(found, m_languageCode));
 }
 
 } // namespace qm

@@ -25,6 +25,9 @@ void SetSessionSecretStore(std::shared_ptr<ISecretStore> store);
 // The English text (a key of the language table) of a keyring that could not do what was asked;
 // nullptr for Found, Aborted and Failed.
 const char* KeyringFailureText(SecretStatus status);
+// What went wrong with a keyring call, in the language `languageCode`; the keyring's own message
+// follows when it failed otherwise. Empty for Found.
+std::string KeyringFailure(const SecretResult& result, const std::string& languageCode);
 
 // The keyring entry of an account row (its server, port and name, "pop3").
 SecretKey SecretKeyOf(const AccountRow& row);
@@ -45,8 +48,6 @@ public:
     void Abort() { m_cancel.Cancel(); }
 
 private:
-    std::string Say(const char* english) const;
-
     std::string m_password; // the file's password, unscrambled
     std::string m_storeCell;
     SecretKey m_key;

@@ -9,7 +9,7 @@ namespace {
 // Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
 // interface has always shown them, including the German cells that repeat the English text and
 // the Latin "c" closing "connecting to" and "connected to" in Russian.
-constexpr std::array<std::array<const char*, 4>, 87> kRows = {{
+constexpr std::array<std::array<const char*, 4>, 90> kRows = {{
     {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
     {"Нет", "No", "No", "Nein"},                                                                                   // 2
     {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
@@ -126,6 +126,12 @@ constexpr std::array<std::array<const char*, 4>, 87> kRows = {{
      "Move all passwords to the keyring", "Alle Passworter in den Schlusselbund verschieben"}, // 85
     {"Паролей перенесено:", "Password spostate:", "Passwords moved:", "Verschobene Passworter:"},            // 86
     {"Не перенесены:", "Non spostate:", "Not moved:", "Nicht verschoben:"},                                  // 87
+    {"Ожидание связки ключей рабочего стола...", "In attesa del portachiavi del desktop...",
+     "Waiting for the desktop keyring...", "Warten auf den Schlusselbund des Desktops..."}, // 88
+    {"Ошибка связки ключей рабочего стола:", "Errore del portachiavi del desktop:", "The desktop keyring failed:",
+     "Fehler des Schlusselbunds des Desktops:"}, // 89
+    {"Остались в связке ключей рабочего стола:", "Rimaste nel portachiavi del desktop:",
+     "Left in the desktop keyring:", "Im Schlusselbund des Desktops geblieben:"}, // 90
 }};
 
 // Names a screen reader reads for the main window's lists and status line.

@@ -77,6 +77,8 @@ public:
             (error->code == G_DBUS_ERROR_SERVICE_UNKNOWN || error->code == G_DBUS_ERROR_NAME_HAS_NO_OWNER ||
              error->code == G_DBUS_ERROR_SPAWN_EXEC_FAILED || error->code == G_DBUS_ERROR_SPAWN_CHILD_EXITED ||
              error->code == G_DBUS_ERROR_SPAWN_SERVICE_NOT_FOUND || error->code == G_DBUS_ERROR_SPAWN_FAILED);
+        // Storing into or removing from a locked collection whose unlock prompt failed.
+        const bool locked = error != nullptr && g_error_matches(error, SECRET_ERROR, SECRET_ERROR_IS_LOCKED);
         if (error != nullptr) {
             g_error_free(error);
         }
@@ -84,7 +86,7 @@ public:
             const std::lock_guard lock(m_mutex);
             return {m_timedOut ? SecretStatus::TimedOut : SecretStatus::Aborted, {}, detail};
         }
-        return {noService ? SecretStatus::NoKeyring : otherwise, {}, detail};
+        return {noService ? SecretStatus::NoKeyring : locked ? SecretStatus::Locked : otherwise, {}, detail};
     }
 
 private:
@@ -183,6 +185,8 @@ SecretResult::~SecretResult() {
 }
 
 void WipeSecret(std::string& secret) {
+    // The whole buffer: a string that was moved from or shortened still holds bytes past its end.
+    secret.resize(secret.capacity());
     if (!secret.empty()) {
         OPENSSL_cleanse(secret.data(), secret.size());
     }
@@ -223,7 +227,7 @@ public:
         return LookupWith(watch, key);
     }
 
-    SecretStatus Store(const SecretKey& key, std::string_view secret, int timeoutMs) override {
+    SecretResult Store(const SecretKey& key, std::string_view secret, int timeoutMs) override {
         CallWatch watch(nullptr, timeoutMs);
         const std::string port = std::to_string(key.port);
         std::string text(secret);
@@ -233,17 +237,17 @@ public:
                                     text.c_str(), watch.Cancellable(), &error);
         g_hash_table_unref(attributes);
         WipeSecret(text);
-        return error == nullptr ? SecretStatus::Found : watch.Failure(error, SecretStatus::Failed).status;
+        return error == nullptr ? SecretResult(SecretStatus::Found) : watch.Failure(error, SecretStatus::Failed);
     }
 
-    SecretStatus Clear(const SecretKey& key, int timeoutMs) override {
+    SecretResult Clear(const SecretKey& key, int timeoutMs) override {
         CallWatch watch(nullptr, timeoutMs);
         const std::string port = std::to_string(key.port);
         GHashTable* attributes = Attributes(key, port);
         GError* error = nullptr;
         secret_password_clearv_sync(&kSchema, attributes, watch.Cancellable(), &error);
         g_hash_table_unref(attributes);
-        return error == nullptr ? SecretStatus::Found : watch.Failure(error, SecretStatus::Failed).status;
+        return error == nullptr ? SecretResult(SecretStatus::Found) : watch.Failure(error, SecretStatus::Failed);
     }
 
     bool Answers(int timeoutMs) override;

@@ -70,9 +70,10 @@ public:
     virtual ~ISecretStore() = default;
     // timeoutMs <= 0: no time limit but cancel.
     virtual SecretResult Lookup(const SecretKey& key, int timeoutMs, SecretCancel& cancel) = 0;
-    virtual SecretStatus Store(const SecretKey& key, std::string_view secret, int timeoutMs) = 0;
+    // Store and Clear answer with a status and the keyring's own message, never with a secret.
+    virtual SecretResult Store(const SecretKey& key, std::string_view secret, int timeoutMs) = 0;
     // Found also when there was no entry to remove.
-    virtual SecretStatus Clear(const SecretKey& key, int timeoutMs) = 0;
+    virtual SecretResult Clear(const SecretKey& key, int timeoutMs) = 0;
     // Whether a Secret Service answers at all.
     virtual bool Answers(int timeoutMs) = 0;
 };

@@ -64,6 +64,27 @@ TIdPOP3::TIdPOP3() {
     Port = 110;
 }
 
+namespace {
+
+// Overwrites every byte a string's buffer holds, past its end too, then empties it.
+void WipeText(std::string& text) {
+    text.resize(text.capacity());
+    OPENSSL_cleanse(text.data(), text.size());
+    text.clear();
+}
+
+struct WipeOnExit {
+    std::string& text;
+    ~WipeOnExit() { WipeText(text); }
+};
+
+} // namespace
+
+TIdPOP3::~TIdPOP3() {
+    WipeText(Password);
+    WipeText(AccessToken);
+}
+
 std::string TIdPOP3::ApopDigest(const std::string& timestamp, const std::string& password) {
     const std::string input = timestamp + password;
     unsigned char digest[EVP_MAX_MD_SIZE];
@@ -114,13 +135,7 @@ void TIdPOP3::CheckSecurity(int security) {
 
 void TIdPOP3::Connect(int timeoutMs) {
     // The token is good for one login; it is not kept in memory beyond it.
-    struct TokenWipe {
-        std::string& token;
-        ~TokenWipe() {
-            OPENSSL_cleanse(token.data(), token.size());
-            token.clear();
-        }
-    } wipe{AccessToken};
+    const WipeOnExit wipe{AccessToken};
     CheckSecurity(Security);
     CheckSignIn(Security, Auth);
     m_messagePending = false;
@@ -201,7 +216,9 @@ void TIdPOP3::Login() {
     }
     if (!APOP) {
         SendCommand("USER " + Username, {1});
-        SendCommand("PASS " + Password, {1});
+        std::string line = "PASS " + Password;
+        const WipeOnExit wipe{line};
+        SendCommand(line, {1});
         return;
     }
     const std::string line = Greeting().Text().empty() ? std::string() : Greeting().Text().front();

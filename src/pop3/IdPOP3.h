@@ -37,6 +37,8 @@ public:
     static constexpr int kAuthOAuthBearer = 3; // SASL OAUTHBEARER with AccessToken
 
     TIdPOP3();
+    // The password and the token are wiped when the client goes, with the session that used them.
+    ~TIdPOP3() override;
 
     std::string Username;
     std::string Password;

@@ -6,9 +6,7 @@
 #include <QMessageBox>
 
 #include "engine/PasswordKeeping.h"
-#include "engine/SessionPassword.h"
 #include "lang/LangRes.h"
-#include "settings/PasswordScrambler.h"
 #include "settings/SettingsFile.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
@@ -20,8 +18,6 @@ namespace {
 
 constexpr int kDefaultPort = 110;
 constexpr int kDefaultTimeOut = 60;
-// Asking whether a keyring answers must not hold the dialog up for long.
-constexpr int kKeyringProbeMs = 3000;
 
 QAction* makeAction(const char* name, const char* caption, QObject* parent) {
     auto* action = new QAction(QLatin1String(caption), parent);
@@ -49,6 +45,7 @@ AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dial
     m_selectAll = makeAction("aSelectAllAccount", "Select All", this);
     m_moveAll = makeAction("aMoveAllToKeyring", "Move all passwords to the keyring", this);
     m_secrets = DesktopSecretStore();
+    m_keyringTimeoutMs = kKeyringCommandTimeoutMs;
 
     m_popup = new QMenu(m_list);
     m_popup->setObjectName(QStringLiteral("SettPopup"));
@@ -95,22 +92,6 @@ AccountActions::~AccountActions() {
 
 void AccountActions::setSecretStore(std::shared_ptr<ISecretStore> store) {
     m_secrets = std::move(store);
-}
-
-bool AccountActions::keepDialogPassword(AccountRow& row, const AccountRow* previous) {
-    std::string password = toCodePage(m_dialog->password());
-    const auto where = static_cast<PasswordStore>(m_dialog->passwordStore());
-    const SecretStatus kept = KeepPassword(*m_secrets, row, password, where, previous, kKeyringCommandTimeoutMs);
-    WipeSecret(password);
-    if (kept == SecretStatus::Found)
-        return true;
-    const char* why = KeyringFailureText(kept);
-    QMessageBox box(QMessageBox::Warning, tr_("Keep the password in"),
-                    tr_(why != nullptr ? why : "The password is kept in the desktop keyring, which is not running."),
-                    QMessageBox::Ok, m_dialogParent);
-    box.setObjectName(QStringLiteral("keyringBox"));
-    box.exec();
-    return false;
 }
 
 void AccountActions::setExecutingSource(std::function<bool()> source) {
@@ -175,8 +156,7 @@ void AccountActions::aAddAccountExecute() {
     m_dialog->reset();
     m_dialog->setCaptions("Add new account", "Apply");
     // A new account keeps its password in the keyring whenever there is one to keep it.
-    m_dialog->setPasswordStore(static_cast<int>(m_secrets->Answers(kKeyringProbeMs) ? PasswordStore::Keyring
-                                                                                       : PasswordStore::File));
+    m_dialog->setPasswordStore(static_cast<int>(keyringAnswers() ? PasswordStore::Keyring : PasswordStore::File));
     if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         AccountRow row;
         row.Caption = toCodePage(m_dialog->server());
@@ -187,7 +167,7 @@ void AccountActions::aAddAccountExecute() {
         row.Security = decimal(m_dialog->security());
         row.Auth = decimal(m_dialog->auth());
         row.TokenCommand = toCodePage(m_dialog->tokenCommand());
-        if (keepDialogPassword(row, nullptr))
+        if (keepDialogPassword(row))
             m_list->appendRow(row);
     }
     emit saveSettingsRequested();
@@ -203,11 +183,8 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->reset();
     m_dialog->setServer(fromCodePage(current.Caption));
     m_dialog->setAccountName(fromCodePage(current.AccountName));
-    {
-        // A keyring that cannot give the password leaves the field empty, to be typed again.
-        const SecretResult kept = ReadKeptPassword(*m_secrets, current, kKeyringCommandTimeoutMs);
-        m_dialog->setPassword(kept.status == SecretStatus::Found ? fromCodePage(kept.secret) : QString());
-    }
+    // A keyring that cannot give the password leaves the field empty, to be typed again.
+    m_dialog->setPassword(keptPassword(current));
     m_dialog->setPasswordStore(static_cast<int>(PasswordStoreOfCell(current.PasswordStore).value_or(PasswordStore::File)));
     m_dialog->setPort(CellInteger(current.Port).value_or(kDefaultPort));
     m_dialog->setTimeOut(CellInteger(current.TimeOut).value_or(kDefaultTimeOut));
@@ -235,8 +212,10 @@ void AccountActions::aEditAccountExecute() {
                 row.Auth = decimal(m_dialog->auth());
             row.TokenCommand = toCodePage(m_dialog->tokenCommand());
             // The entry follows a changed server, port or name; the old one goes once the new holds.
-            if (keepDialogPassword(row, &before))
+            if (keepDialogPassword(row)) {
                 m_list->setRow(now, row);
+                forgetEntries({before});
+            }
         }
     }
     emit saveSettingsRequested();
@@ -251,10 +230,12 @@ void AccountActions::aDelAccountExecute() {
     box.setDefaultButton(QMessageBox::Yes);
     if (box.exec() == QMessageBox::Yes) {
         const std::vector<int> selected = m_list->selectedRows();
+        std::vector<AccountRow> gone;
         for (auto it = selected.rbegin(); it != selected.rend(); ++it) {
-            ForgetPassword(*m_secrets, m_list->row(*it), kKeyringCommandTimeoutMs);
+            gone.push_back(m_list->row(*it));
             m_list->removeRowAt(*it);
         }
+        forgetEntries(gone);
     }
     emit saveSettingsRequested();
 }
@@ -293,30 +274,6 @@ void AccountActions::aSelectAllAccountExecute() {
     if (executing())
         return;
     m_list->selectAllRows();
-}
-
-void AccountActions::aMoveAllToKeyringExecute() {
-    if (executing())
-        return;
-    const std::vector<AccountRow> before = m_list->rows();
-    std::vector<AccountRow> rows = before;
-    const KeyringMove moved = MoveAllToKeyring(*m_secrets, rows, kKeyringCommandTimeoutMs);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!(rows[i] == before[i]))
-            m_list->setRow(static_cast<int>(i), rows[i]);
-    }
-    QString summary = tr_("Passwords moved:") + QLatin1Char(' ') + QString::number(moved.moved);
-    if (!moved.failed.empty()) {
-        QStringList names;
-        for (const std::string& name : moved.failed)
-            names.append(fromCodePage(name));
-        summary += QLatin1Char('\n') + tr_("Not moved:") + QLatin1Char(' ') + names.join(QStringLiteral(", "));
-    }
-    QMessageBox box(QMessageBox::Information, tr_("Move all passwords to the keyring"), summary, QMessageBox::Ok,
-                    m_dialogParent);
-    box.setObjectName(QStringLiteral("keyringMoveBox"));
-    box.exec();
-    emit saveSettingsRequested();
 }
 
 void AccountActions::SettPopupPopup() {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QAction;
 class QWidget;
@@ -15,7 +16,9 @@ class QWidget;
 namespace qm {
 
 class ISecretStore;
+class SecretCancel;
 struct AccountRow;
+struct SecretResult;
 class AccountListView;
 class Taccount_settings_fm;
 
@@ -44,6 +47,9 @@ public:
 
     // The keyring the commands keep passwords in; the desktop's unless replaced.
     void setSecretStore(std::shared_ptr<ISecretStore> store);
+    // How long a command waits for each keyring call (kKeyringCommandTimeoutMs unless set); the
+    // window stays responsive meanwhile.
+    void setKeyringTimeout(int timeoutMs) { m_keyringTimeoutMs = timeoutMs; }
     // The context menu of the list: add, edit, delete, disable, copy, paste, select all.
     QMenu* SettPopup() const { return m_popup; }
 
@@ -85,8 +91,19 @@ private:
     bool hasCurrentRow() const;
     QString tr_(const char* english) const;
     void retranslate();
+    // The keyring parts of the commands (AccountActionsKeyring.cpp), each call on a thread of its
+    // own within boundMs: its answer, or TimedOut or Aborted when the wait ended first.
+    SecretResult callKeyring(int boundMs, std::function<SecretResult(SecretCancel&)> call);
+    // Whether a keyring answers, asked briefly.
+    bool keyringAnswers();
+    // The row's password as it is kept; empty when the keyring cannot give it.
+    QString keptPassword(const AccountRow& row);
     // Keeps the dialog's password for `row` where the dialog says; says why when it could not.
-    bool keepDialogPassword(AccountRow& row, const AccountRow* previous);
+    bool keepDialogPassword(AccountRow& row);
+    // Removes the keyring entries the rows `gone` used that no row of the list uses now; says which
+    // stayed when some could not be removed.
+    void forgetEntries(const std::vector<AccountRow>& gone);
+    void warnKeyring(const QString& text);
 
     AccountListView* m_list;
     Taccount_settings_fm* m_dialog;
@@ -100,6 +117,7 @@ private:
     QAction* m_selectAll = nullptr;
     QAction* m_moveAll = nullptr;
     std::shared_ptr<ISecretStore> m_secrets;
+    int m_keyringTimeoutMs;
     QPointer<QMenu> m_popup;
     std::function<bool()> m_executingSource;
     bool m_lastExecuting = false;

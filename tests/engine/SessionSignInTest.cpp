@@ -179,7 +179,7 @@ TEST_F(SessionSignIn, KeyringPasswordsAreReadAtTheStartOfTheSession) {
         AccountRow r = MakeRow(server.Port(), "user", "");
         r.PasswordStore = c.storeCell;
         store->state = c.state;
-        ASSERT_EQ(store->Store(SecretKeyOf(r), "from-keyring", 0), c.state);
+        ASSERT_EQ(store->Store(SecretKeyOf(r), "from-keyring", 0).status, c.state);
         RecordingReport report;
         RunSession(r, CheckOptions{}, report);
         if (c.error.empty()) {

@@ -29,19 +29,19 @@ public:
         const auto it = m_entries.find(Id(key));
         return it == m_entries.end() ? SecretResult(SecretStatus::NoEntry) : SecretResult(SecretStatus::Found, it->second);
     }
-    SecretStatus Store(const SecretKey& key, std::string_view secret, int) override {
+    SecretResult Store(const SecretKey& key, std::string_view secret, int) override {
         const std::lock_guard lock(m_mutex);
         if (state == SecretStatus::Found) {
             m_entries[Id(key)] = std::string(secret);
         }
-        return state;
+        return SecretResult(state);
     }
-    SecretStatus Clear(const SecretKey& key, int) override {
+    SecretResult Clear(const SecretKey& key, int) override {
         const std::lock_guard lock(m_mutex);
         if (state == SecretStatus::Found) {
             m_entries.erase(Id(key));
         }
-        return state;
+        return SecretResult(state);
     }
     bool Answers(int) override { return state != SecretStatus::NoKeyring; }
     std::size_t Size() const {

@@ -464,7 +464,9 @@ TEST_F(AccountActionsTest, MoveAllToKeyringSaysHowManyMovedAndWhichFailed) {
     };
     const Case cases[] = {
         {SecretStatus::Found, "Passwords moved: 2", "1"},
-        {SecretStatus::NoKeyring, "Passwords moved: 0\nNot moved: user@a, user@b", ""},
+        {SecretStatus::NoKeyring,
+         "Passwords moved: 0\nNot moved: user@a, user@b\nThe password is kept in the desktop keyring, which is not running.",
+         ""},
     };
     for (const Case& c : cases) {
         auto store = std::make_shared<test::MemorySecretStore>();
