@@ -6,7 +6,7 @@ include(GoogleTest)
 find_package(GTest REQUIRED)
 
 function(qm_add_test name)
-    cmake_parse_arguments(ARG "GUI;SERIAL" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    cmake_parse_arguments(ARG "GUI;SERIAL" "" "SOURCES;LIBS;ENVIRONMENT;LAUNCHER" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock qm::warnings)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_BINARY_DIR}/tests)
@@ -18,7 +18,9 @@ function(qm_add_test name)
     # gtest_discover_tests cannot carry a list through its ENVIRONMENT property (the list is split
     # apart), so the variables reach both the discovery run and every test through `env` as the
     # launcher of the executable.
-    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "env;${env}")
+    # LAUNCHER: a command the executable runs under, after the variables (e.g. a private bus).
+    set(launcher env ${env} ${ARG_LAUNCHER})
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${launcher}")
     set(serial FALSE)
     if(ARG_SERIAL)
         set(serial TRUE)

@@ -3,6 +3,7 @@
 // password and its entries planted with secret-tool.
 
 #include "ConsoleCheckFixture.h"
+#include "KeyringSession.h"
 
 namespace qm::test {
 namespace {
@@ -24,13 +25,8 @@ protected:
             m_launcher = env;
             return;
         }
-        const std::string attributes = "xdg:schema org.quillmere.Quillmere32.Password server 127.0.0.1 port " +
-                                       std::to_string(port) + " user user protocol pop3";
-        std::string script = "printf testpw | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1\n"
-                             "for i in $(seq 200); do\n"
-                             "  gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus"
-                             " --method org.freedesktop.DBus.NameHasOwner org.freedesktop.secrets | grep -q true && break\n"
-                             "  sleep 0.05\ndone\n";
+        const std::string attributes = KeyringAttributes("127.0.0.1", port, "user");
+        std::string script = StartKeyringLines(m_root);
         if (keyring != Keyring::Missing) {
             script += "printf from-keyring | secret-tool store --label=t " + attributes + "\n";
         }
@@ -86,6 +82,7 @@ TEST_F(KeyringCheck, SignsInWithTheKeyringsPasswordOrSaysWhyNot) {
         }
         fs::remove_all(m_root / "home");
         fs::remove_all(m_root / "run");
+        fs::remove_all(m_root / "keyring-home");
     }
 }
 
