@@ -32,7 +32,7 @@ public:
     void MarkFailed(int, int) override {}
     void TrayConnected() override {}
     void WouldDelete(const DeletionRecord& record) override {
-        m_out << "would delete: " << record.server << " (" << record.account << "): " << record.sender << " | "
+        m_out << "would " << (record.action.empty() ? "delete" : record.action) << ": " << record.server << " (" << record.account << "): " << record.sender << " | "
               << record.subject << " | " << record.list << ": " << record.entry << '\n'
               << std::flush;
     }
@@ -108,7 +108,8 @@ std::string ConsoleUsage() {
            "Options:\n"
            "  --dir DIR   take the settings and lists from DIR\n"
            "  --dry-run   delete nothing: print \"would delete: \" and the message for each spam\n"
-           "              message instead (it still counts as spam in the summary)\n"
+           "              message instead (it still counts as spam in the summary; IMAP:\n"
+           "              \"would move to <folder>: \" when spam goes to a folder)\n"
            "  --help      show this text\n"
            "\n"
            "Exit status: 0 the check found new messages, 1 it found none, 2 it could not run\n"

@@ -1,6 +1,7 @@
 #include "engine/ConnThread.h"
 
 #include "engine/CheckHost.h"
+#include "engine/ImapSession.h"
 #include "engine/Pop3Session.h"
 #include "engine/SessionContext.h"
 #include "engine/SessionFailures.h"
@@ -78,7 +79,15 @@ void TConnThread::Execute() {
 void TConnThread::Session() {
     SessionContext context(m_row, m_options, m_link, m_accountRow, m_fallbackReadTimeoutMs, m_password,
                            m_tokenCommand, [this](TIdTCPConnection* client) { SetClient(client); });
-    Pop3Session(context).Run();
+    // A damaged Protocol cell is never read as another protocol.
+    const std::optional<AccountProtocol> protocol = ProtocolOfCell(m_row.Protocol);
+    if (!protocol) {
+        context.ReportSignInFailure("Unknown protocol " + m_row.Protocol + ".", false, 0);
+    } else if (*protocol == AccountProtocol::Imap) {
+        ImapSession(context).Run();
+    } else {
+        Pop3Session(context).Run();
+    }
 }
 
 void TConnThread::ReportUnhandled(const std::string& error) {

@@ -13,6 +13,7 @@
 
 #include <openssl/crypto.h>
 
+#include <algorithm>
 #include <climits>
 #include <utility>
 
@@ -146,6 +147,7 @@ std::optional<DeletionRecord> SessionContext::Judge(TIdMessage& message, std::op
     if (const std::optional<SpamMatch> match = FindSpamMatch(message, m_options)) {
         DeletionRecord record = Record(message, *match);
         record.size = size;
+        record.action = m_spamAction;
         if (!m_options.dryRun) {
             return record;
         }
@@ -223,7 +225,12 @@ void SessionContext::ReportEnd(std::vector<DeletionRecord> deletions, bool commi
     for (DeletionRecord& record : deletions) {
         record.committed = committed;
     }
-    const int spamCounted = m_spamFound + (committed ? static_cast<int>(deletions.size()) : 0);
+    ReportEnd(std::move(deletions), error);
+}
+
+void SessionContext::ReportEnd(std::vector<DeletionRecord> deletions, const std::string& error) {
+    const int spamCounted = m_spamFound + static_cast<int>(std::count_if(deletions.begin(), deletions.end(),
+                                                                         [](const auto& r) { return r.committed; }));
     const std::string disconnected = StatusWord("disconnected from") + " " + m_shownHost;
     const std::string shownError = WithoutSecrets(error);
     const int row = m_reportRow;

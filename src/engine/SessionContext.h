@@ -90,6 +90,10 @@ public:
     // the error that ended it (empty: none). When the main thread no longer takes calls, the
     // committed deletions wait on the link to be written down at shutdown.
     void ReportEnd(std::vector<DeletionRecord> deletions, bool committed, const std::string& error);
+    // The same, each record saying whether the server confirmed it.
+    void ReportEnd(std::vector<DeletionRecord> deletions, const std::string& error);
+    // What the protocol will do with spam, named in each record ("move to Junk"); empty: delete.
+    void SetSpamAction(std::string action) { m_spamAction = std::move(action); }
 
     // A synchronised call; throws SessionStopped when the main thread no longer takes calls.
     void Sync(const std::function<void(ISessionReport&)>& fn);
@@ -112,6 +116,7 @@ private:
     std::string m_secret;
     int m_port = 0;
 
+    std::string m_spamAction;
     int m_noticed = 0;
     int m_spamFound = 0; // a dry run's spam, left on the server
     int m_unchecked = 0;

@@ -66,7 +66,7 @@ SecretKey SecretKeyOf(const AccountRow& row) {
     key.server = row.Caption;
     key.port = CellInteger(row.Port).value_or(0);
     key.user = row.AccountName;
-    key.protocol = "pop3";
+    key.protocol = ProtocolOfCell(row.Protocol) == AccountProtocol::Imap ? "imap" : "pop3";
     return key;
 }
 

@@ -29,7 +29,7 @@ const char* KeyringFailureText(SecretStatus status);
 // follows when it failed otherwise. Empty for Found.
 std::string KeyringFailure(const SecretResult& result, const std::string& languageCode);
 
-// The keyring entry of an account row (its server, port and name, "pop3").
+// The keyring entry of an account row (its server, port, name and protocol).
 SecretKey SecretKeyOf(const AccountRow& row);
 
 class TSessionPassword {

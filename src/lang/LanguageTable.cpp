@@ -9,7 +9,7 @@ namespace {
 // Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
 // interface has always shown them, including the German cells that repeat the English text and
 // the Latin "c" closing "connecting to" and "connected to" in Russian.
-constexpr std::array<std::array<const char*, 4>, 90> kRows = {{
+constexpr std::array<std::array<const char*, 4>, 91> kRows = {{
     {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
     {"Нет", "No", "No", "Nein"},                                                                                   // 2
     {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
@@ -132,6 +132,7 @@ constexpr std::array<std::array<const char*, 4>, 90> kRows = {{
      "Fehler des Schlusselbunds des Desktops:"}, // 89
     {"Остались в связке ключей рабочего стола:", "Rimaste nel portachiavi del desktop:",
      "Left in the desktop keyring:", "Im Schlusselbund des Desktops geblieben:"}, // 90
+    {"Протокол", "Protocollo", "Protocol", "Protokoll"},                                                     // 91
 }};
 
 // Names a screen reader reads for the main window's lists and status line.

@@ -36,15 +36,26 @@ bool IsDisabledCell(std::string_view cell) {
     return CellBool(cell).value_or(false);
 }
 
-std::optional<AccountSecurity> SecurityOfCell(std::string_view cell) {
+namespace {
+
+// The value of a cell that holds one of the numbers 0..last: empty is 0 (a row from before the
+// cell existed); anything else is nullopt, and the caller refuses it rather than guess.
+template <typename Choice>
+std::optional<Choice> ChoiceOfCell(std::string_view cell, Choice last) {
     if (cell.empty()) {
-        return AccountSecurity::None;
+        return Choice{};
     }
     const auto value = CellInteger(cell);
-    if (!value || !IsKnownSecurity(*value)) {
+    if (!value || *value < 0 || *value > static_cast<int>(last)) {
         return std::nullopt;
     }
-    return static_cast<AccountSecurity>(*value);
+    return static_cast<Choice>(*value);
+}
+
+} // namespace
+
+std::optional<AccountSecurity> SecurityOfCell(std::string_view cell) {
+    return ChoiceOfCell(cell, AccountSecurity::Stls);
 }
 
 std::string SecurityCellText(std::string_view cell) {
@@ -52,15 +63,7 @@ std::string SecurityCellText(std::string_view cell) {
 }
 
 std::optional<AccountAuth> AuthOfCell(std::string_view cell) {
-    if (cell.empty()) {
-        return AccountAuth::UserPass;
-    }
-    const auto value = CellInteger(cell);
-    if (!value || *value < static_cast<int>(AccountAuth::UserPass) ||
-        *value > static_cast<int>(AccountAuth::OAuthBearer)) {
-        return std::nullopt;
-    }
-    return static_cast<AccountAuth>(*value);
+    return ChoiceOfCell(cell, AccountAuth::OAuthBearer);
 }
 
 std::string NumberCellText(std::string_view cell) {
@@ -74,14 +77,15 @@ std::string NumberCellText(std::string_view cell) {
 }
 
 std::optional<PasswordStore> PasswordStoreOfCell(std::string_view cell) {
-    if (cell.empty()) {
-        return PasswordStore::File;
-    }
-    const auto value = CellInteger(cell);
-    if (!value || (*value != static_cast<int>(PasswordStore::File) && *value != static_cast<int>(PasswordStore::Keyring))) {
-        return std::nullopt;
-    }
-    return static_cast<PasswordStore>(*value);
+    return ChoiceOfCell(cell, PasswordStore::Keyring);
+}
+
+std::optional<AccountProtocol> ProtocolOfCell(std::string_view cell) {
+    return ChoiceOfCell(cell, AccountProtocol::Imap);
+}
+
+std::optional<ImapSpamAction> SpamActionOfCell(std::string_view cell) {
+    return ChoiceOfCell(cell, ImapSpamAction::Delete);
 }
 
 } // namespace qm

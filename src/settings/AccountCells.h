@@ -30,6 +30,19 @@ enum class PasswordStore : int {
     Keyring = 1, // the desktop keyring; AccountPassword stays empty
 };
 
+// The protocol an account speaks (key `Protocol`).
+enum class AccountProtocol : int {
+    Pop3 = 0,
+    Imap = 1,
+};
+
+// What an IMAP check does with spam (key `SpamAction`).
+enum class ImapSpamAction : int {
+    MoveToJunk = 0,
+    MoveToTrash = 1,
+    Delete = 2, // \Deleted, then UID EXPUNGE of those messages only
+};
+
 // The rules for the text cells of an account row, shared by the settings file, the account list,
 // the dialog and the session, so a cell means the same thing wherever it is read.
 
@@ -62,5 +75,10 @@ std::string NumberCellText(std::string_view cell);
 // Where a PasswordStore cell keeps the password: an empty cell is File; anything that is not a
 // known number is nullopt, and the session refuses it rather than sign in with another password.
 std::optional<PasswordStore> PasswordStoreOfCell(std::string_view cell);
+
+// The Protocol and SpamAction cells: empty is the first value (POP3, move to the junk folder);
+// anything that is not a known number is nullopt, and the session refuses the account.
+std::optional<AccountProtocol> ProtocolOfCell(std::string_view cell);
+std::optional<ImapSpamAction> SpamActionOfCell(std::string_view cell);
 
 } // namespace qm

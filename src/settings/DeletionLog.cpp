@@ -40,7 +40,9 @@ std::string FormatDeletionLine(const DeletionRecord& record) {
     }
     line += '\t';
     line += Field(record.list + ": " + record.entry);
-    line += record.committed ? "\tcommitted\n" : "\tnot committed\n";
+    line += '\t';
+    line += !record.committed ? "not committed" : record.done.empty() ? "committed" : Field(record.done);
+    line += '\n';
     return line;
 }
 

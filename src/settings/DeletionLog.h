@@ -25,11 +25,16 @@ struct DeletionRecord {
     std::optional<std::uint64_t> size;
     std::string list; // "sender" or "subject": the anti-spam list whose entry matched
     std::string entry;
-    bool committed = false; // the session ended with QUIT, so the server removed the message
+    bool committed = false; // the server confirmed it (a POP3 session ended with QUIT)
+    // An IMAP check's action: planned ("move to Junk", "delete"; a dry run prints "would ..."),
+    // and as confirmed ("moved to Junk", "deleted"), recorded in place of "committed". Both empty
+    // for POP3, where a deletion is a deletion.
+    std::string action;
+    std::string done;
 };
 
 // The record as one line: check time, server, account, sender, subject, size (empty when not
-// known), "<list>: <entry>", and "committed" or "not committed", separated by tabs and ended by
+// known), "<list>: <entry>", and "committed" (or what was done) or "not committed", separated by tabs and ended by
 // LF. Tabs and line breaks inside a field become blanks, so every message stays one line.
 std::string FormatDeletionLine(const DeletionRecord& record);
 

@@ -5,6 +5,7 @@
 #include "text/AsciiText.h"
 
 #include <algorithm>
+#include <span>
 #include <system_error>
 
 namespace qm {
@@ -30,17 +31,19 @@ std::int32_t IntervalMs(int minutes, std::int32_t minuteMs) {
 }
 
 std::vector<std::string> AccountRow::Cells() const {
-    return {AccountName, AccountPassword, Port, TimeOut, Disabled, Security, Auth, TokenCommand, PasswordStore};
+    std::vector<std::string> cells;
+    for (const AccountField& field : std::span(kAccountFields).subspan(1)) {
+        cells.push_back(this->*field.cell);
+    }
+    return cells;
 }
 
 AccountRow AccountRow::FromCells(std::string caption, const std::vector<std::string>& cells) {
     AccountRow row;
     row.Caption = std::move(caption);
-    std::string* fields[] = {&row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut,
-                             &row.Disabled,    &row.Security,        &row.Auth, &row.TokenCommand,
-                             &row.PasswordStore};
-    for (std::size_t i = 0; i < std::size(fields) && i < cells.size(); ++i) {
-        *fields[i] = cells[i];
+    const auto fields = std::span(kAccountFields).subspan(1);
+    for (std::size_t i = 0; i < fields.size() && i < cells.size(); ++i) {
+        row.*fields[i].cell = cells[i];
     }
     return row;
 }
@@ -193,8 +196,13 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
         // Likewise a damaged sign-in method: as a number it would become USER/PASS.
         row.Auth = NumberCellText(ini.ReadString(section, "Auth", row.Auth));
         row.TokenCommand = ini.ReadString(section, "TokenCommand", row.TokenCommand);
-        // Kept as written: a damaged value must never send the file's password instead.
-        row.PasswordStore = ini.ReadString(section, "PasswordStore", row.PasswordStore);
+        // Kept as written: a damaged PasswordStore must never send the file's password instead,
+        // a damaged Protocol or SpamAction never speak another protocol or act otherwise.
+        for (const AccountField& field : kAccountFields) {
+            if (field.onlyWhenSet) {
+                row.*field.cell = ini.ReadString(section, field.key, row.*field.cell);
+            }
+        }
         result.data.accounts.push_back(std::move(row));
     }
 
@@ -263,9 +271,11 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
         ini.WriteString(section, "Security", SecurityCellText(row.Security));
         ini.WriteString(section, "Auth", NumberCellText(row.Auth));
         ini.WriteString(section, "TokenCommand", row.TokenCommand);
-        // Only where it says something: files without the key read as the file, as before.
-        if (!row.PasswordStore.empty()) {
-            ini.WriteString(section, "PasswordStore", NumberCellText(row.PasswordStore));
+        // Only where they say something: files without the keys read as they always did.
+        for (const AccountField& field : kAccountFields) {
+            if (field.onlyWhenSet && !(row.*field.cell).empty()) {
+                ini.WriteString(section, field.key, field.number ? NumberCellText(row.*field.cell) : row.*field.cell);
+            }
         }
     }
     return WriteFileAtomically(path, ini.Serialize(), error, kSettingsFileMode);

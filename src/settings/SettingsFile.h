@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -76,8 +77,13 @@ struct AccountRow {
     std::string Auth = "0";      // cell 7, hidden: as Account::Auth
     std::string TokenCommand{};  // cell 8, hidden
     std::string PasswordStore{}; // cell 9, hidden: empty or "0" the file, "1" the keyring
+    std::string Protocol{};      // cell 10: empty or "0" POP3, "1" IMAP
+    std::string Folders{};       // cell 11, hidden: IMAP folders to watch; empty: INBOX
+    std::string SpamAction{};    // cell 12, hidden: IMAP, see ImapSpamAction
+    std::string JunkFolder{};    // cell 13, hidden: empty: the server's junk folder
+    std::string TrashFolder{};   // cell 14, hidden: empty: the server's trash folder
 
-    // The nine cells after the caption, in column order.
+    // The cells after the caption, in column order.
     std::vector<std::string> Cells() const;
     // A row from a caption and cells in column order; missing cells are empty, but for Auth,
     // which is "0".
@@ -85,6 +91,35 @@ struct AccountRow {
 
     bool operator==(const AccountRow&) const = default;
 };
+
+// The account's cells in column order, the caption first: the list's columns, the cells a row
+// carries, and the settings file's keys all follow this one table.
+struct AccountField {
+    const char* key; // in the settings file's account section
+    std::string AccountRow::*cell;
+    bool shown; // a visible column of the account list
+    // Written only when not empty, so a file without the key reads as it always did.
+    bool onlyWhenSet;
+    bool number; // written as NumberCellText: a damaged value is kept, never read as another
+};
+inline constexpr AccountField kAccountFields[] = {
+    {"POP3", &AccountRow::Caption, true, false, false},
+    {"AccountName", &AccountRow::AccountName, true, false, false},
+    {"AccountPassword", &AccountRow::AccountPassword, false, false, false},
+    {"Port", &AccountRow::Port, true, false, false},
+    {"TimeOut", &AccountRow::TimeOut, true, false, false},
+    {"Disabled", &AccountRow::Disabled, false, false, false},
+    {"Security", &AccountRow::Security, false, false, false},
+    {"Auth", &AccountRow::Auth, false, false, false},
+    {"TokenCommand", &AccountRow::TokenCommand, false, false, false},
+    {"PasswordStore", &AccountRow::PasswordStore, false, true, true},
+    {"Protocol", &AccountRow::Protocol, true, true, true},
+    {"Folders", &AccountRow::Folders, false, true, false},
+    {"SpamAction", &AccountRow::SpamAction, false, true, true},
+    {"JunkFolder", &AccountRow::JunkFolder, false, true, false},
+    {"TrashFolder", &AccountRow::TrashFolder, false, true, false},
+};
+inline constexpr int kAccountFieldCount = static_cast<int>(std::size(kAccountFields));
 
 AccountRow ToAccountRow(const Account& account);
 // Converts the cells back; nullopt when Port or TimeOut is no integer (CellInteger), Disabled is

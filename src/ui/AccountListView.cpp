@@ -62,10 +62,12 @@ public:
 AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     setObjectName(QStringLiteral("lwServers"));
     setColumnCount(kAccountColumnCount);
-    setHeaderLabels({QStringLiteral("Incoming Mail Server (POP3)"), QStringLiteral("Account Name"),
-                     QStringLiteral("Password"), QStringLiteral("Port"), QStringLiteral("TimeOut"),
-                     QStringLiteral("Disabled"), QStringLiteral("Security"), QStringLiteral("Auth"),
-                     QStringLiteral("TokenCommand"), QStringLiteral("PasswordStore")});
+    QStringList labels;
+    for (const AccountField& field : kAccountFields)
+        labels.append(QString::fromLatin1(field.key));
+    labels[kColServer] = QStringLiteral("Incoming Mail Server (POP3)");
+    labels[kColAccountName] = QStringLiteral("Account Name");
+    setHeaderLabels(labels);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -78,12 +80,8 @@ AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
-    setColumnHidden(kColPassword, true);
-    setColumnHidden(kColDisabled, true);
-    setColumnHidden(kColSecurity, true);
-    setColumnHidden(kColAuth, true);
-    setColumnHidden(kColTokenCommand, true);
-    setColumnHidden(kColPasswordStore, true);
+    for (int column = 0; column < kAccountColumnCount; ++column)
+        setColumnHidden(column, !kAccountFields[column].shown);
     setDragEnabled(true);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
@@ -103,14 +101,15 @@ QTreeWidgetItem* AccountListView::itemAtIndex(int index) const {
 }
 
 void AccountListView::writeCells(QTreeWidgetItem* item, const AccountRow& row) {
-    const std::array<const std::string*, kAccountColumnCount> cells = {
-        &row.Caption,  &row.AccountName, &row.AccountPassword, &row.Port, &row.TimeOut, &row.Disabled,
-        &row.Security, &row.Auth,        &row.TokenCommand,    &row.PasswordStore};
     for (int column = 0; column < kAccountColumnCount; ++column) {
-        const std::string& bytes = *cells[static_cast<std::size_t>(column)];
+        const std::string& bytes = row.*kAccountFields[column].cell;
         item->setData(column, kRoleBytes, toBytes(bytes));
         item->setText(column, fromCodePage(bytes));
     }
+    // The protocol by its name; a damaged cell shows as written.
+    const auto protocol = ProtocolOfCell(row.Protocol);
+    if (protocol)
+        item->setText(kColProtocol, *protocol == AccountProtocol::Imap ? QStringLiteral("IMAP") : QStringLiteral("POP3"));
 }
 
 QTreeWidgetItem* AccountListView::makeItem(const AccountRow& row, int image) {
@@ -167,16 +166,8 @@ AccountRow AccountListView::row(int index) const {
     const QTreeWidgetItem* item = itemAtIndex(index);
     if (item == nullptr)
         return result;
-    result.Caption = bytesOf(item, kColServer);
-    result.AccountName = bytesOf(item, kColAccountName);
-    result.AccountPassword = bytesOf(item, kColPassword);
-    result.Port = bytesOf(item, kColPort);
-    result.TimeOut = bytesOf(item, kColTimeOut);
-    result.Disabled = bytesOf(item, kColDisabled);
-    result.Security = bytesOf(item, kColSecurity);
-    result.Auth = bytesOf(item, kColAuth);
-    result.TokenCommand = bytesOf(item, kColTokenCommand);
-    result.PasswordStore = bytesOf(item, kColPasswordStore);
+    for (int column = 0; column < kAccountColumnCount; ++column)
+        result.*kAccountFields[column].cell = bytesOf(item, column);
     return result;
 }
 
@@ -288,11 +279,14 @@ QString AccountListView::rowError(int index) const {
 }
 
 void AccountListView::setLanguage(const std::string& code) {
-    static constexpr std::array<const char*, 5> kKeys = {"Mail Server (POP3)", "Account Name", "Password", "Port",
-                                                         "Timeout"};
+    static constexpr std::array<std::pair<int, const char*>, 5> kKeys = {{{kColServer, "Mail Server (POP3)"},
+                                                                          {kColAccountName, "Account Name"},
+                                                                          {kColPort, "Port"},
+                                                                          {kColTimeOut, "Timeout"},
+                                                                          {kColProtocol, "Protocol"}}};
     QTreeWidgetItem* headerRow = headerItem();
-    for (std::size_t column = 0; column < kKeys.size(); ++column)
-        headerRow->setText(static_cast<int>(column), fromUtf8(Translate(kKeys[column], "EN", code)));
+    for (const auto& [column, key] : kKeys)
+        headerRow->setText(column, fromUtf8(Translate(key, "EN", code)));
 }
 
 void AccountListView::setColumnShares(int listWidth) {

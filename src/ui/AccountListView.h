@@ -11,8 +11,8 @@
 
 namespace qm {
 
-// Cells of an account row as the list holds them; column k shows cell k. Password, Disabled,
-// Security, Auth, TokenCommand and PasswordStore are kept but never shown.
+// Cells of an account row as the list holds them, in the order of kAccountFields; column k shows
+// cell k. Only the columns the table marks shown are visible.
 enum AccountColumn : int {
     kColServer = 0,
     kColAccountName = 1,
@@ -24,7 +24,8 @@ enum AccountColumn : int {
     kColAuth = 7,
     kColTokenCommand = 8,
     kColPasswordStore = 9,
-    kAccountColumnCount = 10,
+    kColProtocol = 10,
+    kAccountColumnCount = kAccountFieldCount,
 };
 
 // The account list lwServers: one row per account, in account order (the order the settings are

@@ -228,5 +228,83 @@ TEST(DovecotCheck, ConsoleCheckerSignsInEveryWayAndNeverShowsTheToken) {
     EXPECT_TRUE(fs::exists(dir / "messages.txt"));
 }
 
+// One INBOX checked over IMAP through quillmere-check: two messages read elsewhere (one of them
+// spam) are counted and not judged, the unseen spam goes where the account says, its record
+// says what the server did, and no flag of the messages left changes.
+struct ImapRow {
+    const char* name;
+    std::string keys; // account keys after Protocol=1
+    std::string args;
+    std::string outPart, errPart, recordEnd; // recordEnd: the record's last field; "" for no record
+    int inbox, junk, trash;
+    int total = 3; // on the server, the spam not counted
+};
+
+class DovecotImapCheck : public ::testing::TestWithParam<ImapRow> {};
+
+std::vector<std::string> Flags(const DovecotServer& dovecot, const std::string& folder = {}) {
+    std::vector<std::string> flags;
+    for (const std::string& file : dovecot.MessageFiles(0, folder)) {
+        const auto at = file.find(":2,");
+        flags.push_back(at == std::string::npos ? "" : file.substr(at + 3));
+    }
+    std::sort(flags.begin(), flags.end());
+    return flags;
+}
+
+TEST_P(DovecotImapCheck, JudgesOnlyUnseenMessagesAndRecordsWhatTheServerDid) {
+    const ImapRow& row = GetParam();
+    DovecotServer dovecot;
+    dovecot.AddMessage("From: a@x.example\r\nSubject: read\r\n\r\nb\r\n", 0, true);
+    dovecot.AddMessage("From: x@spam.example\r\nSubject: read spam\r\n\r\nb\r\n", 0, true);
+    dovecot.AddMessage("From: b@x.example\r\nSubject: new\r\n\r\nb\r\n");
+    dovecot.AddMessage("From: y@spam.example\r\nSubject: =?UTF-8?Q?Caf=C3=A9?= offer\r\n\r\nb\r\n");
+    const std::vector<std::string> before = Flags(dovecot);
+    namespace fs = std::filesystem;
+    const fs::path dir = CheckerFolder("check-imap");
+    std::ofstream(dir / "quillmere.ini", std::ios::binary)
+        << "[Main]\r\nLanguage=EN\r\n[Settings1]\r\nPOP3=127.0.0.1\r\nAccountName=" << dovecot.User()
+        << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << dovecot.ImapPort()
+        << "\r\nTimeOut=30\r\nProtocol=1\r\n" << row.keys;
+    std::ofstream(dir / "antiSpamList.txt", std::ios::binary) << "*@spam.example\r\n";
+    const std::string command = "cd '" + dir.string() + "' && ./quillmere-check " + row.args + " >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    const std::string out = FileText(dir / "out.txt"), err = FileText(dir / "err.txt");
+    EXPECT_EQ(WEXITSTATUS(status), 0) << err; // news: the one unseen message
+    const std::string total = std::to_string(row.total);
+    EXPECT_NE(out.find("you have " + total + " messages in total.\nin total " + total + " messages:\n127.0.0.1(" +
+                       dovecot.User() + "): 1\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find(row.outPart), std::string::npos) << out;
+    EXPECT_EQ(row.errPart.empty(), err.empty()) << err;
+    EXPECT_NE(err.find(row.errPart), std::string::npos) << err;
+    const std::string record = FileText(dir / "deleted.txt");
+    EXPECT_EQ(record.empty(), row.recordEnd.empty()) << record;
+    if (!row.recordEnd.empty()) {
+        EXPECT_NE(record.find("\tCafé offer\t65\t"), std::string::npos) << record; // RFC822.SIZE
+        EXPECT_NE(record.find("\tsender: *@spam.example\t" + row.recordEnd + "\n"), std::string::npos) << record;
+    }
+    EXPECT_EQ(dovecot.MessagesOnDisk(), row.inbox);
+    EXPECT_EQ(dovecot.MessagesOnDisk(0, "Junk"), row.junk);
+    EXPECT_EQ(dovecot.MessagesOnDisk(0, "Trash"), row.trash);
+    if (row.inbox == 4) {
+        EXPECT_EQ(Flags(dovecot), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DovecotImapCheck,
+    ::testing::Values(
+        ImapRow{"to_junk", "", "", "", "", "moved to Junk", 3, 1, 0},
+        ImapRow{"to_trash", "SpamAction=1\r\n", "", "", "", "moved to Trash", 3, 0, 1},
+        ImapRow{"deleted", "SpamAction=2\r\n", "", "", "", "deleted", 3, 0, 0},
+        ImapRow{"dry_run", "", "--dry-run", "would move to Junk: 127.0.0.1 (", "", "", 4, 0, 0},
+        ImapRow{"no_such_junk_folder", "JunkFolder=Nowhere\r\n", "", "", "The junk folder Nowhere does not exist", "",
+                4, 0, 0, 4},
+        ImapRow{"missing_watched_folder", "Folders=INBOX;Missing\r\n", "", "", "Missing", "moved to Junk", 3, 1, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace qm::test
