@@ -1,4 +1,5 @@
 #include "settings/DeletionLog.h"
+#include "settings/LogAppend.h"
 
 #include "SettingsTestSupport.h"
 
@@ -36,7 +37,8 @@ TEST(DeletionLog, LineHoldsEveryFieldAndStaysOneLine) {
     record.entry = "x\ty";
     record.size.reset();
     record.committed = false;
-    EXPECT_EQ(FormatDeletionLine(record), "2026-12-08 09:15:00\tpop.example.org\tann\tjunk@spam.example\ta b  c\t\t"
+    record.sender = "x\x1b[2J\x07@y\xC2\x85";
+    EXPECT_EQ(FormatDeletionLine(record), "2026-12-08 09:15:00\tpop.example.org\tann\tx [2J @y \ta b  c\t\t"
                                           "subject: x y\tnot committed\n");
 }
 
@@ -79,7 +81,19 @@ TEST(DeletionLog, NoRegularFileAtTheNameFailsAndIsLeftAlone) {
     WriteBytes(dir / "target", "kept");
     std::filesystem::create_symlink(dir / "target", dir / "link.txt");
     EXPECT_FALSE(AppendDeletionRecords(dir / "link.txt", {Sample()}).ok);
+    EXPECT_FALSE(PrepareDeletionRecords(dir / "link.txt", {Sample()}).ok);
     EXPECT_EQ(ReadBytes(dir / "target"), "kept");
+}
+
+TEST(DeletionLog, RecordTornByAFullDiskIsCutBeforeTheNext) {
+    const auto file = FreshDir() / kDeletionLogFile;
+    const std::string line = FormatDeletionLine(Sample());
+    // What a write that ran out of room left: the first line whole, a part of the second, its note.
+    WriteBytes(file, line + line.substr(0, 30));
+    WriteBytes(PendingAppendPath(file), std::to_string(line.size()) + " " + std::to_string(2 * line.size()));
+    ASSERT_TRUE(PrepareDeletionRecords(file, {Sample()}).ok);
+    ASSERT_TRUE(AppendDeletionRecords(file, {Sample()}, true).ok);
+    EXPECT_EQ(ReadBytes(file), line + line);
 }
 
 } // namespace
