@@ -3,7 +3,6 @@
 #include "ConsoleCheckFixture.h"
 
 #include <regex>
-#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -34,9 +33,8 @@ constexpr const char* kShopShown = "Caf\xC3\xA9 cheap offer  would delete: FORGE
 
 class DeletionRecord : public ConsoleCheck {
 protected:
-    // Four messages; three are spam, each by a different entry (read from 4 down to 1). The
-    // third one's subject, as a mail program shows it, is "Café cheap offer" and then a line
-    // break, a forged line and terminal controls (ESC, BEL, the C1 control CSI).
+    // Four messages; three are spam, each by a different entry (read from 4 down to 1). The third
+    // one's subject holds a line break, a forged line and terminal controls (ESC, BEL, C1 CSI).
     void WriteMailboxSettings(int port) {
         WriteAll(m_app / "quillmere.ini", Ini("", {Account(port)}));
         WriteAll(m_app / "antiSpamList.txt", "*@other.example\r\n*@spam.example\r\n");
@@ -267,8 +265,6 @@ TEST_P(RecordFile, EveryDeletionHasItsLineOrNothingIsDeleted) {
     const std::string all = ReadAll(m_data / "deleted.txt.1") + ReadAll(m_data / "deleted.txt");
     const std::vector<std::string> lines = Split(all, '\n');
     EXPECT_EQ(lines.size(), static_cast<std::size_t>(kHistoryLines + c.runs));
-    EXPECT_EQ(std::set<std::string>(lines.begin(), lines.begin() + kHistoryLines).size(),
-              static_cast<std::size_t>(kHistoryLines));
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) { return line.find("\tjunk@spam.example\thello\t") != std::string::npos; }),
               c.runs);

