@@ -1,5 +1,5 @@
 // A header block as TOP sends it, from hostile input: encoded words in every charset the reader
-// knows, folded lines, and the decoding of the subject into each kind of code page.
+// knows, folded lines, and the decoding of the subject into each kind of code page and as shown.
 #include "FuzzLines.h"
 #include "pop3/Charset.h"
 #include "pop3/IdExceptions.h"
@@ -23,7 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const int codePage : kCodePages) {
         const std::string decoded = qm::DecodeSubject(msg.Subject, codePage);
         (void)qm::CodePageToUtf8(decoded, codePage);
+        (void)qm::ShownSubject(msg.HeaderValue("Subject"), codePage);
     }
     (void)qm::DecodeSubject(input.substr(0, 4096), 932);
+    (void)qm::ShownSubject(input.substr(0, 4096), 1251);
     return 0;
 }

@@ -231,7 +231,16 @@ void CheckWiring::PublishSummary(const CheckSummary& summary) {
     if (summary.news && m_window.SoundOn() && m_playSound) {
         m_playSound();
     }
-    m_window.setStatusText(displayText(summary.statusText));
+    std::string status = summary.statusText;
+    // Deleted spam without its line, or a noticed message not in the log: the user must know.
+    // In English, like the account errors beside them.
+    if (!m_cycle->DeletionLogError().empty()) {
+        status += " The deleted messages could not be recorded: " + m_cycle->DeletionLogError();
+    }
+    if (!m_cycle->MessageLogError().empty()) {
+        status += " A noticed message is not in the message log: " + m_cycle->MessageLogError();
+    }
+    m_window.setStatusText(displayText(status));
     m_window.repaint();
     if (TrayFacade* tray = m_window.tray()) {
         tray->setIconList(m_window.im1);

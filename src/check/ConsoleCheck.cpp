@@ -8,6 +8,7 @@
 #include "settings/DeletionLog.h"
 #include "settings/FilterList.h"
 #include "settings/SettingsFile.h"
+#include "text/AsciiText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -32,8 +33,10 @@ public:
     void MarkFailed(int, int) override {}
     void TrayConnected() override {}
     void WouldDelete(const DeletionRecord& record) override {
-        m_out << "would " << (record.action.empty() ? "delete" : record.action) << ": " << record.server << " (" << record.account << "): " << record.sender << " | "
-              << record.subject << " | " << record.list << ": " << record.entry << '\n'
+        m_out << "would " << BlankControls(record.action.empty() ? "delete" : record.action) << ": "
+              << BlankControls(record.server) << " (" << BlankControls(record.account) << "): "
+              << BlankControls(record.sender) << " | " << BlankControls(record.subject) << " | "
+              << BlankControls(record.list + ": " + record.entry) << '\n'
               << std::flush;
     }
     void PublishSummary(const CheckSummary& summary) override {
@@ -114,7 +117,9 @@ std::string ConsoleUsage() {
            "\n"
            "Exit status: 0 the check found new messages, 1 it found none, 2 it could not run\n"
            "(missing or unreadable settings, a data folder that is missing, no folder, not writable\n"
-           "or owned by another user, bad arguments; the reason is printed on stderr).\n";
+           "or owned by another user, bad arguments; the reason is printed on stderr), 3 a line of\n"
+           "DIR/deleted.txt or a noticed message could not be written (the reason on stderr; spam\n"
+           "whose line cannot be written is left on the server).\n";
 }
 
 std::string OneLine(const std::string& text) {
@@ -131,6 +136,8 @@ std::string OneLine(const std::string& text) {
         pendingBlank = false;
         out += c;
     }
+    // What a server sent reaches the terminal without a control character.
+    out = BlankControls(out);
     const auto first = out.find_first_not_of(' ');
     if (first == std::string::npos) {
         return std::string();
@@ -213,6 +220,7 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     CheckSummary summary;
     std::vector<CheckCycle::AccountFailure> failures;
     std::string deletionLogError;
+    std::string messageLogError;
     {
         CheckCycle cycle(invoker, view);
         cycle.SetLanguage(settings.Language);
@@ -223,13 +231,15 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
         for (auto& note : cycle.AccountNotes()) {
             failures.push_back(std::move(note));
         }
-        deletionLogError = cycle.DeletionLogError();
         // Workers make no call after their last one; closing first means none can wait on us.
         invoker->Close();
         const bool allEnded = cycle.Shutdown(std::chrono::seconds(10));
         if (workersLeft != nullptr) {
             *workersLeft = !allEnded;
         }
+        // Read after the shutdown, which writes down deletions committed after the link closed.
+        deletionLogError = cycle.DeletionLogError();
+        messageLogError = cycle.MessageLogError();
     }
 
     out << summary.statusText << '\n';
@@ -240,6 +250,9 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     }
     if (!deletionLogError.empty()) {
         err << "quillmere-check: cannot record the deleted messages: " << OneLine(deletionLogError) << '\n';
+    }
+    if (!deletionLogError.empty() || !messageLogError.empty()) {
+        return kExitNotWritten; // the account's line above says which message log failed
     }
     return summary.news ? kExitNews : kExitNoNews;
 }

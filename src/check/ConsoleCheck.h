@@ -12,6 +12,7 @@ enum ConsoleExit : int {
     kExitNews = 0,      // the check found news
     kExitNoNews = 1,    // the check ran and found none
     kExitCannotRun = 2, // missing or unreadable settings, bad arguments
+    kExitNotWritten = 3, // a deletion record or a noticed message could not be written
 };
 
 // The help text of quillmere-check.

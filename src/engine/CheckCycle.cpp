@@ -65,6 +65,7 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     m_view.ShowStatus(m_hintText);
     m_accountLines.clear();
     m_deletionLogError.clear();
+    m_messageLogError.clear();
 
     if (options.inform && log.overwrite) {
         DeleteMessageLog(log.fileName, m_codePage);
@@ -207,16 +208,36 @@ void CheckCycle::SpamDeleted() {
     m_messagesOnServer = SaturatingAdd(m_messagesOnServer, -1);
 }
 
+std::vector<DeletionRecord> CheckCycle::Stamped(int accountRow, std::vector<DeletionRecord> records) const {
+    const auto it = m_workerRows.find(accountRow);
+    for (DeletionRecord& record : records) {
+        record.checkTime = it != m_workerRows.end() ? it->second.began : std::string();
+    }
+    return records;
+}
+
+std::string CheckCycle::PrepareDeletionRecords(int accountRow, const std::vector<DeletionRecord>& records) {
+    if (m_log.deletionLog.empty() || records.empty()) {
+        return {};
+    }
+    const FileResult result = qm::PrepareDeletionRecords(m_log.deletionLog, Stamped(accountRow, records));
+    if (!result.ok) {
+        return "The deleted messages could not be recorded, so the server keeps them: " + result.error;
+    }
+    if (const auto it = m_workerRows.find(accountRow); it != m_workerRows.end()) {
+        it->second.prepared = true;
+    }
+    return {};
+}
+
 void CheckCycle::RecordDeletions(int accountRow, std::vector<DeletionRecord> records) {
     if (m_log.deletionLog.empty() || records.empty()) {
         return;
     }
     const auto it = m_workerRows.find(accountRow);
-    for (DeletionRecord& record : records) {
-        record.checkTime = it != m_workerRows.end() ? it->second.began : std::string();
-    }
+    const bool prepared = it != m_workerRows.end() && it->second.prepared;
     // A record that cannot be written never stops the check; the reason is kept for the caller.
-    const FileResult result = AppendDeletionRecords(m_log.deletionLog, records);
+    const FileResult result = AppendDeletionRecords(m_log.deletionLog, Stamped(accountRow, std::move(records)), prepared);
     if (!result.ok) {
         m_deletionLogError = result.error;
     }
@@ -234,7 +255,8 @@ void CheckCycle::SaveMessage(const TIdMessage& message) {
     context.codePage = m_codePage;
     const FileResult result = AppendMessageRecord(message, m_log.fileName, context);
     if (!result.ok) {
-        throw std::runtime_error(result.error); // the worker skips this message
+        m_messageLogError = result.error;
+        throw std::runtime_error(result.error); // the worker skips this message and reports it
     }
 }
 

@@ -94,8 +94,10 @@ public:
     // The accounts whose last session had messages it could not check, with a note saying how
     // many, in row order.
     std::vector<AccountFailure> AccountNotes() const;
-    // Why the last deletions could not be recorded; empty when they were.
+    // Why deletions of the last check could not be recorded; empty when they all were.
     const std::string& DeletionLogError() const { return m_deletionLogError; }
+    // Why a noticed message of the last check did not reach the message log; empty when all did.
+    const std::string& MessageLogError() const { return m_messageLogError; }
 
     // Until when an account stays unchecked because its server asked for a delay between logins;
     // nothing when it is not waiting.
@@ -109,6 +111,7 @@ public:
     void AddServerCount(int count) override;
     void LoginDelay(int accountRow, int seconds) override;
     void SpamDeleted() override;
+    std::string PrepareDeletionRecords(int accountRow, const std::vector<DeletionRecord>& records) override;
     void RecordDeletions(int accountRow, std::vector<DeletionRecord> records) override;
     void WouldDelete(int accountRow, DeletionRecord record) override;
     void SaveMessage(const TIdMessage& message) override;
@@ -125,6 +128,8 @@ private:
     // The tooltip note of an account waiting for its next login.
     std::string LoginDelayNote(std::chrono::steady_clock::time_point end) const;
     std::string Tr(const char* english) const;
+    // The records with the time of their check filled in.
+    std::vector<DeletionRecord> Stamped(int accountRow, std::vector<DeletionRecord> records) const;
 
     std::shared_ptr<IMainThreadInvoker> m_invoker;
     ICheckView& m_view;
@@ -143,6 +148,7 @@ private:
     std::map<int, AccountFailure> m_errors;
     std::map<int, AccountFailure> m_notes;
     std::string m_deletionLogError;
+    std::string m_messageLogError;
 
     int m_nextWorkerId = 1;
     std::map<int, std::shared_ptr<TConnThread>> m_workers;
@@ -153,6 +159,7 @@ private:
         std::string began;   // the check's start, as the deletion record gives it
         std::string account; // AccountKey of the row
         int intervalMs = 0;
+        bool prepared = false; // room for its records was made before its QUIT
     };
     // Accounts whose server asked for a delay between logins (by AccountKey): when it ends.
     std::map<std::string, std::chrono::steady_clock::time_point> m_loginDelays;

@@ -36,14 +36,20 @@ public:
     // say how long); reported after a login, or with the error of a login it refused for that.
     virtual void LoginDelay(int /*accountRow*/, int /*seconds*/) {}
     virtual void SpamDeleted() = 0;
+    // Before QUIT commits the session's deletions: makes sure their records can be written
+    // (returns the reason when not; the session then ends without QUIT, so the server keeps
+    // the messages, and the account fails with that reason).
+    virtual std::string PrepareDeletionRecords(int /*accountRow*/, const std::vector<DeletionRecord>& /*records*/) {
+        return {};
+    }
     // The messages of the account's session that the server confirmed deleting, reported once
     // the session has ended (each record says whether its QUIT committed them). Checker and time
     // are the report's to fill in.
     virtual void RecordDeletions(int accountRow, std::vector<DeletionRecord> records) = 0;
     // A dry run found a message it would delete (and left it on the server).
     virtual void WouldDelete(int accountRow, DeletionRecord record) = 0;
-    // Appends the message to the message log; throws when the log file cannot be created
-    // (the worker then skips the message).
+    // Appends the message to the message log; throws, with the reason, when the log did not take
+    // it whole (the worker then skips the message and reports the reason as the account's error).
     virtual void SaveMessage(const TIdMessage& message) = 0;
     virtual void AddAddress(const std::string& address) = 0;
     // noticed messages of the account, and its report line (used when noticed > 0).

@@ -199,8 +199,16 @@ void ImapSession::Take(ImapFetched& fetched, std::vector<Spam>& spam) {
 
 void ImapSession::Act(std::vector<Spam> spam, const std::string& target) {
     std::vector<std::uint32_t> uids;
-    for (const Spam& s : spam) {
+    std::vector<DeletionRecord> planned;
+    for (Spam& s : spam) {
         uids.push_back(s.uid);
+        s.record.done = target.empty() ? "marked deleted" : "moved to " + target; // the longest it can say
+        planned.push_back(s.record);
+    }
+    // Nothing is moved or deleted that could not be recorded.
+    if (std::string why = m_context.PrepareRecords(planned); !why.empty()) {
+        m_errors.push_back(why);
+        return;
     }
     ImapActionResult result;
     try {

@@ -95,6 +95,15 @@ void Pop3Session::Finish(WalkEnd end) {
     } catch (const SessionStopped&) {
         StopWithoutRecords();
     }
+    if (end.commitAllowed && !m_deletions.empty()) {
+        try {
+            if (std::string why = m_context.PrepareRecords(m_deletions); !why.empty()) {
+                end = {std::move(why), false}; // no record, no QUIT: the server keeps the messages
+            }
+        } catch (const SessionStopped&) {
+            StopWithoutRecords();
+        }
+    }
     if (end.commitAllowed) {
         m_client.Disconnect();
     } else {

@@ -136,7 +136,10 @@ DeletionRecord SessionContext::Record(const TIdMessage& message, const SpamMatch
     record.server = CodePageToUtf8(m_row.Caption, codePage);
     record.account = CodePageToUtf8(m_row.AccountName, codePage);
     record.sender = CodePageToUtf8(message.From.Address, codePage);
-    record.subject = CodePageToUtf8(DecodeSubject(message.Subject, codePage), codePage);
+    // As a mail program shows it, read from the header itself (the masks match the subject as
+    // the check decodes it, a Q word's "_" kept).
+    const std::string header = message.HeaderValue("Subject");
+    record.subject = ShownSubject(header.empty() ? message.Subject : header, codePage);
     record.list = match.list == SpamList::Sender ? "sender" : "subject";
     record.entry = CodePageToUtf8(match.entry, codePage);
     return record;
@@ -166,7 +169,9 @@ std::optional<DeletionRecord> SessionContext::Judge(TIdMessage& message, std::op
         m_handOver.emplace_back([logged, this](ISessionReport& r) {
             try {
                 r.SaveMessage(*logged);
-            } catch (const std::exception&) {
+            } catch (const std::exception& e) {
+                // The user learns that a noticed message did not reach the log.
+                r.AccountError(m_reportRow, m_row.Caption, m_row.AccountName, e.what());
                 return;
             }
             ++m_noticed;
@@ -219,6 +224,13 @@ void SessionContext::HandOverResults(const std::string& error) {
         r.AccountResult(noticed, reportLine + std::to_string(noticed) + "\r");
     });
     HandOver();
+}
+
+std::string SessionContext::PrepareRecords(const std::vector<DeletionRecord>& deletions) {
+    std::string reason;
+    const int row = m_reportRow;
+    Sync([&](ISessionReport& r) { reason = r.PrepareDeletionRecords(row, deletions); });
+    return reason;
 }
 
 void SessionContext::ReportEnd(std::vector<DeletionRecord> deletions, bool committed, const std::string& error) {

@@ -86,6 +86,9 @@ public:
     void HandOver();
     // The last results and the account's report line, before the session commits anything.
     void HandOverResults(const std::string& error);
+    // Before the commit of the deletions: the reason their records could not be written, or
+    // empty when they can be.
+    std::string PrepareRecords(const std::vector<DeletionRecord>& deletions);
     // The end of the session: the deletions the server confirmed, whether it committed them, and
     // the error that ended it (empty: none). When the main thread no longer takes calls, the
     // committed deletions wait on the link to be written down at shutdown.

@@ -65,6 +65,11 @@ std::string ConvertCharset(std::string_view bytes, int fromId, int toId);
 // does not decode (bad base64 length, missing parts) is left unchanged. Never throws.
 std::string DecodeSubject(std::string_view subject, int codePage);
 
+// The subject header as a mail program shows it, in UTF-8: every encoded word decoded from its
+// own charset (a Q word's "_" a blank), the text around them read in the code page, blanks
+// between two adjacent words dropped. A word that does not decode is left as it is. Never throws.
+std::string ShownSubject(std::string_view subject, int codePage);
+
 // Conversions at the edges of the program (user interface, file names): bytes in a Windows ANSI
 // code page to UTF-8 and back. A character the code page cannot hold becomes "?"; an invalid
 // UTF-8 sequence counts as one unrepresentable character per offending byte.

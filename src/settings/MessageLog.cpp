@@ -1,16 +1,16 @@
 #include "settings/MessageLog.h"
 
 #include "settings/AtomicFile.h"
+#include "settings/LogAppend.h"
 
 #include "pop3/Charset.h"
 #include "pop3/IdMessage.h"
 #include "pop3/IdMessageDate.h"
 
 #include <cerrno>
-#include <charconv>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <optional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,88 +19,33 @@ namespace qm {
 
 namespace {
 
-// An append in progress, as its note holds it: the log's size before and after the record.
-struct PendingAppend {
-    off_t before = 0;
-    off_t after = 0;
-};
-
-std::optional<PendingAppend> ReadPendingAppend(const std::filesystem::path& note) {
-    std::string text;
-    if (!ReadWholeFile(note, text, 64)) {
-        return std::nullopt;
-    }
-    PendingAppend pending;
-    const char* const last = text.data() + text.size();
-    auto [p, ec] = std::from_chars(text.data(), last, pending.before);
-    if (ec != std::errc() || p == last || *p != ' ') {
-        return std::nullopt;
-    }
-    auto [q, ec2] = std::from_chars(p + 1, last, pending.after);
-    if (ec2 != std::errc() || q != last || pending.before < 0 || pending.after <= pending.before) {
-        return std::nullopt; // a note cut short or not ours: nothing is cut
-    }
-    return pending;
+FileResult Failure(const char* what, const std::filesystem::path& file, int err) {
+    return FileResult{false, std::string(what) + " " + file.string() + ": " + std::strerror(err)};
 }
 
-// Whether the note was written. It is far smaller than a page, so a kill leaves it whole or empty.
-bool WritePendingAppend(const std::filesystem::path& note, PendingAppend pending) {
-    const int fd = ::open(note.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    const bool ok = WriteAll(fd, std::to_string(pending.before) + " " + std::to_string(pending.after));
-    return ::close(fd) == 0 && ok;
-}
-
-// Another monitor or quillmere-check may append to the same log: one at a time. A lock held by
-// anything else for more than a second is not waited for.
-bool LockLog(int fd) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            return true;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            return false;
-        }
-        ::usleep(10000);
-    }
-    return false;
-}
-
-// Appends the record so that the log never keeps a part of one: a SIGKILL can cut a large write
-// short between pages, so the sizes before and after are noted beside the log first, and the
-// next append cuts a record that an earlier one left unfinished.
-void AppendWholeRecord(int fd, const std::filesystem::path& log, std::string_view record) {
+// Appends the record so that the log never keeps a part of one (see AppendWithNote). Another
+// monitor or quillmere-check may append to the same log: one at a time, and a lock held by
+// anything else for more than a second is not waited for (the record is then not written).
+FileResult AppendWholeRecord(int fd, const std::filesystem::path& log, std::string_view record) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !LockLog(fd)) {
-        (void)WriteAll(fd, record); // a pipe or a log held by someone else: as it comes
-        return;
+    if (::fstat(fd, &st) != 0) {
+        return Failure("cannot write", log, errno);
     }
-    const std::filesystem::path note = PendingAppendPath(log);
-    if (const std::optional<PendingAppend> pending = ReadPendingAppend(note)) {
-        // Only a size between the two is a record cut short; any other size means the log was
-        // changed since, and it is left as it is.
-        if (st.st_size > pending->before && st.st_size < pending->after && ::ftruncate(fd, pending->before) == 0) {
-            st.st_size = pending->before;
-        }
+    if (!S_ISREG(st.st_mode)) {
+        // A pipe the user named takes the record as it comes.
+        return WriteAll(fd, record) ? FileResult{} : Failure("cannot write", log, errno);
     }
-    const off_t after = st.st_size + static_cast<off_t>(record.size());
-    const bool noted = WritePendingAppend(note, PendingAppend{st.st_size, after});
-    if (WriteAll(fd, record) || !noted) {
-        (void)::unlink(note.c_str());
+    if (!LockWithin(fd, std::chrono::seconds(1))) {
+        return Failure("cannot lock", log, errno);
     }
-    // A write that failed (disk full) keeps its note: the next append cuts what it left.
+    const off_t size = CutUnfinishedRecord(fd, log, st.st_size);
+    const bool written = AppendWithNote(fd, log, size, record);
+    const int err = errno;
     (void)::flock(fd, LOCK_UN);
+    return written ? FileResult{} : Failure("cannot write", log, err);
 }
 
 } // namespace
-
-std::filesystem::path PendingAppendPath(const std::filesystem::path& log) {
-    std::filesystem::path note = log;
-    note += ".pending";
-    return note;
-}
 
 std::filesystem::path MessageLogPath(std::string_view fileName, int codePage) {
     return std::filesystem::path(CodePageToUtf8(fileName, codePage));
@@ -134,31 +79,43 @@ FileResult AppendMessageRecord(const TIdMessage& message, std::string_view fileN
     }
     const std::filesystem::path path = MessageLogPath(fileName, context.codePage);
 
-    struct stat existing {};
     int fd = -1;
-    if (::stat(path.c_str(), &existing) == 0) {
-        // Non-blocking so a FIFO without a reader fails instead of hanging the main thread.
-        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
-    } else {
+    for (int attempt = 0; fd < 0 && attempt < 2; ++attempt) {
+        struct stat existing {};
+        if (::stat(path.c_str(), &existing) == 0) {
+            // Non-blocking so a FIFO without a reader fails instead of hanging the main thread.
+            fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NONBLOCK);
+            if (fd < 0) {
+                return Failure("cannot open", path, errno);
+            }
+            break;
+        }
         // Whole messages go into the log: a new one is readable by its owner only.
         fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
-            return FileResult{false, "cannot create " + path.string() + ": " + std::strerror(errno)};
+            if (errno == EEXIST) {
+                continue; // another check created it meanwhile: appended to like any existing log
+            }
+            return Failure("cannot create", path, errno);
         }
+        // Held from the first line on, so a check appending at the same moment comes after it.
+        (void)LockWithin(fd, std::chrono::milliseconds(0));
         // A note left from a log deleted since says nothing about this one.
         (void)::unlink(PendingAppendPath(path).c_str());
         if (!WriteAll(fd, "File created " + context.dateTimeToText(context.now()) + "\r\n")) {
             const int err = errno;
             ::close(fd);
-            return FileResult{false, "cannot write " + path.string() + ": " + std::strerror(err)};
+            return Failure("cannot write", path, err);
         }
     }
     if (fd < 0) {
-        return {}; // an existing log that cannot be opened: the record is dropped silently
+        return Failure("cannot open", path, ENOENT); // created and removed again by someone else, twice
     }
-    AppendWholeRecord(fd, path, FormatMessageRecord(message, context.dateTimeToText));
-    ::close(fd);
-    return {};
+    const FileResult result = AppendWholeRecord(fd, path, FormatMessageRecord(message, context.dateTimeToText));
+    if (::close(fd) != 0 && result.ok) {
+        return Failure("cannot write", path, errno);
+    }
+    return result;
 }
 
 void DeleteMessageLog(std::string_view fileName, int codePage) {

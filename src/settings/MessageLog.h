@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/FilterList.h"
+#include "settings/LogAppend.h"
 #include "settings/LogDateTime.h"
 
 #include <filesystem>
@@ -22,16 +23,14 @@ struct MessageLogContext {
 // name stays relative, so it resolves against the current directory.
 std::filesystem::path MessageLogPath(std::string_view fileName, int codePage);
 
-// The note beside a log while a record is being appended ("<log>.pending").
-std::filesystem::path PendingAppendPath(const std::filesystem::path& log);
-
 // The text of one record: the header line and the body, CR LF line ends, as appended to the log.
 std::string FormatMessageRecord(const TIdMessage& message, const DateTimeToText& dateTimeToText);
 
 // Appends a record for the message. An empty file name does nothing. A missing file is first
-// created with "File created <now>"; only a failure there is reported (not ok), errors while
-// appending the record itself are silent and keep what was written. A record that a killed
-// process left unfinished at the end of the log is cut before the next one is appended.
+// created with "File created <now>" (a file another check creates at the same moment is appended
+// to instead). Not ok, with the reason, when the record was not written whole: a log that cannot
+// be created or opened, a failed write, or a lock another program keeps. A record that a killed
+// process or a full disk left unfinished at the end of the log is cut before the next one.
 FileResult AppendMessageRecord(const TIdMessage& message, std::string_view fileName, const MessageLogContext& context);
 
 // Deletes the log file so the next record starts a fresh one; failures (no file, a folder of that

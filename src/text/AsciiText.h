@@ -39,4 +39,9 @@ int Base64DigitValue(char c, int notInAlphabet);
 // Removes bytes 0 to 32 (spaces and control characters) from both ends.
 std::string_view TrimControls(std::string_view text);
 
+// The text with each control character replaced by one blank: bytes 0 to 31, DEL, and U+0080 to
+// U+009F in their UTF-8 form (C2 80 to C2 9F). What a sender wrote can then neither break a
+// printed or recorded line nor send a command to the user's terminal. Other bytes stay as they are.
+std::string BlankControls(std::string_view text);
+
 } // namespace qm

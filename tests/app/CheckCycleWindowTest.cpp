@@ -234,6 +234,17 @@ TEST_F(CheckCycleWindow, DeletedSpamIsRecordedBesideTheSettings) {
     EXPECT_NE(record.find("\t127.0.0.1\tuser\tsender2@example.org\tnote\t\tsender: sender2@*\tcommitted\n"),
               std::string::npos)
         << record;
+
+    // A record that cannot be written: the spam stays, and the row and the status bar say why.
+    std::filesystem::remove(folder.file("deleted.txt"));
+    std::filesystem::create_directory(folder.file("deleted.txt"));
+    window->aRestartExecute();
+    ASSERT_TRUE(harness->waitForSummary(2));
+    server.Join(2);
+    EXPECT_EQ(server.Deleted(), (std::set<int>{2})); // from the first check only
+    EXPECT_TRUE(window->lwServers()->rowError(0).contains(QStringLiteral("could not be recorded")))
+        << window->lwServers()->rowError(0).toStdString();
+    EXPECT_TRUE(status().contains(QStringLiteral("deleted.txt"))) << status().toStdString();
 }
 
 TEST_F(CheckCycleWindow, ReceivedAddressesOpenFromTheTrayOnTheAntiSpamTab) {

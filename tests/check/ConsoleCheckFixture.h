@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -62,8 +63,9 @@ protected:
 
     // Runs the copied binary from `cwd` (default: a folder that is not the program's).
     Result Run(const std::string& args, const fs::path& cwd = {}) {
-        const fs::path out = m_root / "stdout.txt";
-        const fs::path err = m_root / "stderr.txt";
+        const std::string run = std::to_string(m_runs++); // checks may run at the same time
+        const fs::path out = m_root / ("stdout" + run + ".txt");
+        const fs::path err = m_root / ("stderr" + run + ".txt");
         const std::string command = "cd '" + (cwd.empty() ? m_elsewhere : cwd).string() + "' && LC_ALL=C " + m_launcher + " '" +
                                     (m_app / "quillmere-check").string() + "' " + args + " >'" + out.string() +
                                     "' 2>'" + err.string() + "'";
@@ -104,6 +106,7 @@ protected:
     fs::path m_app;
     fs::path m_elsewhere;
     std::string m_launcher; // a command line the binary is run under ("" for none)
+    std::atomic<int> m_runs{0};
 };
 
 } // namespace qm::test

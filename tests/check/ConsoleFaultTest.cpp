@@ -97,6 +97,15 @@ TEST_F(ConsoleFault, NewMessageLogIsPrivateAndAnExistingOneKeepsItsMode) {
     ASSERT_EQ(::stat(shared.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0644u);
     EXPECT_NE(ReadAll(shared).find("a@x.example"), std::string::npos);
+
+    // A log that exists but cannot be opened (a FIFO nobody reads): said on stderr, exit status 3.
+    const fs::path fifo = m_root / "fifo.txt";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    WriteAll(m_app / "quillmere.ini",
+             Ini("Inform=1\r\nWriteToFile=1\r\nFileName=" + fifo.string() + "\r\n", {Account(server.Port())}));
+    const Result r = Run("--dir '" + m_app.string() + "'");
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_EQ(r.err.rfind("127.0.0.1 (user): cannot open " + fifo.string() + ": ", 0), 0u) << r.err;
 }
 
 TEST_F(ConsoleFault, SettingsFileOverTheLimitIsNotLoadedInPart) {

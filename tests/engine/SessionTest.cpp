@@ -333,8 +333,9 @@ TEST(Session, DeletionsCommittedAfterTheMainThreadClosedWaitOnTheLink) {
     RecordingReport report;
     CheckOptions options;
     ServeOneSpam(server, options);
-    // Connecting, connected, tray, count, the messages' results; the last call finds it gone.
-    auto link = std::make_shared<SessionLink>(std::make_shared<InlineInvoker>(5), &report);
+    // Connecting, connected, tray, count, the messages' results, the record made ready before
+    // QUIT; the last call finds it gone.
+    auto link = std::make_shared<SessionLink>(std::make_shared<InlineInvoker>(6), &report);
     TConnThread::Create(MakeRow(server.Port()), options, link, 7, 0, 10000)->Execute();
     server.Join();
     EXPECT_EQ(server.Deleted(), (std::set<int>{2}));

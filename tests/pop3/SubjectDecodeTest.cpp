@@ -87,3 +87,16 @@ TEST(DecodeSubject, SubjectWithoutEncodedWordIsUnchanged) {
         Check(row);
     }
 }
+
+// As a person reads it: UTF-8, a Q word's "_" a blank, the text around read in the code page.
+TEST(ShownSubject, EveryWordInUtf8) {
+    const Row rows[] = {
+        {"=?utf-8?Q?Caf=C3=A9_lottery_winner?=", 1252, "Caf\xC3\xA9 lottery winner"},
+        {"=?koi8-r?B?8NLJ?= =?koi8-r?Q?=D7=C5=D4_=5F?=", 1252, "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 _"},
+        {"Re: \xE9t\xE9 =?iso-8859-2?Q?=B9?=", 1252, "Re: \xC3\xA9t\xC3\xA9 \xC5\xA1"},
+        {"=?utf-8?B?8NLJ18X?=", 1252, "=?utf-8?B?8NLJ18X?="},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ShownSubject(row.subject, row.codePage), row.expected) << row.subject;
+    }
+}

@@ -1,4 +1,5 @@
 #include "settings/DeletionLog.h"
+#include "settings/LogAppend.h"
 
 #include "SettingsTestSupport.h"
 
@@ -79,7 +80,19 @@ TEST(DeletionLog, NoRegularFileAtTheNameFailsAndIsLeftAlone) {
     WriteBytes(dir / "target", "kept");
     std::filesystem::create_symlink(dir / "target", dir / "link.txt");
     EXPECT_FALSE(AppendDeletionRecords(dir / "link.txt", {Sample()}).ok);
+    EXPECT_FALSE(PrepareDeletionRecords(dir / "link.txt", {Sample()}).ok);
     EXPECT_EQ(ReadBytes(dir / "target"), "kept");
+}
+
+TEST(DeletionLog, RecordTornByAFullDiskIsCutBeforeTheNext) {
+    const auto file = FreshDir() / kDeletionLogFile;
+    const std::string line = FormatDeletionLine(Sample());
+    // What a write that ran out of room left: the first line whole, a part of the second, its note.
+    WriteBytes(file, line + line.substr(0, 30));
+    WriteBytes(PendingAppendPath(file), std::to_string(line.size()) + " " + std::to_string(2 * line.size()));
+    ASSERT_TRUE(PrepareDeletionRecords(file, {Sample()}).ok);
+    ASSERT_TRUE(AppendDeletionRecords(file, {Sample()}, true).ok);
+    EXPECT_EQ(ReadBytes(file), line + line);
 }
 
 } // namespace

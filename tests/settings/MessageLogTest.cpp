@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -140,7 +142,18 @@ TEST(MessageLog, OverwriteStartsAFreshFile) {
 TEST(MessageLog, FifoOfThatNameDoesNotHang) {
     const auto path = test::FreshDir() / "fifo.txt";
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    EXPECT_TRUE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    // Without a reader it cannot be opened: reported, not waited for.
+    EXPECT_FALSE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+}
+
+TEST(MessageLog, LogLockedByAnotherProgramIsReportedNotWritten) {
+    const auto path = test::FreshDir() / "m.txt";
+    test::WriteBytes(path, "kept");
+    const int holder = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    EXPECT_FALSE(AppendMessageRecord(SinglePart(), path.string(), FixedContext()).ok);
+    ::close(holder);
+    EXPECT_EQ(test::ReadBytes(path), "kept");
 }
 
 // What a record cut short by a kill leaves: the log, and the note of the sizes before and after it.

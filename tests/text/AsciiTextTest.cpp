@@ -90,3 +90,20 @@ TEST(AsciiText, TrimControlsTakesBytesUpToSpaceOnly) {
         EXPECT_EQ(TrimControls(row.text), row.trimmed);
     }
 }
+
+TEST(AsciiText, BlankControlsLeavesNoControlCharacter) {
+    const struct {
+        std::string text;
+        std::string shown;
+    } rows[] = {
+        {"Hi\r\nwould delete: X\x1b[31m\x07", "Hi  would delete: X [31m "},
+        {std::string("a\0b\tc\x7F", 6), "a b c "},
+        {"\xC2\x9B" "2J \xC2\x80\xC2\x9F", " 2J   "},               // C1 controls as UTF-8
+        {"Caf\xC3\xA9 \xC2\xA0\xC2\xA9 \xE2\x82\xAC", "Caf\xC3\xA9 \xC2\xA0\xC2\xA9 \xE2\x82\xAC"}, // printable
+        {"\x9B\x85 \xC2", "\x9B\x85 \xC2"},                              // code page bytes, a cut sequence
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(BlankControls(row.text), row.shown);
+    }
+}
