@@ -37,20 +37,7 @@ void Pop3Session::Run() {
 
 bool Pop3Session::SignIn(const SessionSettings& settings) {
     try {
-        TIdPOP3::CheckSignIn(static_cast<int>(settings.security), static_cast<int>(settings.auth));
-        const AccountRow& row = m_context.Row();
-        m_client.Host = row.Caption;
-        m_client.Username = row.AccountName;
-        m_client.Port = settings.port;
-        m_client.Security = static_cast<int>(settings.security);
-        m_client.Auth = static_cast<int>(settings.auth);
-        m_client.ReadTimeout = settings.readTimeoutMs;
-        std::string secret = m_context.ObtainSecret(settings);
-        if (TIdPOP3::IsOAuth(m_client.Auth)) {
-            m_client.AccessToken = std::move(secret);
-        } else {
-            m_client.Password = std::move(secret);
-        }
+        m_context.SetUpClient(m_client, settings);
         m_client.Connect(settings.timeoutMs);
     } catch (const SessionStopped&) {
         throw;

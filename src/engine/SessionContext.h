@@ -7,6 +7,7 @@
 
 #include "engine/CheckOptions.h"
 #include "engine/MessageEvaluation.h"
+#include "pop3/IdPOP3.h"
 #include "settings/AccountCells.h"
 #include "settings/DeletionLog.h"
 #include "settings/SettingsFile.h"
@@ -60,6 +61,20 @@ public:
     // Shows "connecting to <host>..." and obtains what the session signs in with: a fresh access
     // token from the token command for the OAuth2 methods, the password otherwise.
     std::string ObtainSecret(const SessionSettings& settings);
+    // Gives a protocol's client the account's host, name, port, security, sign-in method, read
+    // time-out and secret (ObtainSecret), once the method is one the client can use.
+    template <typename Client>
+    void SetUpClient(Client& client, const SessionSettings& settings) {
+        TIdPOP3::CheckSignIn(static_cast<int>(settings.security), static_cast<int>(settings.auth));
+        client.Host = m_row.Caption;
+        client.Username = m_row.AccountName;
+        client.Port = settings.port;
+        client.Security = static_cast<int>(settings.security);
+        client.Auth = static_cast<int>(settings.auth);
+        client.ReadTimeout = settings.readTimeoutMs;
+        std::string secret = ObtainSecret(settings);
+        (TIdPOP3::IsOAuth(client.Auth) ? client.AccessToken : client.Password) = std::move(secret);
+    }
     // The client whose blocked reads Abort ends; nullptr once it is gone.
     void AttachClient(TIdTCPConnection* client) { m_attachClient(client); }
 
