@@ -9,7 +9,7 @@ namespace {
 // Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
 // interface has always shown them, including the German cells that repeat the English text and
 // the Latin "c" closing "connecting to" and "connected to" in Russian.
-constexpr std::array<std::array<const char*, 4>, 91> kRows = {{
+constexpr std::array<std::array<const char*, 4>, 99> kRows = {{
     {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
     {"Нет", "No", "No", "Nein"},                                                                                   // 2
     {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
@@ -133,6 +133,14 @@ constexpr std::array<std::array<const char*, 4>, 91> kRows = {{
     {"Остались в связке ключей рабочего стола:", "Rimaste nel portachiavi del desktop:",
      "Left in the desktop keyring:", "Im Schlusselbund des Desktops geblieben:"}, // 90
     {"Протокол", "Protocollo", "Protocol", "Protokoll"},                                                     // 91
+    {"Папки", "Cartelle", "Folders", "Ordner"}, // 92
+    {"Спам", "Spam", "Spam", "Spam"}, // 93
+    {"переместить в папку спама", "sposta nella cartella spam", "move to the junk folder", "in den Spam-Ordner verschieben"}, // 94
+    {"переместить в корзину", "sposta nel cestino", "move to the trash folder", "in den Papierkorb verschieben"}, // 95
+    {"удалить с сервера", "elimina dal server", "delete from the server", "vom Server loschen"}, // 96
+    {"Папка спама", "Cartella spam", "Junk folder", "Spam-Ordner"}, // 97
+    {"Корзина", "Cestino", "Trash folder", "Papierkorb"}, // 98
+    {"Почтовый сервер (IMAP)", "Mail server (Imap)", "Mail Server (IMAP)", "Mail server (Imap)"}, // 99
 }};
 
 // Names a screen reader reads for the main window's lists and status line.

@@ -11,12 +11,12 @@
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
+#include "ui/ProviderPresets.h"
 
 namespace qm {
 
 namespace {
 
-constexpr int kDefaultPort = 110;
 constexpr int kDefaultTimeOut = 60;
 
 QAction* makeAction(const char* name, const char* caption, QObject* parent) {
@@ -150,6 +150,12 @@ void AccountActions::retranslate() {
     m_moveAll->setText(tr_("Move all passwords to the keyring"));
 }
 
+void AccountActions::takeImapFolders(AccountRow& row) const {
+    row.Folders = toCodePage(m_dialog->folders());
+    row.JunkFolder = toCodePage(m_dialog->junkFolder());
+    row.TrashFolder = toCodePage(m_dialog->trashFolder());
+}
+
 void AccountActions::aAddAccountExecute() {
     if (executing())
         return;
@@ -167,6 +173,12 @@ void AccountActions::aAddAccountExecute() {
         row.Security = decimal(m_dialog->security());
         row.Auth = decimal(m_dialog->auth());
         row.TokenCommand = toCodePage(m_dialog->tokenCommand());
+        // A POP3 account's section keeps the keys it always had.
+        if (m_dialog->protocol() != static_cast<int>(AccountProtocol::Pop3)) {
+            row.Protocol = decimal(m_dialog->protocol());
+            row.SpamAction = decimal(m_dialog->spamAction());
+        }
+        takeImapFolders(row);
         if (keepDialogPassword(row))
             m_list->appendRow(row);
     }
@@ -186,13 +198,22 @@ void AccountActions::aEditAccountExecute() {
     // A keyring that cannot give the password leaves the field empty, to be typed again.
     m_dialog->setPassword(keptPassword(current));
     m_dialog->setPasswordStore(static_cast<int>(PasswordStoreOfCell(current.PasswordStore).value_or(PasswordStore::File)));
-    m_dialog->setPort(CellInteger(current.Port).value_or(kDefaultPort));
+    const bool tls = SecurityOfCell(current.Security) == AccountSecurity::TlsOnConnect;
+    m_dialog->setPort(CellInteger(current.Port).value_or(
+        StandardPort(ProtocolOfCell(current.Protocol).value_or(AccountProtocol::Pop3), tls)));
     m_dialog->setTimeOut(CellInteger(current.TimeOut).value_or(kDefaultTimeOut));
     m_dialog->setSecurity(CellInteger(current.Security).value_or(0));
     const int shownSecurity = m_dialog->security();
     m_dialog->setAuth(CellInteger(current.Auth).value_or(0));
     const int shownAuth = m_dialog->auth();
     m_dialog->setTokenCommand(fromCodePage(current.TokenCommand));
+    m_dialog->setProtocol(CellInteger(current.Protocol).value_or(0));
+    const int shownProtocol = m_dialog->protocol();
+    m_dialog->setSpamAction(CellInteger(current.SpamAction).value_or(0));
+    const int shownSpamAction = m_dialog->spamAction();
+    m_dialog->setFolders(fromCodePage(current.Folders));
+    m_dialog->setJunkFolder(fromCodePage(current.JunkFolder));
+    m_dialog->setTrashFolder(fromCodePage(current.TrashFolder));
     m_dialog->setCaptions("Edit account", "Save");
     if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
         const int now = m_list->indexOfRowId(id);
@@ -211,6 +232,13 @@ void AccountActions::aEditAccountExecute() {
             if (AuthOfCell(row.Auth) || m_dialog->auth() != shownAuth)
                 row.Auth = decimal(m_dialog->auth());
             row.TokenCommand = toCodePage(m_dialog->tokenCommand());
+            // The protocol and spam action change only when the user picks another: a damaged
+            // cell must never speak another protocol or act otherwise, and an empty one stays.
+            if (m_dialog->protocol() != shownProtocol)
+                row.Protocol = decimal(m_dialog->protocol());
+            if (m_dialog->spamAction() != shownSpamAction)
+                row.SpamAction = decimal(m_dialog->spamAction());
+            takeImapFolders(row);
             // The entry follows a changed server, port or name; the old one goes once the new holds.
             if (keepDialogPassword(row)) {
                 m_list->setRow(now, row);

@@ -100,6 +100,8 @@ private:
     QString keptPassword(const AccountRow& row);
     // Keeps the dialog's password for `row` where the dialog says; says why when it could not.
     bool keepDialogPassword(AccountRow& row);
+    // The IMAP folder names typed in the dialog, in the code page.
+    void takeImapFolders(AccountRow& row) const;
     // Removes the keyring entries the rows `gone` used that no row of the list uses now; says which
     // stayed when some could not be removed.
     void forgetEntries(const std::vector<AccountRow>& gone);

@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <QSpinBox>
 
-#include <algorithm>
 #include <limits>
 
 #include "lang/LangRes.h"
 #include "pop3/IdPOP3.h"
 #include "settings/SettingsFile.h"
+#include "ui/AccountDialogParts.h"
 #include "ui/CodePageText.h"
 #include "ui/ProviderPresets.h"
 
@@ -22,16 +22,7 @@ namespace qm {
 
 namespace {
 
-constexpr int kPlainPort = 110;
-constexpr int kTlsPort = 995;
 constexpr int kDefaultTimeOut = 60;
-
-QLabel* makeLabel(const char* name, QWidget* buddy, QWidget* parent) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setBuddy(buddy);
-    return label;
-}
 
 QSpinBox* makeUnboundedSpin(const char* name, QWidget* parent) {
     auto* spin = new QSpinBox(parent);
@@ -41,6 +32,13 @@ QSpinBox* makeUnboundedSpin(const char* name, QWidget* parent) {
 }
 
 } // namespace
+
+QLabel* makeLabel(const char* name, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setBuddy(buddy);
+    return label;
+}
 
 Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("account_settings_fm"));
@@ -82,6 +80,7 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     m_cPasswordStore->setObjectName(QStringLiteral("cPasswordStore"));
     m_cPasswordStore->addItem(QStringLiteral("the desktop keyring"), static_cast<int>(PasswordStore::Keyring));
     m_cPasswordStore->addItem(QStringLiteral("the settings file"), static_cast<int>(PasswordStore::File));
+    createImapFields();
     m_bbAddEdit = new QPushButton(this);
     m_bbAddEdit->setObjectName(QStringLiteral("bbAddEdit"));
     m_bbAddEdit->setDefault(true);
@@ -106,27 +105,30 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     m_lbTokenCommand->setText(QStringLiteral("Token command"));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(m_lbProvider, 0, 0);
-    grid->addWidget(m_cProvider, 0, 1, 1, 2);
-    grid->addWidget(m_lbPop, 1, 0);
-    grid->addWidget(m_ePop, 1, 1, 1, 2);
-    grid->addWidget(m_lbAcc, 2, 0);
-    grid->addWidget(m_eAcc, 2, 1, 1, 2);
-    grid->addWidget(m_lbPass, 3, 0);
-    grid->addWidget(m_ePass, 3, 1, 1, 2);
-    grid->addWidget(m_lbPort, 4, 0);
-    grid->addWidget(m_sePort, 4, 1);
-    grid->addWidget(m_lbTimeOut, 5, 0);
-    grid->addWidget(m_seTimeOut, 5, 1);
-    grid->addWidget(m_lbSec, 5, 2);
-    grid->addWidget(m_lbSecurity, 6, 0);
-    grid->addWidget(m_cSecurity, 6, 1);
-    grid->addWidget(m_lbAuth, 7, 0);
-    grid->addWidget(m_cAuth, 7, 1, 1, 2);
-    grid->addWidget(m_lbTokenCommand, 8, 0);
-    grid->addWidget(m_eTokenCommand, 8, 1, 1, 2);
-    grid->addWidget(m_lbPasswordStore, 9, 0);
-    grid->addWidget(m_cPasswordStore, 9, 1, 1, 2);
+    grid->addWidget(m_lbProtocol, 0, 0);
+    grid->addWidget(m_cProtocol, 0, 1);
+    grid->addWidget(m_lbProvider, 1, 0);
+    grid->addWidget(m_cProvider, 1, 1, 1, 2);
+    grid->addWidget(m_lbPop, 2, 0);
+    grid->addWidget(m_ePop, 2, 1, 1, 2);
+    grid->addWidget(m_lbAcc, 3, 0);
+    grid->addWidget(m_eAcc, 3, 1, 1, 2);
+    grid->addWidget(m_lbPass, 4, 0);
+    grid->addWidget(m_ePass, 4, 1, 1, 2);
+    grid->addWidget(m_lbPort, 5, 0);
+    grid->addWidget(m_sePort, 5, 1);
+    grid->addWidget(m_lbTimeOut, 6, 0);
+    grid->addWidget(m_seTimeOut, 6, 1);
+    grid->addWidget(m_lbSec, 6, 2);
+    grid->addWidget(m_lbSecurity, 7, 0);
+    grid->addWidget(m_cSecurity, 7, 1);
+    grid->addWidget(m_lbAuth, 8, 0);
+    grid->addWidget(m_cAuth, 8, 1, 1, 2);
+    grid->addWidget(m_lbTokenCommand, 9, 0);
+    grid->addWidget(m_eTokenCommand, 9, 1, 1, 2);
+    grid->addWidget(m_lbPasswordStore, 10, 0);
+    grid->addWidget(m_cPasswordStore, 10, 1, 1, 2);
+    layOutImapFields(grid, 11);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(m_bbAddEdit);
@@ -136,6 +138,7 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
+    setTabOrder(m_cProtocol, m_cProvider);
     setTabOrder(m_cProvider, m_ePop);
     setTabOrder(m_ePop, m_eAcc);
     setTabOrder(m_eAcc, m_ePass);
@@ -145,7 +148,11 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     setTabOrder(m_seTimeOut, m_cSecurity);
     setTabOrder(m_cSecurity, m_cAuth);
     setTabOrder(m_cAuth, m_eTokenCommand);
-    setTabOrder(m_eTokenCommand, m_bbAddEdit);
+    setTabOrder(m_eTokenCommand, m_eFolders);
+    setTabOrder(m_eFolders, m_cSpamAction);
+    setTabOrder(m_cSpamAction, m_eJunkFolder);
+    setTabOrder(m_eJunkFolder, m_eTrashFolder);
+    setTabOrder(m_eTrashFolder, m_bbAddEdit);
     setTabOrder(m_bbAddEdit, m_bbCancel);
 
     connect(m_bbAddEdit, &QPushButton::clicked, this, &QDialog::accept);
@@ -175,7 +182,6 @@ void Taccount_settings_fm::retranslate() {
     setWindowTitle(tr_(m_windowCaption));
     m_bbAddEdit->setText(tr_(m_okCaption));
     m_bbCancel->setText(tr_("Cancel"));
-    m_lbPop->setText(tr_("Mail Server (POP3)"));
     m_lbAcc->setText(tr_("Account Name"));
     m_lbPass->setText(tr_("Password"));
     m_lbPort->setText(tr_("Port"));
@@ -186,6 +192,7 @@ void Taccount_settings_fm::retranslate() {
     m_cPasswordStore->setItemText(0, tr_("the desktop keyring"));
     m_cPasswordStore->setItemText(1, tr_("the settings file"));
     m_cPasswordStore->setAccessibleName(tr_("Keep the password in"));
+    retranslateImapFields();
 }
 
 void Taccount_settings_fm::setCaptions(const char* windowCaption, const char* okCaption) {
@@ -289,7 +296,8 @@ void Taccount_settings_fm::reset() {
     m_eAcc->clear();
     m_ePass->clear();
     m_eTokenCommand->clear();
-    m_sePort->setValue(kPlainPort);
+    resetImapFields();
+    m_sePort->setValue(StandardPort(AccountProtocol::Pop3, false));
     m_seTimeOut->setValue(kDefaultTimeOut);
     setSecurity(static_cast<int>(AccountSecurity::None));
     setAuth(TIdPOP3::kAuthUserPass);
@@ -311,9 +319,9 @@ void Taccount_settings_fm::onProviderChosen(int index) {
         return; // Other: the fields stay as the user has them
     const ProviderPreset& p = ProviderPresets()[static_cast<std::size_t>(preset)];
     m_filling = true;
-    m_ePop->setText(QString::fromUtf8(p.server));
-    m_cSecurity->setCurrentIndex(std::max(0, m_cSecurity->findData(p.security)));
-    m_sePort->setValue(p.port);
+    m_ePop->setText(QString::fromUtf8(p.server(static_cast<AccountProtocol>(protocol()))));
+    m_cSecurity->setCurrentIndex(m_cSecurity->findData(static_cast<int>(AccountSecurity::TlsOnConnect)));
+    m_sePort->setValue(StandardPort(static_cast<AccountProtocol>(protocol()), true));
     m_filling = false;
     setAuth(p.auth);
 }
@@ -323,7 +331,8 @@ void Taccount_settings_fm::showProviderOfServer() {
     int index = 0;
     for (int i = 1; i < m_cProvider->count(); ++i) {
         const auto& p = ProviderPresets()[static_cast<std::size_t>(m_cProvider->itemData(i).toInt())];
-        if (server.compare(QString::fromUtf8(p.server), Qt::CaseInsensitive) == 0)
+        if (server.compare(QString::fromUtf8(p.popServer), Qt::CaseInsensitive) == 0 ||
+            server.compare(QString::fromUtf8(p.imapServer), Qt::CaseInsensitive) == 0)
             index = i;
     }
     m_cProvider->setCurrentIndex(index);
@@ -332,12 +341,8 @@ void Taccount_settings_fm::showProviderOfServer() {
 void Taccount_settings_fm::onSecurityChosen(int index) {
     if (m_filling)
         return;
-    const int chosen = m_cSecurity->itemData(index).toInt();
-    // Moving between the two standard ports only; a port the user picked on purpose stays.
-    if (chosen == static_cast<int>(AccountSecurity::TlsOnConnect) && m_sePort->value() == kPlainPort)
-        m_sePort->setValue(kTlsPort);
-    else if (chosen == static_cast<int>(AccountSecurity::None) && m_sePort->value() == kTlsPort)
-        m_sePort->setValue(kPlainPort);
+    const auto chosen = static_cast<AccountSecurity>(m_cSecurity->itemData(index).toInt());
+    m_sePort->setValue(PortForSecurity(m_sePort->value(), static_cast<AccountProtocol>(protocol()), chosen));
 }
 
 void Taccount_settings_fm::onTimeOutChanged(int value) {

@@ -5,6 +5,7 @@
 #include <string>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -12,8 +13,9 @@ class QSpinBox;
 
 namespace qm {
 
-// The account dialog: provider, server, account name, password (shown as '*'), port, time-out,
-// security, sign-in method and token command of one account. Created once and reused for every
+// The account dialog: protocol, provider, server, account name, password (shown as '*'), port,
+// time-out, security, sign-in method and token command of one account, and for IMAP the folders
+// to watch and what happens to spam. Created once and reused for every
 // add and edit. Its labels are translated each time it is activated; the provider, security and
 // sign-in texts stay English.
 class Taccount_settings_fm : public QDialog {
@@ -51,6 +53,19 @@ public:
     int passwordStore() const;
     // An unknown value selects the settings file.
     void setPasswordStore(int store);
+    // The Protocol value (AccountProtocol): 0 POP3, 1 IMAP. The folder and spam fields are
+    // enabled only for IMAP. An unknown value selects POP3; filling the dialog leaves the port.
+    int protocol() const;
+    void setProtocol(int protocol);
+    QString folders() const;
+    void setFolders(const QString& text);
+    // The SpamAction value (ImapSpamAction); an unknown value selects the junk folder.
+    int spamAction() const;
+    void setSpamAction(int action);
+    QString junkFolder() const;
+    void setJunkFolder(const QString& text);
+    QString trashFolder() const;
+    void setTrashFolder(const QString& text);
     // Whether what is typed is enough for an account: a server, an account name, and a password,
     // or for OAuth2 a token command.
     bool isComplete() const;
@@ -58,7 +73,8 @@ public:
     // Window caption and the captions of the two buttons, as English keys translated here.
     void setCaptions(const char* windowCaption, const char* okCaption);
 
-    // Empties the texts, port 110, time-out 60, security None, password sign-in, provider Other.
+    // Empties the texts, POP3, port 110, time-out 60, security None, password sign-in, provider
+    // Other, spam to the junk folder.
     void reset();
 
 protected:
@@ -67,6 +83,13 @@ protected:
 
 private:
     void retranslate();
+    // The protocol row and the IMAP rows (AccountDialogImap.cpp).
+    void createImapFields();
+    void layOutImapFields(QGridLayout* grid, int firstRow);
+    void retranslateImapFields();
+    void resetImapFields();
+    void onProtocolChosen(int index);
+    void onSpamActionChosen(int index);
     void onSecurityChosen(int index);
     void onAuthChosen(int index);
     void onProviderChosen(int index);
@@ -85,6 +108,11 @@ private:
     QComboBox* m_cAuth = nullptr;
     QLineEdit* m_eTokenCommand = nullptr;
     QComboBox* m_cPasswordStore = nullptr;
+    QComboBox* m_cProtocol = nullptr;
+    QLineEdit* m_eFolders = nullptr;
+    QComboBox* m_cSpamAction = nullptr;
+    QLineEdit* m_eJunkFolder = nullptr;
+    QLineEdit* m_eTrashFolder = nullptr;
     QPushButton* m_bbAddEdit = nullptr;
     QPushButton* m_bbCancel = nullptr;
     QLabel* m_lbPop = nullptr;
@@ -98,10 +126,17 @@ private:
     QLabel* m_lbAuth = nullptr;
     QLabel* m_lbTokenCommand = nullptr;
     QLabel* m_lbPasswordStore = nullptr;
+    QLabel* m_lbProtocol = nullptr;
+    QLabel* m_lbFolders = nullptr;
+    QLabel* m_lbSpamAction = nullptr;
+    QLabel* m_lbJunkFolder = nullptr;
+    QLabel* m_lbTrashFolder = nullptr;
     const char* m_windowCaption = "account settings";
     const char* m_okCaption = "Apply";
     std::string m_language = "EN";
     bool m_filling = false;
+    // The protocol shown before the user's last choice, whose standard ports a new choice moves.
+    int m_shownProtocol = 0;
 };
 
 } // namespace qm

@@ -376,25 +376,85 @@ TEST_F(AccountActionsTest, AddEditAndPasteCarryTheSignInCells) {
     EXPECT_EQ(list->row(1).TokenCommand, "oauth2 --user '\xC8'");
 }
 
-// A damaged sign-in method, shown as the password, stays until the user picks another method.
-TEST_F(AccountActionsTest, EditKeepsADamagedSignInMethodUntilAnotherIsChosen) {
-    AccountRow row = makeRow("h");
-    row.Auth = "kerberos";
-    list->setRows({row});
-    list->setRowSelected(0, true);
-    for (const int chosen : {-1, 2}) {
-        test::ModalAnswerer answer([&](QWidget*) {
-            EXPECT_EQ(dialog->auth(), 0);
-            if (chosen >= 0) {
-                dialog->setAuth(chosen);
-                dialog->setTokenCommand(QStringLiteral("helper"));
-            }
-            dialog->accept();
-        });
-        actions->aEditAccountExecute();
-        ASSERT_TRUE(answer.answered());
-        EXPECT_EQ(list->row(0).Auth, chosen < 0 ? "kerberos" : "2");
+// A damaged sign-in method, protocol or spam action, shown as the first choice, stays until the
+// user picks another.
+TEST_F(AccountActionsTest, EditKeepsADamagedChoiceUntilAnotherIsChosen) {
+    struct Case {
+        std::string AccountRow::*cell;
+        int (Taccount_settings_fm::*shown)() const;
+        void (Taccount_settings_fm::*choose)(int);
+        int chosen;
+    };
+    const Case cases[] = {
+        {&AccountRow::Auth, &Taccount_settings_fm::auth, &Taccount_settings_fm::setAuth, 2},
+        {&AccountRow::Protocol, &Taccount_settings_fm::protocol, &Taccount_settings_fm::setProtocol, 1},
+        {&AccountRow::SpamAction, &Taccount_settings_fm::spamAction, &Taccount_settings_fm::setSpamAction, 2},
+    };
+    for (const Case& c : cases) {
+        AccountRow row = makeRow("h");
+        row.*c.cell = "kerberos";
+        list->setRows({row});
+        list->setRowSelected(0, true);
+        for (const bool choose : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.chosen << choose);
+            test::ModalAnswerer answer([&](QWidget*) {
+                EXPECT_EQ((dialog->*c.shown)(), 0);
+                if (choose) {
+                    (dialog->*c.choose)(c.chosen);
+                    dialog->setTokenCommand(QStringLiteral("helper"));
+                }
+                dialog->accept();
+            });
+            actions->aEditAccountExecute();
+            ASSERT_TRUE(answer.answered());
+            EXPECT_EQ(list->row(0).*c.cell, choose ? std::to_string(c.chosen) : "kerberos");
+        }
     }
+}
+
+// An IMAP account's choices reach its row and come back into the dialog; a new POP3 account's
+// section keeps only the keys it always had.
+TEST_F(AccountActionsTest, AddAndEditCarryTheImapCells) {
+    test::ModalAnswerer add([this](QWidget*) {
+        dialog->findChild<QComboBox*>(QStringLiteral("cProtocol"))->setCurrentIndex(1);
+        dialog->setServer(QStringLiteral("imap.a"));
+        dialog->setAccountName(QStringLiteral("ann"));
+        dialog->setPassword(QStringLiteral("pw"));
+        dialog->setFolders(QString::fromUtf8("INBOX; Работа"));
+        dialog->findChild<QComboBox*>(QStringLiteral("cSpamAction"))->setCurrentIndex(1);
+        dialog->setTrashFolder(QStringLiteral("Bin"));
+        dialog->accept();
+    });
+    actions->aAddAccountExecute();
+    ASSERT_TRUE(add.answered());
+    ASSERT_EQ(list->rowCount(), 1);
+    const AccountRow added = list->row(0);
+    EXPECT_EQ(added.Protocol, "1");
+    EXPECT_EQ(added.Port, "143");
+    EXPECT_EQ(added.Folders, "INBOX; \xD0\xE0\xE1\xEE\xF2\xE0"); // windows-1251 bytes
+    EXPECT_EQ(added.SpamAction, "1");
+    EXPECT_EQ(added.TrashFolder, "Bin");
+
+    list->setRowSelected(0, true);
+    QString shownFolders;
+    test::ModalAnswerer edit([&](QWidget*) {
+        EXPECT_EQ(dialog->protocol(), 1);
+        EXPECT_EQ(dialog->spamAction(), 1);
+        EXPECT_EQ(dialog->trashFolder(), QStringLiteral("Bin"));
+        shownFolders = dialog->folders();
+        dialog->accept();
+    });
+    actions->aEditAccountExecute();
+    ASSERT_TRUE(edit.answered());
+    EXPECT_EQ(shownFolders, QString::fromUtf8("INBOX; Работа"));
+    EXPECT_EQ(list->row(0).Folders, added.Folders);
+
+    auto pop = typeIntoDialog({"pop.b", "bob", "pw"});
+    actions->aAddAccountExecute();
+    ASSERT_TRUE(pop->answered());
+    ASSERT_EQ(list->rowCount(), 2);
+    EXPECT_EQ(list->row(1).Protocol, "");
+    EXPECT_EQ(list->row(1).SpamAction, "");
 }
 
 // A new account goes to the keyring when one answers; an edit that renames the account moves its

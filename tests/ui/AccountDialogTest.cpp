@@ -54,13 +54,17 @@ TEST_F(AccountDialogTest, ChoosingSecurityMovesOnlyTheStandardPorts) {
         int port;
         int choice;
         int expectedPort;
+        int protocol = 0;
     };
     const Case cases[] = {
-        {110, 1, 995}, {995, 0, 110}, {2110, 1, 2110}, {110, 2, 110}, {995, 2, 995}, {8995, 0, 8995},
+        {110, 1, 995},    {995, 0, 110},    {2110, 1, 2110},  {110, 2, 110}, {995, 2, 995},
+        {8995, 0, 8995},  {143, 1, 993, 1}, {993, 0, 143, 1}, {110, 1, 110, 1},
+        {993, 2, 993, 1}, {143, 1, 143, 0},
     };
     auto* combo = child<QComboBox>("cSecurity");
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.port << " -> " << c.choice);
+        SCOPED_TRACE(testing::Message() << c.port << " -> " << c.choice << " protocol " << c.protocol);
+        dialog->setProtocol(c.protocol);
         // Start from a choice other than the one under test, so choosing it is a change.
         dialog->setSecurity(c.choice == 2 ? 0 : 2);
         dialog->setPort(c.port);
@@ -114,30 +118,37 @@ TEST_F(AccountDialogTest, CaptionsAreTranslatedWhenShownButSecurityAndSignInName
 TEST_F(AccountDialogTest, ProviderFillsServerPortSecurityAndAuthentication) {
     struct Case {
         const char* provider;
-        const char* server;
+        const char* servers[2]; // POP3, IMAP
         int auth;
     };
     const Case cases[] = {
-        {"Gmail", "pop.gmail.com", 0},      {"Outlook.com / Microsoft 365", "outlook.office365.com", 2},
-        {"Yahoo", "pop.mail.yahoo.com", 0}, {"Yandex", "pop.yandex.com", 0},
-        {"Mail.ru", "pop.mail.ru", 0},      {"GMX", "pop.gmx.net", 0},
-        {"web.de", "pop3.web.de", 0},       {"Fastmail", "pop.fastmail.com", 0},
+        {"Gmail", {"pop.gmail.com", "imap.gmail.com"}, 0},
+        {"Outlook.com / Microsoft 365", {"outlook.office365.com", "outlook.office365.com"}, 2},
+        {"Yahoo", {"pop.mail.yahoo.com", "imap.mail.yahoo.com"}, 0},
+        {"Yandex", {"pop.yandex.com", "imap.yandex.com"}, 0},
+        {"Mail.ru", {"pop.mail.ru", "imap.mail.ru"}, 0},
+        {"GMX", {"pop.gmx.net", "imap.gmx.net"}, 0},
+        {"web.de", {"pop3.web.de", "imap.web.de"}, 0},
+        {"Fastmail", {"pop.fastmail.com", "imap.fastmail.com"}, 0},
     };
     auto* combo = child<QComboBox>("cProvider");
     ASSERT_EQ(combo->count(), 9);
     EXPECT_EQ(combo->itemText(0), QStringLiteral("Other"));
-    for (int i = 0; i < 8; ++i) {
-        const Case& c = cases[i];
-        SCOPED_TRACE(c.provider);
-        dialog->reset();
-        dialog->setAccountName(QStringLiteral("ann"));
-        chooseProvider(i + 1);
-        EXPECT_EQ(combo->currentText(), QString::fromUtf8(c.provider));
-        EXPECT_EQ(dialog->server(), QString::fromUtf8(c.server));
-        EXPECT_EQ(dialog->port(), 995);
-        EXPECT_EQ(dialog->security(), 1);
-        EXPECT_EQ(dialog->auth(), c.auth);
-        EXPECT_EQ(dialog->accountName(), QStringLiteral("ann"));
+    for (int protocol : {1, 0}) {
+        for (int i = 0; i < 8; ++i) {
+            const Case& c = cases[i];
+            SCOPED_TRACE(testing::Message() << c.provider << " protocol " << protocol);
+            dialog->reset();
+            dialog->setProtocol(protocol);
+            dialog->setAccountName(QStringLiteral("ann"));
+            chooseProvider(i + 1);
+            EXPECT_EQ(combo->currentText(), QString::fromUtf8(c.provider));
+            EXPECT_EQ(dialog->server(), QString::fromUtf8(c.servers[protocol]));
+            EXPECT_EQ(dialog->port(), protocol == 1 ? 993 : 995);
+            EXPECT_EQ(dialog->security(), 1);
+            EXPECT_EQ(dialog->auth(), c.auth);
+            EXPECT_EQ(dialog->accountName(), QStringLiteral("ann"));
+        }
     }
     // "Other" leaves everything as it is.
     dialog->setPort(1995);
@@ -152,6 +163,54 @@ TEST_F(AccountDialogTest, ProviderFillsServerPortSecurityAndAuthentication) {
     EXPECT_EQ(dialog->auth(), 0);
     QTest::keyClicks(child<QLineEdit>("ePop"), QStringLiteral(".example"));
     EXPECT_EQ(combo->currentText(), QStringLiteral("Other"));
+}
+
+// The user's protocol choice moves a standard port and a provider's server to the other protocol's,
+// and asks for the IMAP folders only when they mean something.
+TEST_F(AccountDialogTest, ChoosingTheProtocolMovesStandardPortsAndOffersTheImapFields) {
+    struct Case {
+        int port;
+        int provider; // -1: Other, else the Provider row
+        int toProtocol;
+        int expectedPort;
+        const char* expectedServer;
+    };
+    const Case cases[] = {
+        {110, -1, 1, 143, "mail.example"},  {995, -1, 1, 993, "mail.example"},
+        {2110, -1, 1, 2110, "mail.example"}, {995, 1, 1, 993, "imap.gmail.com"},
+        {993, 1, 0, 995, "pop.gmail.com"},   {143, -1, 0, 110, "mail.example"},
+    };
+    auto* protocol = child<QComboBox>("cProtocol");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.port << " provider " << c.provider << " -> " << c.toProtocol);
+        dialog->reset();
+        dialog->setProtocol(1 - c.toProtocol);
+        dialog->setServer(QStringLiteral("mail.example"));
+        if (c.provider > 0)
+            chooseProvider(c.provider);
+        dialog->setPort(c.port);
+        protocol->setCurrentIndex(c.toProtocol);
+        EXPECT_EQ(dialog->port(), c.expectedPort);
+        EXPECT_EQ(dialog->server(), QString::fromUtf8(c.expectedServer));
+        EXPECT_EQ(child<QLineEdit>("eFolders")->isEnabled(), c.toProtocol == 1);
+        EXPECT_EQ(child<QComboBox>("cSpamAction")->isEnabled(), c.toProtocol == 1);
+    }
+    // Only the folder the spam goes to is asked for; filling keeps the port as stored.
+    dialog->setProtocol(1);
+    for (int action : {0, 1, 2}) {
+        dialog->setSpamAction(action);
+        EXPECT_EQ(child<QLineEdit>("eJunkFolder")->isEnabled(), action == 0);
+        EXPECT_EQ(child<QLineEdit>("eTrashFolder")->isEnabled(), action == 1);
+    }
+    dialog->setPort(110);
+    dialog->setProtocol(0);
+    dialog->setProtocol(7); // unknown: POP3
+    EXPECT_EQ(dialog->protocol(), 0);
+    EXPECT_EQ(dialog->port(), 110);
+    dialog->setLanguage("RU");
+    EXPECT_EQ(child<QComboBox>("cSpamAction")->itemText(1), QString::fromUtf8("переместить в корзину"));
+    dialog->setProtocol(1);
+    EXPECT_EQ(child<QLabel>("lbPop")->text(), QString::fromUtf8("Почтовый сервер (IMAP)"));
 }
 
 TEST_F(AccountDialogTest, AuthenticationChoosesBetweenPasswordAndTokenCommand) {

@@ -42,19 +42,37 @@ fs::path makeDemoFolder() {
     return pattern;
 }
 
-void writeDemoSettings(const fs::path& folder, const qm::test::DovecotServer& server) {
+// The demo's second mailbox, checked over IMAP: the same mail, every third message already read
+// on "another device", so the check counts it and judges only the rest.
+int addImapMailbox(qm::test::DovecotServer& server) {
+    const int user = server.AddUser();
+    const auto messages = qm::demo::DemoMessages(server.UserName(user) + "@localhost");
+    for (std::size_t i = 0; i < messages.size(); ++i) {
+        server.AddMessage(messages[i], user, i % 3 == 2);
+    }
+    return user;
+}
+
+qm::AccountRow demoAccount(const qm::test::DovecotServer& server, int user, int port) {
+    qm::Account account;
+    account.POP3 = "127.0.0.1";
+    account.Port = port;
+    account.AccountName = server.UserName(user);
+    account.AccountPassword = qm::ScramblePassword(server.Password());
+    account.TimeOut = 30;
+    return qm::ToAccountRow(account);
+}
+
+void writeDemoSettings(const fs::path& folder, const qm::test::DovecotServer& server, int imapUser) {
     qm::SettingsData data;
     data.main.Interval = 2;
     data.main.Executing = true;
     data.main.CheckNewVersion = false;
     data.main.Notify = true;
-    qm::Account account;
-    account.POP3 = "127.0.0.1";
-    account.Port = server.Pop3Port();
-    account.AccountName = server.User();
-    account.AccountPassword = qm::ScramblePassword(server.Password());
-    account.TimeOut = 30;
-    data.accounts.push_back(qm::ToAccountRow(account));
+    data.accounts.push_back(demoAccount(server, 0, server.Pop3Port()));
+    qm::AccountRow imap = demoAccount(server, imapUser, server.ImapPort());
+    imap.Protocol = "1"; // spam goes to the server's junk folder
+    data.accounts.push_back(imap);
     std::string error;
     if (!qm::SaveSettings(folder / "quillmere.ini", data, &error)) {
         throw std::runtime_error("cannot write the demo settings: " + error);
@@ -111,12 +129,15 @@ int main(int argc, char** argv) {
         for (const std::string& message : qm::demo::DemoMessages(server.User() + "@localhost")) {
             server.AddMessage(message);
         }
+        const int imapUser = addImapMailbox(server);
         folder = makeDemoFolder();
-        writeDemoSettings(folder, server);
+        writeDemoSettings(folder, server, imapUser);
         std::cout << "Demo mailbox: " << server.MessagesOnDisk() << " messages (" << qm::demo::DemoSpamCount()
                   << " of them spam from " << qm::demo::kSpamSender << ") for " << server.User()
-                  << " on 127.0.0.1:" << server.Pop3Port() << '\n'
-                  << "Demo mail folder: " << server.Folder() << "/home/Maildir\n"
+                  << " on 127.0.0.1:" << server.Pop3Port() << " (POP3)\n"
+                  << "The same mail for " << server.UserName(imapUser) << " on 127.0.0.1:" << server.ImapPort()
+                  << " (IMAP), a third of it already read; its spam goes to the Junk folder\n"
+                  << "Demo mail folders: " << server.Folder() << '\n'
                   << "Demo data folder: " << folder.string() << '\n'
                   << "End the monitor (menu File, Exit) to stop the demo server and remove both folders.\n"
                   << std::flush;
