@@ -197,10 +197,12 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->setAccountName(fromCodePage(current.AccountName));
     // A keyring that cannot give the password leaves the field empty, to be typed again.
     m_dialog->setPassword(keptPassword(current));
-    m_dialog->setPasswordStore(static_cast<int>(PasswordStoreOfCell(current.PasswordStore).value_or(PasswordStore::File)));
+    m_dialog->setPasswordStore(
+        static_cast<int>(PasswordStoreOfCell(current.PasswordStore).value_or(PasswordStore::File)));
     const bool tls = SecurityOfCell(current.Security) == AccountSecurity::TlsOnConnect;
-    m_dialog->setPort(CellInteger(current.Port).value_or(
-        StandardPort(ProtocolOfCell(current.Protocol).value_or(AccountProtocol::Pop3), tls)));
+    m_dialog->setPort(
+        CellInteger(current.Port)
+            .value_or(StandardPort(ProtocolOfCell(current.Protocol).value_or(AccountProtocol::Pop3), tls)));
     m_dialog->setTimeOut(CellInteger(current.TimeOut).value_or(kDefaultTimeOut));
     m_dialog->setSecurity(CellInteger(current.Security).value_or(0));
     const int shownSecurity = m_dialog->security();

@@ -65,6 +65,22 @@ std::filesystem::path CheckerFolder(const std::string& name) {
     return dir;
 }
 
+// Runs the quillmere-check in dir on one account of the first user, with the sender anti-spam list
+// "*@spam.example"; returns its exit status, its output in out and err.
+int RunChecker(const std::filesystem::path& dir, const DovecotServer& dovecot, int port, const std::string& keys,
+               const std::string& args, std::string& out, std::string& err) {
+    std::ofstream(dir / "quillmere.ini", std::ios::binary)
+        << "[Main]\r\nLanguage=EN\r\n[Settings1]\r\nPOP3=127.0.0.1\r\nAccountName=" << dovecot.User()
+        << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << port << "\r\nTimeOut=30\r\n"
+        << keys;
+    std::ofstream(dir / "antiSpamList.txt", std::ios::binary) << "*@spam.example\r\n";
+    const std::string command = "cd '" + dir.string() + "' && ./quillmere-check " + args + " >out.txt 2>err.txt";
+    const int status = std::system(command.c_str());
+    out = FileText(dir / "out.txt");
+    err = FileText(dir / "err.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 CheckSummary RunOneCheck(const std::vector<AccountRow>& rows, const CheckOptions& options,
                          std::vector<CheckCycle::AccountFailure>* failures = nullptr) {
     CycleFixture f;
@@ -260,18 +276,10 @@ TEST_P(DovecotImapCheck, JudgesOnlyUnseenMessagesAndRecordsWhatTheServerDid) {
     dovecot.AddMessage("From: b@x.example\r\nSubject: new\r\n\r\nb\r\n");
     dovecot.AddMessage("From: y@spam.example\r\nSubject: =?UTF-8?Q?Caf=C3=A9?= offer\r\n\r\nb\r\n");
     const std::vector<std::string> before = Flags(dovecot);
-    namespace fs = std::filesystem;
-    const fs::path dir = CheckerFolder("check-imap");
-    std::ofstream(dir / "quillmere.ini", std::ios::binary)
-        << "[Main]\r\nLanguage=EN\r\n[Settings1]\r\nPOP3=127.0.0.1\r\nAccountName=" << dovecot.User()
-        << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << dovecot.ImapPort()
-        << "\r\nTimeOut=30\r\nProtocol=1\r\n" << row.keys;
-    std::ofstream(dir / "antiSpamList.txt", std::ios::binary) << "*@spam.example\r\n";
-    const std::string command = "cd '" + dir.string() + "' && ./quillmere-check " + row.args + " >out.txt 2>err.txt";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
-    const std::string out = FileText(dir / "out.txt"), err = FileText(dir / "err.txt");
-    EXPECT_EQ(WEXITSTATUS(status), 0) << err; // news: the one unseen message
+    const std::filesystem::path dir = CheckerFolder("check-imap");
+    std::string out, err;
+    EXPECT_EQ(RunChecker(dir, dovecot, dovecot.ImapPort(), "Protocol=1\r\n" + row.keys, row.args, out, err), 0)
+        << err; // news: the one unseen message
     const std::string total = std::to_string(row.total);
     EXPECT_NE(out.find("you have " + total + " messages in total.\nin total " + total + " messages:\n127.0.0.1(" +
                        dovecot.User() + "): 1\n"),
@@ -296,15 +304,51 @@ TEST_P(DovecotImapCheck, JudgesOnlyUnseenMessagesAndRecordsWhatTheServerDid) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DovecotImapCheck,
-    ::testing::Values(
-        ImapRow{"to_junk", "", "", "", "", "moved to Junk", 3, 1, 0},
-        ImapRow{"to_trash", "SpamAction=1\r\n", "", "", "", "moved to Trash", 3, 0, 1},
-        ImapRow{"deleted", "SpamAction=2\r\n", "", "", "", "deleted", 3, 0, 0},
-        ImapRow{"dry_run", "", "--dry-run", "would move to Junk: 127.0.0.1 (", "", "", 4, 0, 0},
-        ImapRow{"no_such_junk_folder", "JunkFolder=Nowhere\r\n", "", "", "The junk folder Nowhere does not exist", "",
-                4, 0, 0, 4},
-        ImapRow{"missing_watched_folder", "Folders=INBOX;Missing\r\n", "", "", "Missing", "moved to Junk", 3, 1, 0}),
+    ::testing::Values(ImapRow{"to_junk", "", "", "", "", "moved to Junk", 3, 1, 0},
+                      ImapRow{"to_trash", "SpamAction=1\r\n", "", "", "", "moved to Trash", 3, 0, 1},
+                      ImapRow{"deleted", "SpamAction=2\r\n", "", "", "", "deleted", 3, 0, 0},
+                      ImapRow{"dry_run", "", "--dry-run", "would move to Junk: 127.0.0.1 (", "", "", 4, 0, 0},
+                      ImapRow{"no_such_junk_folder", "JunkFolder=Nowhere\r\n", "", "",
+                              "The junk folder Nowhere does not exist", "", 4, 0, 0, 4},
+                      ImapRow{"missing_watched_folder", "Folders=INBOX;Missing\r\n", "", "", "Missing", "moved to Junk",
+                              3, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// One mailbox, nothing read yet, checked over POP3 and over IMAP as a dry run: the same report,
+// the same spam, the same fields on each spam line; only the action differs.
+TEST(DovecotCheck, Pop3AndImapReportOneMailboxAlike) {
+    DovecotServer dovecot;
+    dovecot.AddMessages(5);
+    dovecot.AddMessage("From: y@spam.example\r\nSubject: =?UTF-8?Q?Caf=C3=A9?= offer\r\n\r\nb\r\n");
+    dovecot.AddMessage("From: \"Z\" <z@spam.example>\r\nSubject: {5}\r\n\r\nliteral-like\r\n");
+    std::string outs[2];
+    for (const int protocol : {0, 1}) {
+        SCOPED_TRACE(protocol);
+        std::string err;
+        const int port = protocol == 1 ? dovecot.ImapPort() : dovecot.Pop3Port();
+        EXPECT_EQ(RunChecker(CheckerFolder("parity"), dovecot, port, "Protocol=" + std::to_string(protocol) + "\r\n",
+                             "--dry-run", outs[protocol], err),
+                  0)
+            << err;
+        for (const std::string action : {"would delete: ", "would move to Junk: "}) {
+            for (auto at = outs[protocol].find(action); at != std::string::npos; at = outs[protocol].find(action))
+                outs[protocol].replace(at, action.size(), "would act: ");
+        }
+    }
+    // POP3 walks from the newest message down, IMAP in the server's order: compare as sets of lines.
+    std::vector<std::string> lines[2];
+    for (const int protocol : {0, 1}) {
+        std::istringstream in(outs[protocol]);
+        for (std::string line; std::getline(in, line);)
+            lines[protocol].push_back(line);
+        std::sort(lines[protocol].begin(), lines[protocol].end());
+    }
+    EXPECT_EQ(lines[0], lines[1]);
+    EXPECT_EQ(std::count_if(lines[1].begin(), lines[1].end(),
+                            [](const std::string& l) { return l.rfind("would act: ", 0) == 0; }),
+              2)
+        << outs[1];
+}
 
 } // namespace
 } // namespace qm::test

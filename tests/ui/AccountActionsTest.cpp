@@ -13,8 +13,8 @@
 
 #include "UiTestSupport.h"
 #include "engine/SessionPassword.h"
-#include "support/MemorySecretStore.h"
 #include "settings/PasswordScrambler.h"
+#include "support/MemorySecretStore.h"
 #include "ui/AccountActions.h"
 #include "ui/AccountDialog.h"
 #include "ui/AccountListView.h"
@@ -525,7 +525,8 @@ TEST_F(AccountActionsTest, MoveAllToKeyringSaysHowManyMovedAndWhichFailed) {
     const Case cases[] = {
         {SecretStatus::Found, "Passwords moved: 2", "1"},
         {SecretStatus::NoKeyring,
-         "Passwords moved: 0\nNot moved: user@a, user@b\nThe password is kept in the desktop keyring, which is not running.",
+         "Passwords moved: 0\nNot moved: user@a, user@b\nThe password is kept in the desktop keyring, which is not "
+         "running.",
          ""},
     };
     for (const Case& c : cases) {

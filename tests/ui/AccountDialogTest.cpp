@@ -57,9 +57,8 @@ TEST_F(AccountDialogTest, ChoosingSecurityMovesOnlyTheStandardPorts) {
         int protocol = 0;
     };
     const Case cases[] = {
-        {110, 1, 995},    {995, 0, 110},    {2110, 1, 2110},  {110, 2, 110}, {995, 2, 995},
-        {8995, 0, 8995},  {143, 1, 993, 1}, {993, 0, 143, 1}, {110, 1, 110, 1},
-        {993, 2, 993, 1}, {143, 1, 143, 0},
+        {110, 1, 995},    {995, 0, 110},    {2110, 1, 2110},  {110, 2, 110},    {995, 2, 995},    {8995, 0, 8995},
+        {143, 1, 993, 1}, {993, 0, 143, 1}, {110, 1, 110, 1}, {993, 2, 993, 1}, {143, 1, 143, 0},
     };
     auto* combo = child<QComboBox>("cSecurity");
     for (const Case& c : cases) {
@@ -176,9 +175,8 @@ TEST_F(AccountDialogTest, ChoosingTheProtocolMovesStandardPortsAndOffersTheImapF
         const char* expectedServer;
     };
     const Case cases[] = {
-        {110, -1, 1, 143, "mail.example"},  {995, -1, 1, 993, "mail.example"},
-        {2110, -1, 1, 2110, "mail.example"}, {995, 1, 1, 993, "imap.gmail.com"},
-        {993, 1, 0, 995, "pop.gmail.com"},   {143, -1, 0, 110, "mail.example"},
+        {110, -1, 1, 143, "mail.example"},  {995, -1, 1, 993, "mail.example"}, {2110, -1, 1, 2110, "mail.example"},
+        {995, 1, 1, 993, "imap.gmail.com"}, {993, 1, 0, 995, "pop.gmail.com"}, {143, -1, 0, 110, "mail.example"},
     };
     auto* protocol = child<QComboBox>("cProtocol");
     for (const Case& c : cases) {

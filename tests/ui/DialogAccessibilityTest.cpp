@@ -5,8 +5,8 @@
 #include "ui/AccountDialog.h"
 #include "ui/MailClientDialog.h"
 
-#include <QAccessible>
 #include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QLabel>
 
 #include <gtest/gtest.h>
