@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include "AccountWindowFixture.h"
 #include "UiTestSupport.h"
 #include "engine/SessionPassword.h"
 #include "settings/PasswordScrambler.h"
@@ -38,21 +39,14 @@ struct Typed {
     int security = 0;
 };
 
-class AccountActionsTest : public ::testing::Test {
+class AccountActionsTest : public test::AccountWindowFixture {
 protected:
     void SetUp() override {
-        test::ensureApp();
         setUiCodePage(1251);
-        window = std::make_unique<QWidget>();
-        list = new AccountListView(window.get());
-        dialog = new Taccount_settings_fm(window.get());
-        actions = std::make_unique<AccountActions>(list, dialog, window.get());
-        actions->setExecutingSource([this] { return executing; });
-        saves = std::make_unique<QSignalSpy>(actions.get(), &AccountActions::saveSettingsRequested);
+        AccountWindowFixture::SetUp();
     }
     void TearDown() override {
-        actions.reset();
-        window.reset();
+        AccountWindowFixture::TearDown();
         setUiCodePage(0);
     }
 
@@ -79,13 +73,6 @@ protected:
             QTest::mouseClick(box->button(answer), Qt::LeftButton);
         });
     }
-
-    bool executing = false;
-    std::unique_ptr<QWidget> window;
-    AccountListView* list = nullptr;
-    Taccount_settings_fm* dialog = nullptr;
-    std::unique_ptr<AccountActions> actions;
-    std::unique_ptr<QSignalSpy> saves;
 };
 
 TEST_F(AccountActionsTest, EnablingFollowsTheRefreshRules) {
@@ -415,7 +402,7 @@ TEST_F(AccountActionsTest, EditKeepsADamagedChoiceUntilAnotherIsChosen) {
 // An IMAP account's choices reach its row and come back into the dialog; a new POP3 account's
 // section keeps only the keys it always had.
 TEST_F(AccountActionsTest, AddAndEditCarryTheImapCells) {
-    test::ModalAnswerer add([this](QWidget*) {
+    runDialog(&AccountActions::aAddAccountExecute, [this] {
         dialog->findChild<QComboBox*>(QStringLiteral("cProtocol"))->setCurrentIndex(1);
         dialog->setServer(QStringLiteral("imap.a"));
         dialog->setAccountName(QStringLiteral("ann"));
@@ -423,10 +410,7 @@ TEST_F(AccountActionsTest, AddAndEditCarryTheImapCells) {
         dialog->setFolders(QString::fromUtf8("INBOX; Работа"));
         dialog->findChild<QComboBox*>(QStringLiteral("cSpamAction"))->setCurrentIndex(1);
         dialog->setTrashFolder(QStringLiteral("Bin"));
-        dialog->accept();
     });
-    actions->aAddAccountExecute();
-    ASSERT_TRUE(add.answered());
     ASSERT_EQ(list->rowCount(), 1);
     const AccountRow added = list->row(0);
     EXPECT_EQ(added.Protocol, "1");
@@ -436,17 +420,12 @@ TEST_F(AccountActionsTest, AddAndEditCarryTheImapCells) {
     EXPECT_EQ(added.TrashFolder, "Bin");
 
     list->setRowSelected(0, true);
-    QString shownFolders;
-    test::ModalAnswerer edit([&](QWidget*) {
+    runDialog(&AccountActions::aEditAccountExecute, [this] {
         EXPECT_EQ(dialog->protocol(), 1);
         EXPECT_EQ(dialog->spamAction(), 1);
         EXPECT_EQ(dialog->trashFolder(), QStringLiteral("Bin"));
-        shownFolders = dialog->folders();
-        dialog->accept();
+        EXPECT_EQ(dialog->folders(), QString::fromUtf8("INBOX; Работа"));
     });
-    actions->aEditAccountExecute();
-    ASSERT_TRUE(edit.answered());
-    EXPECT_EQ(shownFolders, QString::fromUtf8("INBOX; Работа"));
     EXPECT_EQ(list->row(0).Folders, added.Folders);
 
     auto pop = typeIntoDialog({"pop.b", "bob", "pw"});

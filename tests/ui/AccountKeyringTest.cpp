@@ -8,71 +8,18 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusVirtualObject>
-#include <QMessageBox>
 #include <QProgressDialog>
 
+#include "AccountWindowFixture.h"
 #include "KeyringSession.h"
 #include "ScratchDir.h"
-#include "UiTestSupport.h"
 #include "settings/PasswordScrambler.h"
-#include "ui/AccountActions.h"
-#include "ui/AccountDialog.h"
-#include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
 
 namespace qm {
 namespace {
 
-bool isBox(QWidget* modal) {
-    return qobject_cast<QMessageBox*>(modal) != nullptr;
-}
-
-class AccountKeyringTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        test::ensureApp();
-        window = std::make_unique<QWidget>();
-        list = new AccountListView(window.get());
-        dialog = new Taccount_settings_fm(window.get());
-        actions = std::make_unique<AccountActions>(list, dialog, window.get());
-        actions->setExecutingSource([] { return false; });
-    }
-    void TearDown() override {
-        actions.reset();
-        window.reset();
-    }
-
-    // Opens `command`, lets `fill` change the dialog, saves, and answers any message box after it.
-    QString runDialog(void (AccountActions::*command)(), const std::function<void()>& fill) {
-        QString said;
-        test::ModalAnswerer box([&said](QWidget* modal) {
-            said = qobject_cast<QMessageBox*>(modal)->text();
-            qobject_cast<QMessageBox*>(modal)->accept();
-        }, 60000, isBox);
-        test::ModalAnswerer edit([&](QWidget*) {
-            fill();
-            dialog->accept();
-        }, 60000, [this](QWidget* modal) { return modal == dialog; });
-        (actions.get()->*command)();
-        EXPECT_TRUE(edit.answered());
-        return said;
-    }
-    QString answerBox(const std::function<void()>& command, QMessageBox::StandardButton button) {
-        QString said;
-        test::ModalAnswerer box([&](QWidget* modal) {
-            auto* b = qobject_cast<QMessageBox*>(modal);
-            said = b->text();
-            QTest::mouseClick(b->button(button), Qt::LeftButton);
-        }, 60000, isBox);
-        command();
-        return said;
-    }
-
-    std::unique_ptr<QWidget> window;
-    AccountListView* list = nullptr;
-    Taccount_settings_fm* dialog = nullptr;
-    std::unique_ptr<AccountActions> actions;
-};
+using AccountKeyringTest = test::AccountWindowFixture;
 
 // The dialog's save, move and delete, each step checked in the real keyring.
 TEST_F(AccountKeyringTest, SaveMoveAndDeleteFollowTheRealKeyring) {
