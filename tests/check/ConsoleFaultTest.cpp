@@ -121,6 +121,26 @@ TEST_F(ConsoleFault, SettingsFileOverTheLimitIsNotLoadedInPart) {
     EXPECT_EQ(server.Sessions(), 0);
 }
 
+TEST_F(ConsoleFault, EveryAccountOfALongListGetsItsResultUnderALowDescriptorLimit) {
+    const int accounts = 300; // two descriptors each would need more than the limit allows
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("a@x.example")}));
+    server.Start();
+    WriteAll(m_app / "quillmere.ini", Ini("", std::vector<std::string>(accounts, Account(server.Port()))));
+    m_launcher = "prlimit --nofile=256 --";
+    const Result r = Run("--dir '" + m_app.string() + "'");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("in total " + std::to_string(accounts) + " messages:\n"), std::string::npos) << r.out;
+    const std::string result = "\n127.0.0.1(user): 1\n";
+    int results = 0;
+    for (auto at = r.out.find(result); at != std::string::npos; at = r.out.find(result, at + 1)) {
+        ++results;
+    }
+    EXPECT_EQ(results, accounts);
+    EXPECT_EQ(server.Sessions(), accounts);
+}
+
 struct HostileCountRow {
     const char* name;
     std::string stat;
