@@ -105,8 +105,8 @@ void CheckCycle::StartPending() {
         const PendingSession next = std::move(m_pending.front());
         m_pending.pop_front();
         try {
-            auto worker = TConnThread::Create(next.row, *next.options, m_link, next.id, next.id,
-                                              m_timings.fallbackReadTimeoutMs);
+            auto worker =
+                TConnThread::Create(next.row, *next.options, m_link, next.id, next.id, m_timings.fallbackReadTimeoutMs);
             m_workers.emplace(next.id, worker);
             worker->Start();
         } catch (const std::exception& e) {

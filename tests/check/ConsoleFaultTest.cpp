@@ -165,13 +165,12 @@ TEST_P(ConsoleHostileCount, EndsTheSessionWithAnError) {
     EXPECT_LE(server.Received().size(), 4u + 100u) << row.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ConsoleHostileCount,
-                         ::testing::Values(HostileCountRow{"billions refused", "+OK 2147483647 0",
-                                                           "refused 100 messages in a row"},
-                                           HostileCountRow{"negative", "+OK -5 0", "Invalid message count -5."},
-                                           HostileCountRow{"multi-line past a mebibyte",
-                                                           "+OK-1 0\r\n" + MegabyteOfLines() + "+OK 1 0",
-                                                           "Max line length exceeded."}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ConsoleHostileCount,
+    ::testing::Values(HostileCountRow{"billions refused", "+OK 2147483647 0", "refused 100 messages in a row"},
+                      HostileCountRow{"negative", "+OK -5 0", "Invalid message count -5."},
+                      HostileCountRow{"multi-line past a mebibyte", "+OK-1 0\r\n" + MegabyteOfLines() + "+OK 1 0",
+                                      "Max line length exceeded."}));
 
 } // namespace
 } // namespace qm::test
