@@ -89,9 +89,12 @@ std::string ConsoleUsage() {
     return "Usage: quillmere-check [--dir DIR] [--dry-run]\n"
            "\n"
            "Runs one mail check of every enabled account, exactly as the Quillmere32 tray monitor\n"
-           "does: the same settings and lists, all accounts in parallel, spam deleted from the\n"
-           "servers, noticed messages appended to the message file when the settings say so\n"
-           "(and the file started afresh when \"overwrite always\" is on).\n"
+           "does: the same settings and lists, the accounts in parallel (at most " +
+           std::to_string(kMaxSessions) +
+           " at a time, the\n"
+           "others in their order as sessions end), spam deleted from the servers, noticed\n"
+           "messages appended to the message file when the settings say so (and the file started\n"
+           "afresh when \"overwrite always\" is on).\n"
            "\n"
            "It reads DIR/quillmere.ini, DIR/antiSpamList.txt and DIR/antiSpamSbjList.txt, where DIR\n"
            "is the data folder the tray monitor uses too: the folder --dir names; without --dir the\n"

@@ -72,7 +72,7 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     }
 
     std::size_t skipped = 0;
-    std::vector<int> notStarted;
+    const auto snapshot = std::make_shared<const CheckOptions>(options);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (IsDisabledCell(rows[i].Disabled)) {
             ++skipped;
@@ -87,25 +87,37 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
         const int id = m_nextWorkerId++;
         m_workerRows[id] = WorkerRow{check, static_cast<int>(i), began, AccountKey(rows[i]), options.intervalMs};
         ++m_runningWorkers;
-        try {
-            auto worker = TConnThread::Create(rows[i], options, m_link, id, id, m_timings.fallbackReadTimeoutMs);
-            m_workers.emplace(id, worker);
-            worker->Start();
-        } catch (const std::exception& e) {
-            // No thread could be started: the account fails like a refused connection.
-            m_workers.erase(id);
-            MarkFailed(id);
-            AccountError(id, rows[i].Caption, rows[i].AccountName, e.what());
-            notStarted.push_back(id);
-        }
+        m_pending.push_back(PendingSession{id, rows[i], snapshot});
     }
     if (skipped == rows.size()) {
         PublishSummary();
+        return check;
     }
-    for (const int id : notStarted) {
-        WorkerFinished(id);
+    StartPending();
+    if (m_runningWorkers == 0) {
+        PublishSummary();
     }
     return check;
+}
+
+void CheckCycle::StartPending() {
+    while (!m_shutDown && !m_pending.empty() && m_workers.size() < kMaxSessions) {
+        const PendingSession next = std::move(m_pending.front());
+        m_pending.pop_front();
+        try {
+            auto worker =
+                TConnThread::Create(next.row, *next.options, m_link, next.id, next.id, m_timings.fallbackReadTimeoutMs);
+            m_workers.emplace(next.id, worker);
+            worker->Start();
+        } catch (const std::exception& e) {
+            // No thread could be started: the account fails like a refused connection.
+            m_workers.erase(next.id);
+            MarkFailed(next.id);
+            AccountError(next.id, next.row.Caption, next.row.AccountName, e.what());
+            m_workerRows.erase(next.id);
+            m_runningWorkers -= 1;
+        }
+    }
 }
 
 bool CheckCycle::IsCheckRunning(int check) const {
@@ -125,6 +137,7 @@ bool CheckCycle::Shutdown(std::chrono::milliseconds grace) {
     }
     m_shutDown = true;
     m_link->Close();
+    m_pending.clear();
     for (auto& [id, worker] : m_workers) {
         worker->Abort();
     }
@@ -314,6 +327,7 @@ void CheckCycle::WorkerFinished(int workerId) {
     m_workers.erase(workerId);
     m_workerRows.erase(workerId);
     m_runningWorkers -= 1;
+    StartPending();
     if (m_runningWorkers > 0) {
         return;
     }

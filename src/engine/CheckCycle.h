@@ -5,6 +5,7 @@
 #include "settings/SettingsFile.h"
 
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -34,8 +35,12 @@ struct SessionTimings {
     std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 };
 
-// The bookkeeping of the checks on the main thread: starts one worker per enabled account,
-// keeps the counters, report lines and addresses the workers report, and publishes the
+// At most this many sessions run at once: each holds a socket and a thread, and a long account
+// list must not run out of either. The other accounts wait, in account order, for one to end.
+inline constexpr std::size_t kMaxSessions = 32;
+
+// The bookkeeping of the checks on the main thread: starts one worker per enabled account (at
+// most kMaxSessions at once), keeps the counters, report lines and addresses the workers report, and publishes the
 // summary when the last worker has ended. Every member runs on the main thread.
 class CheckCycle : public ISessionReport {
 public:
@@ -51,7 +56,8 @@ public:
     int BeginCheck(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
 
     // Resets the counters, applies the overwrite rule of the message log, and starts a worker
-    // for every row that IsDisabledCell leaves enabled; publishes at once when none is started.
+    // for every row that IsDisabledCell leaves enabled, the rows past the bound as others end;
+    // publishes at once when none is started.
     // Returns the check's number.
     int StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
     // The number the next BeginCheck or StartWorkers returns.
@@ -73,7 +79,8 @@ public:
     // otherwise wait until the main thread runs again, and the wait here would use up `grace`).
     bool Shutdown(std::chrono::milliseconds grace);
     // Aborts the connections of the running workers (after a resume from suspend they are dead);
-    // each ends as a failed session and the check is published as usual.
+    // each ends as a failed session and the check is published as usual. Sessions still waiting
+    // for their turn start afresh.
     void AbortSessions();
 
     int RunningWorkers() const { return m_runningWorkers; }
@@ -124,6 +131,15 @@ public:
     void WorkerFinished(int workerId) override;
 
 private:
+    // An account of a check whose session waits for its turn.
+    struct PendingSession {
+        int id = 0;
+        AccountRow row;
+        std::shared_ptr<const CheckOptions> options;
+    };
+    // Starts waiting sessions while fewer than kMaxSessions run; an account whose thread cannot
+    // be started fails like a refused connection.
+    void StartPending();
     void PublishSummary();
     // The tooltip note of an account waiting for its next login.
     std::string LoginDelayNote(std::chrono::steady_clock::time_point end) const;
@@ -151,7 +167,8 @@ private:
     std::string m_messageLogError;
 
     int m_nextWorkerId = 1;
-    std::map<int, std::shared_ptr<TConnThread>> m_workers;
+    std::map<int, std::shared_ptr<TConnThread>> m_workers; // the sessions running now
+    std::deque<PendingSession> m_pending;
     // Each worker reports its worker id as its row: the check and row it was started for.
     struct WorkerRow {
         int check = 0;

@@ -151,9 +151,10 @@ private:
     // Reads one whole reply within the read time-out; firstLine is a line already read.
     ImapReply ReadReply(std::size_t maxLiteral, std::optional<std::string> firstLine = std::nullopt);
     // Sends a command and reads its replies up to its tagged one, which is returned (OK only:
-    // NO and BAD raise). Untagged replies go to `handler`, then to the common ones.
+    // NO and BAD raise). Untagged replies go to `handler`, then to the common ones. Only a
+    // fetch of message content allows its literals more than any other reply.
     ImapReply Command(const std::string& command, const UntaggedHandler& handler = {},
-                      std::size_t maxLiteral = 4u << 20);
+                      std::size_t maxLiteral = kMaxReplyBytes);
     ImapReply ReadUntilTagged(const std::string& tag, const UntaggedHandler& handler, std::size_t maxLiteral);
     // Untagged replies any command may bring (status, CAPABILITY, EXISTS, EXPUNGE, FLAGS, ...).
     void CommonUntagged(const ImapReply& reply);

@@ -58,10 +58,15 @@ std::vector<std::vector<std::uint32_t>> Chunks(std::vector<std::uint32_t> uids, 
 
 std::vector<ImapFolder> TIdIMAP4::ListFolders() {
     std::vector<ImapFolder> folders;
+    std::size_t listed = 0; // the folder list is bounded as a whole, like any other answer
     const bool specialUse = HasCapability("SPECIAL-USE") && HasCapability("LIST-EXTENDED");
     Command(specialUse ? "LIST \"\" \"*\" RETURN (SPECIAL-USE)" : "LIST \"\" \"*\"", [&](const ImapReply& r) {
         if (r.name != "LIST") {
             return false;
+        }
+        listed += r.consumed;
+        if (listed > kMaxReplyBytes) {
+            Broken("The IMAP server's folder list is longer than " + std::to_string(kMaxReplyBytes) + " bytes.");
         }
         if (r.items.size() < 3 || r.items[0].kind != ImapItem::Kind::List || r.items[2].kind == ImapItem::Kind::List ||
             r.items[2].kind == ImapItem::Kind::Nil) {

@@ -5,6 +5,8 @@
 // quoted strings, NIL, parenthesised lists and {n} literals, anywhere in a reply. A pure function
 // over bytes, so any input can be fed to it; every size and depth it accepts is bounded.
 
+#include "pop3/ReplyLimit.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -27,8 +29,8 @@ struct ImapItem {
 };
 
 struct ImapLimits {
-    std::size_t maxReplyBytes = 1u << 20;   // everything but the literals
-    std::size_t maxLiteralBytes = 4u << 20; // all literals of one reply together
+    std::size_t maxReplyBytes = kMaxReplyBytes;   // everything but the literals
+    std::size_t maxLiteralBytes = kMaxReplyBytes; // all literals of one reply together
     std::size_t maxDepth = 16;              // nested lists
     std::size_t maxItems = 200000;          // items of one reply, at every depth
 };

@@ -179,6 +179,7 @@ void TIdPOP3::Connect(int timeoutMs) {
 void TIdPOP3::ReadCapabilities() {
     m_capabilities = {};
     WriteLine("CAPA");
+    std::size_t replyBytes = 0;
     std::string first;
     {
         // A server that does not answer CAPA in time is served as one that does not know it, on
@@ -186,7 +187,7 @@ void TIdPOP3::ReadCapabilities() {
         DeadlineScope deadline(*this, ReadTimeout);
         const int wait = ReadTimeout > 0 ? ReadTimeout : -1;
         do {
-            first = std::string(TrimControls(ReadLine("\n", wait)));
+            first = std::string(TrimControls(ReadReplyLine(replyBytes, wait)));
         } while (first.empty() && !ReadLnTimedOut());
     }
     if (first.empty()) {
@@ -198,7 +199,7 @@ void TIdPOP3::ReadCapabilities() {
     }
     std::vector<std::string> lines;
     DeadlineScope deadline(*this, ReadTimeout);
-    for (std::string line = ReadLine(); line != "."; line = ReadLine()) {
+    for (std::string line = ReadReplyLine(replyBytes); line != "."; line = ReadReplyLine(replyBytes)) {
         if (lines.size() >= kMaxCapabilityLines) {
             CloseSocket();
             throw EIdException("The server's capability list is longer than " + std::to_string(kMaxCapabilityLines) +

@@ -1,6 +1,7 @@
 #include "pop3/IdTCPConnection.h"
 
 #include "pop3/IdExceptions.h"
+#include "pop3/ReplyLimit.h"
 #include "text/AsciiText.h"
 
 #include <sys/eventfd.h>
@@ -238,17 +239,28 @@ std::string TIdTCPConnection::ReadLine(const std::string& terminator, int timeou
     }
 }
 
+std::string TIdTCPConnection::ReadReplyLine(std::size_t& replyBytes, int timeoutMs) {
+    std::string line = ReadLine("\n", timeoutMs);
+    replyBytes += line.size() + 2;
+    if (replyBytes > kMaxReplyBytes) {
+        CloseSocket(); // the rest of the reply would be taken for the next one
+        throw EIdReadLnMaxLineLengthExceeded();
+    }
+    return line;
+}
+
 void TIdTCPConnection::ReadReply() {
     DeadlineScope deadline(*this, ReadTimeout);
+    std::size_t replyBytes = 0;
     std::string first;
     for (int attempt = 0; attempt < INT_MAX && first.empty(); ++attempt) {
-        first = std::string(TrimControls(ReadLine()));
+        first = std::string(TrimControls(ReadReplyLine(replyBytes)));
     }
     std::vector<std::string> lines{first};
     if (first.size() > 3 && first[3] == '-') {
         const std::string prefix = first.substr(0, 3) + " ";
         for (;;) {
-            std::string line(TrimControls(ReadLine()));
+            std::string line(TrimControls(ReadReplyLine(replyBytes)));
             if (line.empty()) {
                 continue;
             }

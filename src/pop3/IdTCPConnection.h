@@ -98,6 +98,9 @@ protected:
     // Makes a fresh handler when there is none; discards buffered bytes and the closed mark.
     void OpenHandler();
     void StartTls(const std::string& host, int timeoutMs);
+    // One line of a reply whose lines so far took replyBytes, which it adds to. Past
+    // kMaxReplyBytes the connection closes and EIdReadLnMaxLineLengthExceeded is raised.
+    std::string ReadReplyLine(std::size_t& replyBytes, int timeoutMs = -1);
 
     // While alive, every wait of this connection ends by the given moment at the latest.
     class DeadlineScope {

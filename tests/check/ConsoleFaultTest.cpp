@@ -121,6 +121,26 @@ TEST_F(ConsoleFault, SettingsFileOverTheLimitIsNotLoadedInPart) {
     EXPECT_EQ(server.Sessions(), 0);
 }
 
+TEST_F(ConsoleFault, EveryAccountOfALongListGetsItsResultUnderALowDescriptorLimit) {
+    const int accounts = 300; // two descriptors each would need more than the limit allows
+    FakePop3Server server;
+    server.ServeMailbox(Box({Msg("a@x.example")}));
+    server.Start();
+    WriteAll(m_app / "quillmere.ini", Ini("", std::vector<std::string>(accounts, Account(server.Port()))));
+    m_launcher = "prlimit --nofile=256 --";
+    const Result r = Run("--dir '" + m_app.string() + "'");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("in total " + std::to_string(accounts) + " messages:\n"), std::string::npos) << r.out;
+    const std::string result = "\n127.0.0.1(user): 1\n";
+    int results = 0;
+    for (auto at = r.out.find(result); at != std::string::npos; at = r.out.find(result, at + 1)) {
+        ++results;
+    }
+    EXPECT_EQ(results, accounts);
+    EXPECT_EQ(server.Sessions(), accounts);
+}
+
 struct HostileCountRow {
     const char* name;
     std::string stat;
@@ -145,10 +165,12 @@ TEST_P(ConsoleHostileCount, EndsTheSessionWithAnError) {
     EXPECT_LE(server.Received().size(), 4u + 100u) << row.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ConsoleHostileCount,
-                         ::testing::Values(HostileCountRow{"billions refused", "+OK 2147483647 0",
-                                                           "refused 100 messages in a row"},
-                                           HostileCountRow{"negative", "+OK -5 0", "Invalid message count -5."}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, ConsoleHostileCount,
+    ::testing::Values(HostileCountRow{"billions refused", "+OK 2147483647 0", "refused 100 messages in a row"},
+                      HostileCountRow{"negative", "+OK -5 0", "Invalid message count -5."},
+                      HostileCountRow{"multi-line past a mebibyte", "+OK-1 0\r\n" + MegabyteOfLines() + "+OK 1 0",
+                                      "Max line length exceeded."}));
 
 } // namespace
 } // namespace qm::test

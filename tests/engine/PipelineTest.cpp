@@ -192,6 +192,10 @@ INSTANTIATE_TEST_SUITE_P(
         // it gets the answer meant for message 1.
         Hostile{"out_of_step", {{"TOP 2 0", "+OK"}}, "", "out of step"},
         Hostile{"closes_after_half", {}, "TOP 2 0", ""},
+        Hostile{"capabilities_past_a_mebibyte",
+                {{"CAPA", "+OK\r\n" + test::MegabyteOfLines() + "."}},
+                "",
+                "Max line length exceeded."},
         // The spam's reply twice: without the LIST check the copy would be taken for message 3's.
         Hostile{"reply_twice",
                 {{"TOP 4 0", "+OK\r\nFrom: x@spam.example\r\n\r\n.\r\n+OK\r\nFrom: x@spam.example\r\n\r\n."}},

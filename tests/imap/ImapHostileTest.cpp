@@ -18,7 +18,7 @@ namespace {
 
 using test::FakePop3Server;
 
-enum class Action { Connect, Select, Search, Fetch, Move, Delete, Idle };
+enum class Action { Connect, Select, List, Search, Fetch, Move, Delete, Idle };
 
 struct Row {
     const char* name;
@@ -43,6 +43,9 @@ std::string Render(TIdIMAP4& client, const Row& row) {
         out << s.exists << "/" << s.uidValidity << "/" << s.uidNext;
         break;
     }
+    case Action::List:
+        out << client.ListFolders().size() << " folders";
+        break;
     case Action::Search:
         for (std::uint32_t uid : client.SearchUids("UNSEEN")) {
             out << uid << " ";
@@ -177,6 +180,11 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"silence", "", kNone, kLogin, true, {"C Q0002 SELECT \"INBOX\""}, Action::Select, "", "Read Timeout"},
         Row{"search", "", kNone, kLogin, true, {"C Q0002 UID SEARCH UNSEEN", "S * SEARCH 9 4", "S Q0002 OK"},
             Action::Search, "", "4 9 "},
+        Row{"search literal past the reply limit", "", kNone, kLogin, true,
+            {"C Q0002 UID SEARCH UNSEEN", "S * SEARCH {2000000}"}, Action::Search, "", "passes the limit"},
+        Row{"folder list past the reply limit", "", kNone, kLogin, true,
+            {"C Q0002 LIST \"\" \"*\"", "R " + test::MegabyteOfLines("* LIST () \"/\" f"), "S Q0002 OK"}, Action::List,
+            "", "folder list is longer than 1048576 bytes"},
         Row{"malformed search", "", kNone, kLogin, true, {"C Q0002 UID SEARCH UNSEEN", "S * SEARCH 4 x"},
             Action::Search, "", "malformed SEARCH"},
         Row{"fetch, a flag change on the side", "", kNone, kLogin, true,

@@ -48,6 +48,16 @@ TEST(HostileServer, MegabyteReplyLine) {
     client->Disconnect();
 }
 
+TEST(HostileServer, MultiLineGreetingIsBoundedAsAWhole) {
+    FakePop3Server server;
+    server.Send("+OK-hello\r\n" + test::MegabyteOfLines()).Stall();
+    server.Start();
+    auto client = clientFor(server);
+    EXPECT_THROW(client->Connect(5000), EIdReadLnMaxLineLengthExceeded);
+    EXPECT_FALSE(client->IsConnected());
+    client->Disconnect();
+}
+
 TEST(HostileServer, GreetingThatNeverComes) {
     FakePop3Server server;
     server.Stall();

@@ -28,7 +28,8 @@ FakePop3Server::FakePop3Server() {
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     addr.sin_port = 0;
     socklen_t len = sizeof addr;
-    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(m_listenFd, 16) != 0 ||
+    if (::bind(m_listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(m_listenFd, SOMAXCONN) != 0 ||
         ::getsockname(m_listenFd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
         ::close(m_listenFd);
         throw std::runtime_error("fake server: bind/listen");

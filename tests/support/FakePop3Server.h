@@ -67,6 +67,16 @@ struct FakeMailbox {
     std::vector<std::string> capabilities;
 };
 
+// Lines of 16,000 bytes after `prefix`, each ending in CR LF, together past one mebibyte: more
+// than any reply but a message may take.
+inline std::string MegabyteOfLines(const std::string& prefix = "") {
+    std::string lines;
+    while (lines.size() <= (1u << 20)) {
+        lines += prefix + std::string(16000, 'x') + "\r\n";
+    }
+    return lines;
+}
+
 class FakePop3Server {
 public:
     FakePop3Server();
