@@ -136,6 +136,7 @@ struct CannotRunRow {
     std::string args;    // {app} stands for the program's folder
     bool settingsFolder; // quillmere.ini is a folder instead of a file
     std::string errorStart;
+    bool openToAll = false; // the program's folder has mode 0777
 };
 
 class ConsoleCheckCannotRun : public ConsoleCheck, public ::testing::WithParamInterface<CannotRunRow> {};
@@ -145,15 +146,21 @@ TEST_P(ConsoleCheckCannotRun, ExitsTwoWithOneLine) {
     if (row.settingsFolder) {
         fs::create_directory(m_app / "quillmere.ini");
     }
+    if (row.openToAll) {
+        fs::permissions(m_app, fs::perms::all);
+    }
     std::string args = row.args;
-    if (const auto at = args.find("{app}"); at != std::string::npos) {
-        args.replace(at, 5, "'" + m_app.string() + "'");
+    std::string errorStart = row.errorStart;
+    for (std::string* text : {&args, &errorStart}) {
+        if (const auto at = text->find("{app}"); at != std::string::npos) {
+            text->replace(at, 5, "'" + m_app.string() + "'");
+        }
     }
     const auto before = Listing(m_app);
     const Result r = Run(args);
     EXPECT_EQ(r.code, 2) << row.name;
     EXPECT_EQ(r.out, "") << row.name;
-    EXPECT_EQ(r.err.rfind(row.errorStart, 0), 0u) << row.name << ": " << r.err;
+    EXPECT_EQ(r.err.rfind(errorStart, 0), 0u) << row.name << ": " << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << row.name;
     EXPECT_EQ(Listing(m_app), before) << row.name; // nothing created
 }
@@ -169,7 +176,11 @@ INSTANTIATE_TEST_SUITE_P(
         CannotRunRow{"folder twice", "--dir {app} --dir /tmp", false, "quillmere-check: --dir given twice"},
         CannotRunRow{"folder empty", "--dir=", false, "quillmere-check: --dir needs a folder"},
         CannotRunRow{"folder does not exist", "--dir {app}/none", false, "quillmere-check: data folder '"},
-        CannotRunRow{"folder is a file", "--dir {app}/quillmere-check", false, "quillmere-check: data folder '"}));
+        CannotRunRow{"folder is a file", "--dir {app}/quillmere-check", false, "quillmere-check: data folder '"},
+        CannotRunRow{"given folder open to all", "--dir {app}", false,
+                     "quillmere-check: data folder {app} is writable by other users; refused", true},
+        CannotRunRow{"program's folder open to all", "", false,
+                     "quillmere-check: data folder {app} is writable by other users; refused", true}));
 
 } // namespace
 } // namespace qm::test
