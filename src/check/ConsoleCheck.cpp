@@ -210,6 +210,7 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     const int codePage = AnsiCodePage();
     CheckOptions options = MakeCheckOptions(settings, senderList, subjectList, codePage);
     options.dryRun = dryRun;
+    options.tokenCommandRefusal = loaded.tokenCommandRefusal;
     MessageLogOptions log;
     log.overwrite = settings.Overwrite;
     log.fileName = settings.FileName;

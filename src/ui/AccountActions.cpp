@@ -150,6 +150,18 @@ void AccountActions::retranslate() {
     m_moveAll->setText(tr_("Move all passwords to the keyring"));
 }
 
+bool AccountActions::dialogAccepted() {
+    while (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
+        const std::string refusal = TokenCommandLengthError(toCodePage(m_dialog->tokenCommand()));
+        if (refusal.empty())
+            return true;
+        QMessageBox box(QMessageBox::Warning, tr_("Token command"), fromUtf8(refusal), QMessageBox::Ok, m_dialogParent);
+        box.setObjectName(QStringLiteral("tokenCommandBox"));
+        box.exec();
+    }
+    return false;
+}
+
 void AccountActions::aAddAccountExecute() {
     if (executing())
         return;
@@ -157,7 +169,7 @@ void AccountActions::aAddAccountExecute() {
     m_dialog->setCaptions("Add new account", "Apply");
     // A new account keeps its password in the keyring whenever there is one to keep it.
     m_dialog->setPasswordStore(static_cast<int>(keyringAnswers() ? PasswordStore::Keyring : PasswordStore::File));
-    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
+    if (dialogAccepted()) {
         AccountRow row;
         row.Caption = toCodePage(m_dialog->server());
         row.AccountName = toCodePage(m_dialog->accountName());
@@ -194,7 +206,7 @@ void AccountActions::aEditAccountExecute() {
     const int shownAuth = m_dialog->auth();
     m_dialog->setTokenCommand(fromCodePage(current.TokenCommand));
     m_dialog->setCaptions("Edit account", "Save");
-    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
+    if (dialogAccepted()) {
         const int now = m_list->indexOfRowId(id);
         if (now >= 0) {
             const AccountRow before = m_list->row(now);
