@@ -357,7 +357,6 @@ TEST(CheckCycle, LoginDelayLeavesTheAccountOutUntilItHasPassed) {
         if (!row.overrides.empty()) {
             EXPECT_NE(first.find("[LOGIN-DELAY] too soon"), std::string::npos) << first;
             EXPECT_NE(first.find("next check after"), std::string::npos) << first;
-            // A day from now is another date, so the date is said too.
             EXPECT_TRUE(row.pause < std::chrono::hours(24) ||
                         std::regex_search(first, std::regex(R"(after \d{4}-\d\d-\d\d )")));
         }

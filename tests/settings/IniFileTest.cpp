@@ -100,20 +100,6 @@ TEST(IniFile, ValuesAreCutTo2047Bytes) {
     }
 }
 
-// The reader takes a pair of outer quotes off every value: a quoted value is saved in one more pair.
-TEST(IniFile, QuotedValuesComeBackAfterAnyNumberOfSaves) {
-    for (const std::string value :
-         {R"("/home/ann/my tools/helper.sh" "/home/ann/my tokens")", "'a b'", "\"\"", "\"x'"}) {
-        std::string read = value;
-        for (int save = 0; save < 3; ++save) {
-            IniFile ini;
-            ini.WriteString("S", "Key", read);
-            read = IniFile::Parse(ini.Serialize()).ReadString("S", "Key", "");
-        }
-        EXPECT_EQ(read, value);
-    }
-}
-
 TEST(IniFile, IntegersAndBooleans) {
     const IniFile ini =
         IniFile::Parse(test::CrLf({"[Main]", "Interval=0x0A", "Bad=ten", "Flag=2", "Off=0", "Junk=maybe", "Neg=-1",

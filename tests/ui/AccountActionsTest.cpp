@@ -376,28 +376,6 @@ TEST_F(AccountActionsTest, AddEditAndPasteCarryTheSignInCells) {
     EXPECT_EQ(list->row(1).TokenCommand, "oauth2 --user '\xC8'");
 }
 
-// A token command the settings file could hold only in part is refused, and the dialog shown again.
-TEST_F(AccountActionsTest, TokenCommandLongerThanASettingIsRefused) {
-    std::unique_ptr<test::ModalAnswerer> box, again;
-    QString why;
-    test::ModalAnswerer typed([&](QWidget*) {
-        box = std::make_unique<test::ModalAnswerer>([&](QWidget* modal) {
-            why = qobject_cast<QMessageBox*>(modal)->text();
-            again = std::make_unique<test::ModalAnswerer>([this](QWidget*) { dialog->reject(); });
-            qobject_cast<QMessageBox*>(modal)->accept();
-        });
-        dialog->setServer(QStringLiteral("h"));
-        dialog->setAccountName(QStringLiteral("u"));
-        dialog->setAuth(2);
-        dialog->setTokenCommand(QString(2048, u'x'));
-        dialog->accept();
-    });
-    actions->aAddAccountExecute();
-    ASSERT_TRUE(again && again->answered());
-    EXPECT_EQ(why, QStringLiteral("The token command is 2048 bytes long; a setting holds at most 2047 bytes."));
-    EXPECT_EQ(list->rowCount(), 0);
-}
-
 // A damaged sign-in method, shown as the password, stays until the user picks another method.
 TEST_F(AccountActionsTest, EditKeepsADamagedSignInMethodUntilAnotherIsChosen) {
     AccountRow row = makeRow("h");
