@@ -270,6 +270,9 @@ private:
     bool m_savedForExit = false;
     // The settings file exists but could not be read: it is never replaced by what this run holds.
     bool m_settingsUnreadable = false;
+    // The settings file belongs to another user: its token commands never run, and it is never
+    // replaced by a file of this user's holding them.
+    std::string m_tokenCommandRefusal;
     bool m_centred = false;
     bool m_dataFolderUnusable = false;
     std::vector<std::string> m_autoStartArgs;

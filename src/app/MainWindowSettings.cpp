@@ -25,6 +25,10 @@ void TmQuillmere::LoadSettings() {
     }
     const LoadResult result = qm::LoadSettings(SettingsPath());
     m_settingsUnreadable = result.status == LoadStatus::ReadFailed;
+    m_tokenCommandRefusal = result.tokenCommandRefusal;
+    if (!m_tokenCommandRefusal.empty()) {
+        std::cerr << "quillmere: " << m_tokenCommandRefusal << " It is not rewritten.\n";
+    }
     if (result.status == LoadStatus::CreateFailed || result.status == LoadStatus::ReadFailed) {
         // The run goes on with defaults; the user learns why the accounts are missing.
         std::cerr << "quillmere: " << result.error << '\n';
@@ -107,7 +111,10 @@ SettingsData TmQuillmere::CurrentSettings() const {
 }
 
 CheckOptions TmQuillmere::CheckSnapshot() const {
-    return MakeCheckOptions(CurrentSettings().main, SenderFilterList(), SubjectFilterList(), uiCodePage());
+    CheckOptions options =
+        MakeCheckOptions(CurrentSettings().main, SenderFilterList(), SubjectFilterList(), uiCodePage());
+    options.tokenCommandRefusal = m_tokenCommandRefusal;
+    return options;
 }
 
 bool TmQuillmere::IsExecuting() const {
@@ -146,7 +153,7 @@ void TmQuillmere::SaveSettings() {
     // Write failures are silent; the files are replaced whole, so a failure keeps the old ones.
     SaveFilterList(SenderFilterList(), SenderListPath());
     SaveFilterList(SubjectFilterList(), SubjectListPath());
-    if (!m_settingsUnreadable) {
+    if (!m_settingsUnreadable && m_tokenCommandRefusal.empty()) {
         qm::SaveSettings(SettingsPath(), data);
     }
 }

@@ -119,10 +119,10 @@ std::string ConsoleUsage() {
            "  --help      show this text\n"
            "\n"
            "Exit status: 0 the check found new messages, 1 it found none, 2 it could not run\n"
-           "(missing or unreadable settings, a data folder that is missing, no folder, not writable\n"
-           "or owned by another user, bad arguments; the reason is printed on stderr), 3 a line of\n"
-           "DIR/deleted.txt or a noticed message could not be written (the reason on stderr; spam\n"
-           "whose line cannot be written is left on the server).\n";
+           "(missing or unreadable settings, a data folder that is missing, no folder, not writable,\n"
+           "owned by another user or writable by others, bad arguments; the reason is printed on\n"
+           "stderr), 3 a line of DIR/deleted.txt or a noticed message could not be written (the\n"
+           "reason on stderr; spam whose line cannot be written is left on the server).\n";
 }
 
 std::string OneLine(const std::string& text) {
@@ -213,6 +213,7 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     const int codePage = AnsiCodePage();
     CheckOptions options = MakeCheckOptions(settings, senderList, subjectList, codePage);
     options.dryRun = dryRun;
+    options.tokenCommandRefusal = loaded.tokenCommandRefusal;
     MessageLogOptions log;
     log.overwrite = settings.Overwrite;
     log.fileName = settings.FileName;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -211,10 +212,12 @@ void CheckCycle::LoginDelay(int accountRow, int seconds) {
 
 std::string CheckCycle::LoginDelayNote(std::chrono::steady_clock::time_point end) const {
     const auto left = std::chrono::duration_cast<std::chrono::seconds>(end - m_timings.clock()).count();
-    const double at = CurrentLocalDateTime() + static_cast<double>(left) / 86400.0;
+    const double now = CurrentLocalDateTime();
+    const double at = now + static_cast<double>(left) / 86400.0;
+    // A day count's whole part is its date: a check on another day says which.
+    const char* pattern = std::floor(at) == std::floor(now) ? "HH:mm:ss" : "yyyy-MM-dd HH:mm:ss";
     // In English, like the other account errors it joins.
-    return "The server asks for a pause between logins; next check after " + FormatDateTimePattern(at, "HH:mm:ss") +
-           ".";
+    return "The server asks for a pause between logins; next check after " + FormatDateTimePattern(at, pattern) + ".";
 }
 
 void CheckCycle::SpamDeleted() {

@@ -22,6 +22,8 @@ struct CheckOptions {
     // The check interval: how long an account waits after its server asked for a delay between
     // logins without saying how long.
     int intervalMs = 5 * 60000;
+    // Why no token command may run in this check (see LoadResult); empty when they may.
+    std::string tokenCommandRefusal;
 
     // Anti-spam lists: every entry of an enabled list is a mask; check marks play no part.
     // The lists compile their masks on first use, so a session compiles each mask once.

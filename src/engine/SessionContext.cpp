@@ -92,6 +92,13 @@ std::string SessionContext::ObtainSecret(const SessionSettings& settings) {
     const std::string connecting = StatusWord("connecting to") + " " + m_shownHost + "...";
     Sync([&](ISessionReport& r) { r.ShowStatus(connecting); });
     if (IsOAuth(settings.auth)) {
+        if (!m_options.tokenCommandRefusal.empty()) {
+            throw ETokenCommandError(m_options.tokenCommandRefusal);
+        }
+        // Refused whole: a part of the command could run another program.
+        if (const std::string tooLong = TokenCommandLengthError(m_row.TokenCommand); !tooLong.empty()) {
+            throw ETokenCommandError(tooLong);
+        }
         // A fresh token for every session: access tokens live about an hour.
         m_secret = m_tokenCommand.Run(CodePageToUtf8(m_row.TokenCommand, m_options.codePage), settings.timeoutMs);
     } else {

@@ -31,6 +31,18 @@ std::string quoted(const fs::path& path) {
     return "'" + path.string() + "'";
 }
 
+// Another user who owns the folder, or may write in it, could read the passwords or plant
+// settings whose token commands this user would run: refused rather than shared.
+std::string sharedFolderError(const std::string& noun, const fs::path& path, const struct stat& st) {
+    if (st.st_uid != ::geteuid()) {
+        return noun + " " + quoted(path) + " belongs to another user; refused";
+    }
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return noun + " " + quoted(path) + " is writable by other users; refused";
+    }
+    return {};
+}
+
 void checkGiven(DataFolder& folder) {
     struct stat st {};
     if (::stat(folder.path.c_str(), &st) != 0) {
@@ -39,6 +51,16 @@ void checkGiven(DataFolder& folder) {
         folder.error = "data folder " + quoted(folder.path) + " is not a folder";
     } else if (::access(folder.path.c_str(), W_OK | X_OK) != 0) {
         folder.error = "data folder " + quoted(folder.path) + " is not writable";
+    } else {
+        folder.error = sharedFolderError("data folder", folder.path, st);
+    }
+}
+
+// The program's own folder was found, not named: only whom it belongs to is checked.
+void checkBesideProgram(DataFolder& folder) {
+    struct stat st {};
+    if (::stat(folder.path.c_str(), &st) == 0) {
+        folder.error = sharedFolderError("data folder", folder.path, st);
     }
 }
 
@@ -67,10 +89,10 @@ void prepareConfigFolder(DataFolder& folder, bool create) {
     }
     if (!S_ISDIR(st.st_mode)) {
         folder.error = "config folder " + quoted(folder.path) + " is not a folder";
-    } else if (st.st_uid != ::geteuid()) {
-        // Another user could read the passwords or plant settings: refuse rather than share.
-        folder.error = "config folder " + quoted(folder.path) + " belongs to another user; refused";
-    } else if (create && ::access(folder.path.c_str(), W_OK | X_OK) != 0) {
+        return;
+    }
+    folder.error = sharedFolderError("config folder", folder.path, st);
+    if (folder.usable() && create && ::access(folder.path.c_str(), W_OK | X_OK) != 0) {
         folder.error = "config folder " + quoted(folder.path) + " is not writable";
     }
 }
@@ -116,6 +138,8 @@ void PrepareDataFolder(DataFolder& folder, bool create) {
         prepareConfigFolder(folder, create);
     } else if (folder.reason == DataFolderReason::Given) {
         checkGiven(folder);
+    } else {
+        checkBesideProgram(folder);
     }
 }
 

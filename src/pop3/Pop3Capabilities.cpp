@@ -2,6 +2,7 @@
 
 #include "text/AsciiText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <utility>
 
@@ -32,8 +33,11 @@ Pop3Capabilities ParseCapabilities(const std::vector<std::string>& lines) {
             const std::string_view number = SplitWord(rest).first;
             int seconds = 0;
             const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), seconds);
-            if (ec == std::errc() && end == number.data() + number.size() && seconds >= 0) {
-                caps.loginDelaySeconds = seconds;
+            const bool whole = end == number.data() + number.size() && !number.empty() && number.front() != '-';
+            if (whole && ec == std::errc()) {
+                caps.loginDelaySeconds = std::min(seconds, kMaxLoginDelaySeconds);
+            } else if (whole && ec == std::errc::result_out_of_range) {
+                caps.loginDelaySeconds = kMaxLoginDelaySeconds;
             }
         }
     }

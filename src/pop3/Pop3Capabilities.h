@@ -13,9 +13,14 @@ namespace qm {
 struct Pop3Capabilities {
     bool announced = false;  // the server answered CAPA with a list
     bool pipelining = false; // PIPELINING: commands may be sent ahead of their replies
-    // LOGIN-DELAY n: the least number of seconds between two logins of an account.
+    // LOGIN-DELAY n: the least number of seconds between two logins of an account, at most
+    // kMaxLoginDelaySeconds.
     std::optional<int> loginDelaySeconds;
 };
+
+// A longer pause asked for is cut to this (one day): a hostile number must not keep an account
+// out of the checks for years.
+inline constexpr int kMaxLoginDelaySeconds = 86400;
 
 // The capabilities named by the lines of a CAPA answer (without its "." line). Names are compared
 // without regard to case; unknown ones and malformed arguments are ignored.

@@ -24,6 +24,12 @@ std::string_view trimBlanks(std::string_view text) {
     return text;
 }
 
+// The reader takes one pair of matching outer quotes off a value; the writer adds a pair to a value
+// that has them, so it reads back as written.
+bool inOuterQuotes(std::string_view value) {
+    return value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
+}
+
 } // namespace
 
 int ParseProfileInteger(std::string_view text, int def) {
@@ -151,6 +157,14 @@ std::vector<std::string> IniFile::SectionNames() const {
 }
 
 std::optional<std::string> IniFile::Value(std::string_view section, std::string_view key) const {
+    std::optional<std::string> value = UncutValue(section, key);
+    if (value && value->size() > kProfileValueMax) {
+        value->resize(kProfileValueMax);
+    }
+    return value;
+}
+
+std::optional<std::string> IniFile::UncutValue(std::string_view section, std::string_view key) const {
     const Section* s = findSection(section);
     if (s == nullptr) {
         return std::nullopt;
@@ -161,10 +175,10 @@ std::optional<std::string> IniFile::Value(std::string_view section, std::string_
     }
     std::string_view value = s->entries[it->second].value;
     value = value.substr(0, value.find('\0')); // the value is a C string to the profile reader
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    if (inOuterQuotes(value)) {
         value = value.substr(1, value.size() - 2);
     }
-    return std::string(value.substr(0, kProfileValueMax));
+    return std::string(value);
 }
 
 std::string IniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const {
@@ -193,6 +207,9 @@ void IniFile::WriteString(std::string_view section, std::string_view key, std::s
         if (c != '\r' && c != '\n' && c != '\0') {
             clean += c;
         }
+    }
+    if (const std::string_view trimmed = trimBlanks(clean); inOuterQuotes(trimmed)) {
+        clean = '"' + std::string(trimmed) + '"';
     }
     const auto it = s.index.find(AsciiUpper(name));
     if (it != s.index.end()) {

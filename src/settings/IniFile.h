@@ -43,6 +43,9 @@ public:
     std::vector<std::string> SectionNames() const;
     // The value as the profile functions read it, or nullopt when section or key is missing.
     std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+    // Value() without the cut to kProfileValueMax, for a value that is refused whole rather than
+    // used in part.
+    std::optional<std::string> UncutValue(std::string_view section, std::string_view key) const;
 
     std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
     int ReadInteger(std::string_view section, std::string_view key, int def) const;
@@ -50,6 +53,7 @@ public:
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;
 
     // Sets a key, adding the section at the end and the key at the end of its section as needed.
+    // A value in matching quotes is written in one more pair, which the reader takes off again.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int value);
     void WriteBool(std::string_view section, std::string_view key, bool value);

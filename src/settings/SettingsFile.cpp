@@ -4,6 +4,9 @@
 #include "settings/IniFile.h"
 #include "text/AsciiText.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <span>
 #include <system_error>
@@ -50,6 +53,14 @@ AccountRow AccountRow::FromCells(std::string caption, const std::vector<std::str
 
 std::string BoolCellText(bool value) {
     return value ? "True" : "False";
+}
+
+std::string TokenCommandLengthError(std::string_view command) {
+    if (command.size() <= kProfileValueMax) {
+        return {};
+    }
+    return "The token command is " + std::to_string(command.size()) + " bytes long; a setting holds at most " +
+           std::to_string(kProfileValueMax) + " bytes.";
 }
 
 AccountRow ToAccountRow(const Account& account) {
@@ -178,6 +189,9 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
         result.status = LoadStatus::Loaded;
     }
 
+    if (struct stat st{}; ::stat(path.c_str(), &st) != 0 || st.st_uid != ::geteuid()) {
+        result.tokenCommandRefusal = "The token command is not run: the settings file belongs to another user.";
+    }
     const IniFile ini = IniFile::Parse(content);
     const int count = CountAccountSectionsInText(content);
     const Account defaults;
@@ -195,7 +209,7 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
         row.Security = SecurityCellText(ini.ReadString(section, "Security", row.Security));
         // Likewise a damaged sign-in method: as a number it would become USER/PASS.
         row.Auth = NumberCellText(ini.ReadString(section, "Auth", row.Auth));
-        row.TokenCommand = ini.ReadString(section, "TokenCommand", row.TokenCommand);
+        row.TokenCommand = ini.UncutValue(section, "TokenCommand").value_or(row.TokenCommand);
         // Kept as written: a damaged PasswordStore must never send the file's password instead,
         // a damaged Protocol or SpamAction never speak another protocol or act otherwise.
         for (const AccountField& field : kAccountFields) {

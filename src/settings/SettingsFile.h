@@ -121,6 +121,10 @@ inline constexpr AccountField kAccountFields[] = {
 };
 inline constexpr int kAccountFieldCount = static_cast<int>(std::size(kAccountFields));
 
+// Why a token command cannot be kept and run as typed: longer than a settings value may be, it
+// would be cut. Empty when it can.
+std::string TokenCommandLengthError(std::string_view command);
+
 AccountRow ToAccountRow(const Account& account);
 // Converts the cells back; nullopt when Port or TimeOut is no integer (CellInteger), Disabled is
 // no boolean (CellBool), or Security is neither empty (taken as 0, a row from before the cell
@@ -168,12 +172,16 @@ struct LoadResult {
     // UseSubject off, language "EN", CheckNewVersion and both list switches on) and reports `error`.
     std::string error;
     SettingsData data;
+    // Why the file's token commands must not run: a file another user owns could make this one
+    // run any program. Empty when the file is the user's own.
+    std::string tokenCommandRefusal;
 };
 
 // Reads the settings file, creating it with DefaultSettingsText() when it is missing. A file
 // larger than kMaxSettingsBytes is not read at all (ReadFailed): loading a part of it and saving
 // that would lose the accounts past the cut. A Security value that is not a number is kept in its
-// row as written.
+// row as written; a token command is read whole, so a check can refuse one that is too long
+// rather than run a part of it.
 // The caller moves the values into place in this order: the account rows; Interval
 // (CheckIntervalMs), Language, the option switches, FileName, MailClient; the interval spin edit;
 // SplitValueList of FromAddress and Subject; the autostart switch; the check timer period; and

@@ -156,6 +156,18 @@ void AccountActions::takeImapFolders(AccountRow& row) const {
     row.TrashFolder = toCodePage(m_dialog->trashFolder());
 }
 
+bool AccountActions::dialogAccepted() {
+    while (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
+        const std::string refusal = TokenCommandLengthError(toCodePage(m_dialog->tokenCommand()));
+        if (refusal.empty())
+            return true;
+        QMessageBox box(QMessageBox::Warning, tr_("Token command"), fromUtf8(refusal), QMessageBox::Ok, m_dialogParent);
+        box.setObjectName(QStringLiteral("tokenCommandBox"));
+        box.exec();
+    }
+    return false;
+}
+
 void AccountActions::aAddAccountExecute() {
     if (executing())
         return;
@@ -163,7 +175,7 @@ void AccountActions::aAddAccountExecute() {
     m_dialog->setCaptions("Add new account", "Apply");
     // A new account keeps its password in the keyring whenever there is one to keep it.
     m_dialog->setPasswordStore(static_cast<int>(keyringAnswers() ? PasswordStore::Keyring : PasswordStore::File));
-    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
+    if (dialogAccepted()) {
         AccountRow row;
         row.Caption = toCodePage(m_dialog->server());
         row.AccountName = toCodePage(m_dialog->accountName());
@@ -217,7 +229,7 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->setJunkFolder(fromCodePage(current.JunkFolder));
     m_dialog->setTrashFolder(fromCodePage(current.TrashFolder));
     m_dialog->setCaptions("Edit account", "Save");
-    if (m_dialog->exec() == QDialog::Accepted && m_dialog->isComplete()) {
+    if (dialogAccepted()) {
         const int now = m_list->indexOfRowId(id);
         if (now >= 0) {
             const AccountRow before = m_list->row(now);

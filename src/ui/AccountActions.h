@@ -91,6 +91,9 @@ private:
     bool hasCurrentRow() const;
     QString tr_(const char* english) const;
     void retranslate();
+    // Shows the dialog until it is cancelled or accepted with a complete account; a token command
+    // the settings file cannot hold whole is refused with the reason and the dialog shown again.
+    bool dialogAccepted();
     // The keyring parts of the commands (AccountActionsKeyring.cpp), each call on a thread of its
     // own within boundMs: its answer, or TimedOut or Aborted when the wait ended first.
     SecretResult callKeyring(int boundMs, std::function<SecretResult(SecretCancel&)> call);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -328,8 +329,10 @@ TEST(CheckCycle, LoginDelayLeavesTheAccountOutUntilItHasPassed) {
         std::map<std::string, std::string> overrides;
         std::chrono::seconds pause;
     };
-    for (const Row& row : {Row{{"LOGIN-DELAY 900"}, {}, std::chrono::seconds(900)},
-                           Row{{}, {{"PASS secret", "-ERR [LOGIN-DELAY] too soon"}}, std::chrono::seconds(120)}}) {
+    for (const Row& row :
+         {Row{{"LOGIN-DELAY 900"}, {}, std::chrono::seconds(900)},
+          Row{{}, {{"PASS secret", "-ERR [LOGIN-DELAY] too soon"}}, std::chrono::seconds(120)},
+          Row{{"LOGIN-DELAY 2147483647"}, {{"PASS secret", "-ERR [LOGIN-DELAY] too soon"}}, std::chrono::hours(24)}}) {
         FakePop3Server server;
         FakeMailbox mailbox = MailboxOf({Msg("a@x.example")});
         mailbox.capabilities = row.capabilities;
@@ -354,6 +357,8 @@ TEST(CheckCycle, LoginDelayLeavesTheAccountOutUntilItHasPassed) {
         if (!row.overrides.empty()) {
             EXPECT_NE(first.find("[LOGIN-DELAY] too soon"), std::string::npos) << first;
             EXPECT_NE(first.find("next check after"), std::string::npos) << first;
+            EXPECT_TRUE(row.pause < std::chrono::hours(24) ||
+                        std::regex_search(first, std::regex(R"(after \d{4}-\d\d-\d\d )")));
         }
         now += row.pause - std::chrono::seconds(1);
         EXPECT_NE(check(2).find("error:0:The server asks for a pause between logins; next check after "),

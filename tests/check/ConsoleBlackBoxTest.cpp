@@ -136,6 +136,7 @@ struct CannotRunRow {
     std::string args;    // {app} stands for the program's folder
     bool settingsFolder; // quillmere.ini is a folder instead of a file
     std::string errorStart;
+    bool openToAll = false; // the program's folder has mode 0777
 };
 
 class ConsoleCheckCannotRun : public ConsoleCheck, public ::testing::WithParamInterface<CannotRunRow> {};
@@ -144,6 +145,9 @@ TEST_P(ConsoleCheckCannotRun, ExitsTwoWithOneLine) {
     const CannotRunRow& row = GetParam();
     if (row.settingsFolder) {
         fs::create_directory(m_app / "quillmere.ini");
+    }
+    if (row.openToAll) {
+        fs::permissions(m_app, fs::perms::all);
     }
     std::string args = row.args;
     if (const auto at = args.find("{app}"); at != std::string::npos) {
@@ -169,7 +173,8 @@ INSTANTIATE_TEST_SUITE_P(
         CannotRunRow{"folder twice", "--dir {app} --dir /tmp", false, "quillmere-check: --dir given twice"},
         CannotRunRow{"folder empty", "--dir=", false, "quillmere-check: --dir needs a folder"},
         CannotRunRow{"folder does not exist", "--dir {app}/none", false, "quillmere-check: data folder '"},
-        CannotRunRow{"folder is a file", "--dir {app}/quillmere-check", false, "quillmere-check: data folder '"}));
+        CannotRunRow{"folder is a file", "--dir {app}/quillmere-check", false, "quillmere-check: data folder '"},
+        CannotRunRow{"program's folder open to all", "", false, "quillmere-check: data folder '", true}));
 
 } // namespace
 } // namespace qm::test

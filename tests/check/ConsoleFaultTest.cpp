@@ -3,6 +3,7 @@
 #include "ConsoleCheckFixture.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace qm::test {
 namespace {
@@ -139,6 +140,21 @@ TEST_F(ConsoleFault, EveryAccountOfALongListGetsItsResultUnderALowDescriptorLimi
     }
     EXPECT_EQ(results, accounts);
     EXPECT_EQ(server.Sessions(), accounts);
+}
+
+TEST_F(ConsoleFault, TokenCommandThatMustNotRunFailsTheAccount) {
+    for (const bool foreign : {false, true}) {
+        const std::string command =
+            "touch " + (m_root / "ran").string() + (foreign ? "" : std::string(2100, ' ') + "x");
+        WriteAll(m_app / "quillmere.ini", Ini("", {Account(1) + "Security=1\r\nAuth=2\r\nTokenCommand=" + command}));
+        if (foreign && ::chown((m_app / "quillmere.ini").c_str(), 65534, 65534) != 0) {
+            GTEST_SKIP() << "handing a file to nobody needs root";
+        }
+        const std::string err = Run("--dir '" + m_app.string() + "'").err;
+        EXPECT_NE(err.find(foreign ? "settings file belongs to another user" : "at most 2047 bytes"),
+                  std::string::npos);
+        EXPECT_FALSE(fs::exists(m_root / "ran")) << err;
+    }
 }
 
 struct HostileCountRow {

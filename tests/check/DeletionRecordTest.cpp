@@ -207,7 +207,8 @@ bool LongHistory(const fs::path& dir) {
 
 // A small file system of its own, filled so that no record fits (needs root to mount).
 bool FullDisk(const fs::path& dir) {
-    if (::geteuid() != 0 || std::system(("mount -t tmpfs -o size=64k tmpfs '" + dir.string() + "'").c_str()) != 0) {
+    if (::geteuid() != 0 ||
+        std::system(("mount -t tmpfs -o size=64k,mode=0700 tmpfs '" + dir.string() + "'").c_str()) != 0) {
         return false;
     }
     return true;

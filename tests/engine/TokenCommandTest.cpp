@@ -27,6 +27,8 @@ TEST(SplitCommandLine, SplitsLikeAShellWithoutExpanding) {
         {R"(a\ b c\'d)", {"a b", "c'd"}},
         {"$HOME *.txt ~ `id` ;", {"$HOME", "*.txt", "~", "`id`", ";"}},
         {"pre'mid'\"dle\"post", {"premiddlepost"}},
+        {R"("/home/ann/my tools/helper.sh" "/home/ann/my tokens")",
+         {"/home/ann/my tools/helper.sh", "/home/ann/my tokens"}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(SplitCommandLine(c.line), c.words) << c.line;

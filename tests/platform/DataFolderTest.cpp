@@ -104,7 +104,7 @@ TEST(DataFolder, ConfigFolderOfAnotherUserIsRefused) {
 
 struct GivenRow {
     const char* name;
-    const char* what; // "missing", "file", "folder"
+    const char* what; // "missing", "file", "folder", "open" (mode 0777), "foreign" (nobody's)
     const char* error;
 };
 
@@ -116,8 +116,13 @@ TEST_P(GivenFolder, IsCheckedNotCreated) {
     const fs::path given = root / "given";
     if (std::string(row.what) == "file") {
         test::WriteFile(given, "x");
-    } else if (std::string(row.what) == "folder") {
+    } else if (std::string(row.what) != "missing") {
         fs::create_directory(given);
+    }
+    if (std::string(row.what) == "open") {
+        fs::permissions(given, fs::perms::all);
+    } else if (std::string(row.what) == "foreign" && ::chown(given.c_str(), kNobody, kNobody) != 0) {
+        GTEST_SKIP() << "handing a folder to nobody needs root";
     }
     DataFolder folder = ChooseDataFolder(root / "app" / "quillmere", given, "/usr/bin", test::FakeEnvironment({}));
     PrepareDataFolder(folder, true);
@@ -129,7 +134,9 @@ TEST_P(GivenFolder, IsCheckedNotCreated) {
 INSTANTIATE_TEST_SUITE_P(Table, GivenFolder,
                          ::testing::Values(GivenRow{"missing", "missing", "does not exist"},
                                            GivenRow{"a file", "file", "is not a folder"},
-                                           GivenRow{"a folder", "folder", ""}));
+                                           GivenRow{"a folder", "folder", ""},
+                                           GivenRow{"open to all", "open", "is writable by other users; refused"},
+                                           GivenRow{"nobody's", "foreign", "belongs to another user; refused"}));
 
 // Write permission is checked as the user the program runs as; root passes every mode check, so
 // as root the check runs in a child that has become nobody.

@@ -29,7 +29,9 @@ TEST(Capabilities, ParsedFromTheListAndTheReplyText) {
                                            {{"pipelining", "LOGIN-DELAY 900"}, true, 900},
                                            {{"LOGIN-DELAY 300 USER"}, false, 300},
                                            {{"LOGIN-DELAY soon", "PIPELINING-NOT"}, false, -1},
-                                           {{"LOGIN-DELAY -5", "  PIPELINING  "}, true, -1}}) {
+                                           {{"LOGIN-DELAY -5", "  PIPELINING  "}, true, -1},
+                                           {{"LOGIN-DELAY 2147483647"}, false, 86400},
+                                           {{"LOGIN-DELAY 99999999999"}, false, 86400}}) {
         const Pop3Capabilities caps = ParseCapabilities(row.lines);
         EXPECT_TRUE(caps.announced);
         EXPECT_EQ(caps.pipelining, row.pipelining) << row.lines.front();

@@ -201,24 +201,25 @@ TEST(SaveSettings, WritesKeysInOrderAndNumbersAccounts) {
 // A sign-in method this version does not know is neither dropped nor turned into another one.
 TEST(SaveSettings, SignInKeysComeBackAsWritten) {
     const auto path = test::FreshDir() / "q.ini";
-    test::WriteBytes(path, test::CrLf({"[Main]", "[Settings1]", "POP3=a", "Auth=3", "TokenCommand=get-token 'x y'",
-                                       "PasswordStore=1", "[Settings2]", "POP3=b", "Auth=kerberos",
-                                       "PasswordStore=wallet", "[Settings3]", "POP3=c"}));
+    test::WriteBytes(path, test::CrLf({"[Main]", "[Settings1]", "POP3=a", "Auth=3",
+                                       "TokenCommand=\"'get-token' 'x y'\"", "PasswordStore=1", "[Settings2]", "POP3=b",
+                                       "Auth=kerberos", "PasswordStore=wallet", "[Settings3]", "POP3=c"}));
     const LoadResult loaded = LoadSettings(path);
     ASSERT_EQ(loaded.data.accounts.size(), 3u);
     EXPECT_EQ(loaded.data.accounts[0].Auth, "3");
-    EXPECT_EQ(loaded.data.accounts[0].TokenCommand, "get-token 'x y'");
+    EXPECT_EQ(loaded.data.accounts[0].TokenCommand, "'get-token' 'x y'");
     EXPECT_EQ(loaded.data.accounts[1].Auth, "kerberos");
     EXPECT_EQ(loaded.data.accounts[2].Auth, "0");
     EXPECT_EQ(loaded.data.accounts[2].TokenCommand, "");
     ASSERT_TRUE(SaveSettings(path, loaded.data));
     const IniFile ini = IniFile::Parse(test::ReadBytes(path));
-    EXPECT_EQ(ini.ReadString("Settings1", "TokenCommand", "?"), "get-token 'x y'");
+    EXPECT_EQ(ini.ReadString("Settings1", "TokenCommand", "?"), "'get-token' 'x y'");
     EXPECT_EQ(ini.ReadString("Settings2", "Auth", "?"), "kerberos");
     EXPECT_EQ(ini.ReadString("Settings3", "Auth", "?"), "0");
     EXPECT_EQ(ini.ReadString("Settings1", "PasswordStore", "?"), "1");
     EXPECT_EQ(ini.ReadString("Settings2", "PasswordStore", "?"), "wallet");
     EXPECT_EQ(ini.ReadString("Settings3", "PasswordStore", "?"), "?"); // a file-kept password adds no key
+    ASSERT_TRUE(SaveSettings(path, LoadSettings(path).data));
     EXPECT_EQ(LoadSettings(path).data.accounts, loaded.data.accounts);
 }
 
