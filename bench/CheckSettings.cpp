@@ -1,8 +1,10 @@
-// bench_check_settings DIR PORT [--retr] USER:PASSWORD...: writes DIR/quillmere.ini for one
-// quillmere-check run of the benchmarks: one account per USER on 127.0.0.1:PORT, the anti-spam
+// bench_check_settings DIR PORT [--retr] [--imap] USER:PASSWORD...: writes DIR/quillmere.ini for
+// one quillmere-check run of the benchmarks: one account per USER on 127.0.0.1:PORT, the anti-spam
 // lists empty (nothing is deleted, so every run sees the same mailboxes). With --retr the notice
-// conditions are on, so every message is fetched whole (RETR) and held against them.
+// conditions are on, so every message is fetched whole (RETR) and held against them. With --imap
+// the accounts are IMAP accounts watching INBOX.
 #include "platform/DataFolder.h"
+#include "settings/AccountCells.h"
 #include "settings/PasswordScrambler.h"
 #include "settings/SettingsFile.h"
 
@@ -15,7 +17,7 @@
 namespace {
 
 int usage() {
-    std::cerr << "usage: bench_check_settings DIR PORT [--retr] USER:PASSWORD...\n";
+    std::cerr << "usage: bench_check_settings DIR PORT [--retr] [--imap] USER:PASSWORD...\n";
     return 2;
 }
 
@@ -34,6 +36,7 @@ int main(int argc, char** argv) {
     }
     qm::SettingsData data;
     data.main.CheckNewVersion = false;
+    bool imap = false;
     for (int i = 3; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--retr") {
@@ -44,6 +47,10 @@ int main(int argc, char** argv) {
             data.main.FromAddress = qm::JoinValueList({"boss@*", "*@*.example.org"});
             data.main.UseSubject = true;
             data.main.Subject = qm::JoinValueList({"*invoice*", "*"});
+            continue;
+        }
+        if (arg == "--imap") {
+            imap = true;
             continue;
         }
         const auto colon = arg.find(':');
@@ -57,6 +64,10 @@ int main(int argc, char** argv) {
         account.AccountPassword = qm::ScramblePassword(arg.substr(colon + 1));
         account.TimeOut = 60;
         data.accounts.push_back(qm::ToAccountRow(account));
+    }
+    // After the loop: the option may follow the accounts.
+    for (qm::AccountRow& row : data.accounts) {
+        row.Protocol = imap ? std::to_string(static_cast<int>(qm::AccountProtocol::Imap)) : row.Protocol;
     }
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);

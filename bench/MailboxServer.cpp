@@ -1,8 +1,8 @@
 // bench_mailbox_server MESSAGES[xCOPIES]...: a private Dovecot on loopback holding one mailbox of
 // MESSAGES generated messages per argument (COPIES mailboxes of that size with "x", sharing the
-// message files), each for a user of its own. Prints the port, the server's log file and the users,
-// then "ready", and serves until its input
-// ends or it gets SIGINT or SIGTERM; then the server stops and its folder is removed.
+// message files), each for a user of its own, every message unseen. Prints the POP3 port, the IMAP
+// port, the server's log file and the users, then "ready", and serves until its input ends or it
+// gets SIGINT or SIGTERM; then the server stops and its folder is removed.
 #include "BenchMailbox.h"
 #include "DovecotServer.h"
 
@@ -88,7 +88,9 @@ int main(int argc, char** argv) {
     }
     try {
         qm::test::DovecotServer server;
-        std::cout << "port " << server.Pop3Port() << '\n' << "log " << server.Folder() << "/dovecot.log" << std::endl;
+        std::cout << "port " << server.Pop3Port() << '\n'
+                  << "imap " << server.ImapPort() << '\n'
+                  << "log " << server.Folder() << "/dovecot.log" << std::endl;
         bool first = true;
         for (const MailboxShape& shape : shapes) {
             int original = -1;

@@ -11,6 +11,11 @@ checked in parallel (one quillmere-check for all of them against as many clients
 together). Prints one Markdown table with the ratios, quillmere-check's CPU time and peak
 resident memory (measured with GNU time), and, when strace is installed, the futex calls of one large check.
 
+With --imap (or --imap-only, which leaves the POP3 cases out) it also times an IMAP account on a
+mailbox of --large unseen messages in INBOX, with no added delay and with --delay-ms each way:
+quillmere-check beside the reference client that fetches every header with one UID FETCH and the
+one that fetches one message per round trip (imap_ref_client.py), in a table of its own.
+
 Nothing here asserts anything: the numbers depend on the machine and on what else runs on it.
 """
 import argparse
@@ -26,6 +31,7 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 CLIENT = HERE / "pop3_ref_client.py"
+IMAP_CLIENT = HERE / "imap_ref_client.py"
 PROXY = HERE / "latency_proxy.py"
 HOST = "127.0.0.1"
 TIME = "/usr/bin/time"  # GNU time (Debian package time)
@@ -94,22 +100,33 @@ def run_together(commands, scratch):
     return timing, results
 
 
+# The reference clients of each protocol, (key, column title), the slower one first.
+POP3_CLIENTS = (("sequential", "one at a time"), ("pipelined", "pipelined"))
+IMAP_CLIENTS = (("per-message", "one per message"), ("one-fetch", "one fetch"))
+
+
 class Case:
-    def __init__(self, label, mailboxes, port, retr):
+    def __init__(self, label, mailboxes, port, retr=False, imap=False):
         self.label = label
         self.mailboxes = mailboxes  # [(user, password, messages)]
         self.port = port
         self.retr = retr
-        self.times = {"check": [], "sequential": [], "pipelined": []}
+        self.imap = imap
+        self.clients = IMAP_CLIENTS if imap else POP3_CLIENTS
+        self.times = {key: [] for key in ["check"] + [key for key, _ in self.clients]}
         self.check_cpu = []
         self.check_rss = 0
         self.settings = None
 
-    def client_commands(self, sequential):
-        mode = (["--retr"] if self.retr else []) + (["--sequential"] if sequential else [])
+    def client_commands(self, tool):
+        if self.imap:
+            script, mode = IMAP_CLIENT, ["--per-message"] if tool == "per-message" else []
+        else:
+            script = CLIENT
+            mode = (["--retr"] if self.retr else []) + (["--sequential"] if tool == "sequential" else [])
         return [
             # -I -S: no site packages to import; the clients need the standard library only.
-            [sys.executable, "-I", "-S", str(CLIENT), HOST, str(self.port), user, password] + mode
+            [sys.executable, "-I", "-S", str(script), HOST, str(self.port), user, password] + mode
             for user, password, _ in self.mailboxes
         ]
 
@@ -135,7 +152,7 @@ def measure(case, tool, checker, scratch):
         case.check_cpu.append(timing.cpu)
         case.check_rss = max(case.check_rss, timing.max_rss_kb)
     else:
-        timing, results = run_together(case.client_commands(tool == "sequential"), scratch)
+        timing, results = run_together(case.client_commands(tool), scratch)
         check_client_results(case, results)
     case.times[tool].append(timing.seconds)
 
@@ -145,13 +162,17 @@ def verify_check(case, checker, log, scratch):
     fetched every message, so no time in the table comes from a check that skipped work."""
     offset = log.stat().st_size
     check_checker_results(case, run_together([[checker, "--dir", str(case.settings)]], scratch)[1])
-    verb = "retr" if case.retr else "top"
+    if case.imap:
+        # Dovecot counts the messages whose header alone it sent.
+        pattern = rb"imap\(([^)]+)\).*Disconnected.* hdr_count=(\d+)"
+    else:
+        pattern = rb"pop3\(([^)]+)\).*Disconnected.* %s=(\d+)/" % (b"retr" if case.retr else b"top")
     expected = sorted((user, messages) for user, _, messages in case.mailboxes)
     # The server logs a session when it has closed it, which may be just after the check ended.
     for _ in range(200):
         with log.open("rb") as text:
             text.seek(offset)
-            sessions = re.findall(rb"pop3\(([^)]+)\).*Disconnected.* %s=(\d+)/" % verb.encode(), text.read())
+            sessions = re.findall(pattern, text.read())
         fetched = sorted((user.decode(), int(count)) for user, count in sessions)
         if len(fetched) >= len(expected):
             break
@@ -160,9 +181,22 @@ def verify_check(case, checker, log, scratch):
         raise Failure("quillmere-check (%s) did not fetch every message: %s" % (case.label, fetched))
 
 
+def wait_logged(log, offset, sessions):
+    """Waits until the server has logged the end of this many sessions after offset (it does so
+    just after closing them), so that none of them is taken for a later check's."""
+    for _ in range(200):
+        with log.open("rb") as text:
+            text.seek(offset)
+            if len(re.findall(rb": Disconnected", text.read())) >= sessions:
+                return
+        time.sleep(0.05)
+    raise Failure("the server did not log the end of %d warm-up sessions" % sessions)
+
+
 def write_settings(case, settings_tool, folder):
     folder.mkdir()
     argv = [settings_tool, str(folder), str(case.port)] + (["--retr"] if case.retr else [])
+    argv += ["--imap"] if case.imap else []
     argv += ["%s:%s" % (user, password) for user, password, _ in case.mailboxes]
     subprocess.run(argv, check=True)
     case.settings = folder
@@ -200,25 +234,29 @@ def seconds(values):
     return "%.3f s" % statistics.median(values) if values else "-"
 
 
+def ratios(case):
+    """check / the faster client, and the slower client / check."""
+    (slow, _), (fast, _) = case.clients
+    check = statistics.median(case.times["check"])
+    return check / statistics.median(case.times[fast]), statistics.median(case.times[slow]) / check
+
+
 def table(cases, runs):
+    (slow, slow_title), (fast, fast_title) = cases[0].clients
     rows = [
-        "| case | quillmere-check | one at a time | pipelined | check / pipelined | one at a time / check "
-        "| check CPU | check peak RSS |",
+        "| case | quillmere-check | %s | %s | check / %s | %s / check | check CPU | check peak RSS |"
+        % (slow_title, fast_title, fast_title, slow_title),
         "|---|---|---|---|---|---|---|---|",
     ]
     for case in cases:
-        check = statistics.median(case.times["check"])
-        sequential = statistics.median(case.times["sequential"])
-        pipelined = statistics.median(case.times["pipelined"])
         rows.append(
             "| %s | %s | %s | %s | %.2fx | %.1fx | %s | %.1f MB |"
             % (
                 case.label,
                 seconds(case.times["check"]),
-                seconds(case.times["sequential"]),
-                seconds(case.times["pipelined"]),
-                check / pipelined,
-                sequential / check,
+                seconds(case.times[slow]),
+                seconds(case.times[fast]),
+                *ratios(case),
                 seconds(case.check_cpu),
                 case.check_rss / 1024.0,
             )
@@ -226,6 +264,19 @@ def table(cases, runs):
     rows.append("")
     rows.append("Whole processes, median of %d; CPU is user + system time of quillmere-check." % runs)
     return "\n".join(rows)
+
+
+def imap_goals(delayed):
+    """Whether the delayed IMAP case is within 1.5x of one fetch and 20x faster than one per message."""
+    to_fast, from_slow = ratios(delayed)
+    return "Goals at %s: check / one fetch at most 1.5x: %.2fx, %s; one per message / check at least 20x: %.1fx, " \
+        "%s." % (
+        delayed.label.rsplit(", ", 1)[1],
+        to_fast,
+        "met" if to_fast <= 1.5 else "NOT met",
+        from_slow,
+        "met" if from_slow >= 20 else "NOT met",
+    )
 
 
 def count_label(n):
@@ -241,7 +292,10 @@ def main():
     parser.add_argument("--small", type=int, default=500, help="messages of the small mailbox")
     parser.add_argument("--large", type=int, default=2000, help="messages of each large mailbox")
     parser.add_argument("--accounts", type=int, default=20, help="large mailboxes checked in parallel")
+    parser.add_argument("--imap", action="store_true", help="also time the IMAP cases (--large unseen messages)")
+    parser.add_argument("--imap-only", action="store_true", help="time the IMAP cases only")
     args = parser.parse_args()
+    pop3, imap = not args.imap_only, args.imap or args.imap_only
     build = Path(args.build).resolve()
     checker = str(Path(args.check).resolve() if args.check else build / "quillmere-check")
     server_tool, settings_tool = str(build / "bench_mailbox_server"), str(build / "bench_check_settings")
@@ -254,58 +308,89 @@ def main():
     if args.runs < 1 or args.small < 1 or args.large < 1 or args.accounts < 1:
         parser.error("--runs, --small, --large and --accounts must be at least 1")
 
-    server = proxy = None
+    server = None
+    proxies = []
     scratch = Path(tempfile.mkdtemp(prefix="qm-pipeline-report-"))
     try:
-        print("starting Dovecot with %d + %d x %d messages ..." % (args.small, args.accounts, args.large),
-              file=sys.stderr)
-        server, lines = start_helper([server_tool, str(args.small), "%dx%d" % (args.large, args.accounts)], "ready")
-        port = int(next(words[1] for words in lines if words[0] == "port"))
+        # One more large mailbox for IMAP: the POP3 sessions mark what they fetch as seen.
+        shapes = [str(args.large)]
+        if pop3:
+            shapes = [str(args.small), "%dx%d" % (args.large, args.accounts + (1 if imap else 0))]
+        print("starting Dovecot with %s messages ..." % " + ".join(shapes), file=sys.stderr)
+        server, lines = start_helper([server_tool] + shapes, "ready")
         log = Path(next(words[1] for words in lines if words[0] == "log"))
         mailboxes = [(w[1], w[2], int(w[3])) for w in lines if w[0] == "mailbox"]
-        small, large = mailboxes[0], mailboxes[1:]
-        proxy, lines = start_helper([sys.executable, str(PROXY), HOST, str(port), "--delay-ms", str(args.delay_ms)],
-                                    "listening")
-        delayed = int(lines[-1][1])
         delay = "%g ms each way" % args.delay_ms
-        cases = [
-            Case("%s messages, 0 ms" % count_label(args.small), [small], port, False),
-            Case("%s messages, %s" % (count_label(args.small), delay), [small], delayed, False),
-            Case("%s messages, 0 ms" % count_label(args.large), large[:1], port, False),
-            Case("%s messages, %s" % (count_label(args.large), delay), large[:1], delayed, False),
-            Case("%s messages, RETR (notice conditions on), %s" % (count_label(args.large), delay), large[:1],
-                 delayed, True),
-            Case("%d accounts x %s messages in parallel, 0 ms" % (args.accounts, count_label(args.large)), large,
-                 port, False),
-        ]
-        for i, case in enumerate(cases):
+        cases, imap_cases = [], []
+        if pop3:
+            port = int(next(words[1] for words in lines if words[0] == "port"))
+            cases = pop3_cases(args, mailboxes, port, start_proxy(port, args.delay_ms, proxies), delay)
+        if imap:
+            port = int(next(words[1] for words in lines if words[0] == "imap"))
+            delayed = start_proxy(port, args.delay_ms, proxies)
+            label = "%s unseen messages in INBOX, " % count_label(args.large)
+            imap_cases = [Case(label + "0 ms", mailboxes[-1:], port, imap=True),
+                          Case(label + delay, mailboxes[-1:], delayed, imap=True)]
+        every = cases + imap_cases
+        for i, case in enumerate(every):
             write_settings(case, settings_tool, scratch / ("settings%d" % i))
         # Dovecot indexes a mailbox in its first session: not part of any timing.
         print("warming up, and a first check of each case ...", file=sys.stderr)
-        for case in (cases[0], cases[2], cases[4], cases[5]):
-            check_client_results(case, run_together(case.client_commands(False), scratch)[1])
-        for case in cases:
+        offset = log.stat().st_size
+        warm = [(case, "sequential") for case in ((cases[0], cases[2], cases[4], cases[5]) if pop3 else ())]
+        warm += [(case, "one-fetch") for case in imap_cases[:1]]
+        for case, tool in warm:
+            check_client_results(case, run_together(case.client_commands(tool), scratch)[1])
+        wait_logged(log, offset, sum(len(case.mailboxes) for case, _ in warm))
+        for case in every:
             verify_check(case, checker, log, scratch)
         load_before = os.getloadavg()[0]
         for run in range(args.runs):
-            for case in cases:
+            for case in every:
                 print("run %d/%d: %s" % (run + 1, args.runs, case.label), file=sys.stderr)
-                for tool in ("check", "sequential", "pipelined"):
+                for tool in case.times:
                     measure(case, tool, checker, scratch)
-        futex = futex_calls(checker, cases[2], scratch)
+        futex = futex_calls(checker, cases[2], scratch) if pop3 else None
         print("\nquillmere-check: %s" % describe_binary(checker))
         print("Dovecot %s on loopback; load average %.1f before, %.1f after; %d cores\n"
               % (dovecot_version(), load_before, os.getloadavg()[0], os.cpu_count()))
-        print(table(cases, args.runs))
-        print("futex calls of one check: %s" % futex)
+        if pop3:
+            print(table(cases, args.runs))
+            print("futex calls of one check: %s" % futex)
+        if imap:
+            print("%sIMAP:\n" % ("\n" if pop3 else ""))
+            print(table(imap_cases, args.runs))
+            print(imap_goals(imap_cases[1]))
     except Failure as failure:
         print("pipeline_report: %s" % failure, file=sys.stderr)
         return 1
     finally:
-        stop_helper(proxy)
+        for proxy in proxies:
+            stop_helper(proxy)
         stop_helper(server)
         shutil.rmtree(scratch, ignore_errors=True)
     return 0
+
+
+def start_proxy(port, delay_ms, proxies):
+    """Starts a latency proxy in front of the port (kept in proxies, to be stopped); its port."""
+    proxy, lines = start_helper([sys.executable, str(PROXY), HOST, str(port), "--delay-ms", str(delay_ms)],
+                                "listening")
+    proxies.append(proxy)
+    return int(lines[-1][1])
+
+
+def pop3_cases(args, mailboxes, port, delayed, delay):
+    small, large = mailboxes[0], mailboxes[1 : 1 + args.accounts]
+    return [
+        Case("%s messages, 0 ms" % count_label(args.small), [small], port),
+        Case("%s messages, %s" % (count_label(args.small), delay), [small], delayed),
+        Case("%s messages, 0 ms" % count_label(args.large), large[:1], port),
+        Case("%s messages, %s" % (count_label(args.large), delay), large[:1], delayed),
+        Case("%s messages, RETR (notice conditions on), %s" % (count_label(args.large), delay), large[:1],
+             delayed, retr=True),
+        Case("%d accounts x %s messages in parallel, 0 ms" % (args.accounts, count_label(args.large)), large, port),
+    ]
 
 
 def dovecot_version():

@@ -1,6 +1,7 @@
 // The reference POP3 clients of the pipelining report against a real Dovecot holding mailboxes
 // for several users: pipelined, the client reads exactly the replies it reads one command at a
 // time, directly and behind the latency proxy, TOP and RETR; each user sees only their mailbox.
+// The IMAP clients: one fetch reads the same unseen headers as one fetch per message.
 #include "DovecotServer.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@ namespace {
 
 const std::string kPython = "/usr/bin/python3";
 const std::string kClient = QM_BENCH_DIR "/pop3_ref_client.py";
+const std::string kImapClient = QM_BENCH_DIR "/imap_ref_client.py";
 const std::string kProxy = QM_BENCH_DIR "/latency_proxy.py";
 
 // A program run to its end: its exit status and standard output.
@@ -90,8 +92,8 @@ private:
 };
 
 Finished RunClient(int port, const std::string& user, const std::string& password,
-                   const std::vector<std::string>& options) {
-    std::vector<std::string> argv = {kPython, kClient, "127.0.0.1", std::to_string(port), user, password, "--digest"};
+                   const std::vector<std::string>& options, const std::string& client = kClient) {
+    std::vector<std::string> argv = {kPython, client, "127.0.0.1", std::to_string(port), user, password, "--digest"};
     argv.insert(argv.end(), options.begin(), options.end());
     return Child(argv).Finish();
 }
@@ -153,6 +155,28 @@ TEST(ReferenceClient, EachUserSeesTheirOwnMailbox) {
         EXPECT_EQ(run.out.rfind(count, 0), 0u) << dovecot.UserName(user) << ": " << run.out;
     }
     EXPECT_NE(RunClient(dovecot.Pop3Port(), dovecot.UserName(second), "wrong", {}).status, 0);
+}
+
+TEST(ReferenceClient, ImapOneFetchReadsTheUnseenHeadersOneFetchPerMessageReads) {
+    DovecotServer dovecot;
+    dovecot.AddMessages(30);
+    dovecot.AddMessage("Subject: read elsewhere\r\n\r\nText\r\n", 0, true);
+    dovecot.AddMessages(5);
+    Child proxy({kPython, kProxy, "127.0.0.1", std::to_string(dovecot.ImapPort()), "--delay-ms", "1"});
+    const std::string listening = proxy.ReadLine();
+    ASSERT_EQ(listening.rfind("listening ", 0), 0u) << listening;
+
+    const Finished reference =
+        RunClient(dovecot.ImapPort(), dovecot.User(), dovecot.Password(), {"--per-message"}, kImapClient);
+    ASSERT_EQ(reference.status, 0) << reference.out;
+    ASSERT_EQ(reference.out.rfind("35 messages, ", 0), 0u) << reference.out;
+    // The one fetch asks for the unseen UIDs only, behind the proxy too.
+    for (const int port : {static_cast<int>(dovecot.ImapPort()), std::stoi(listening.substr(10))}) {
+        const Finished run = RunClient(port, dovecot.User(), dovecot.Password(), {}, kImapClient);
+        EXPECT_EQ(run.status, 0) << "port " << port;
+        EXPECT_EQ(run.out, reference.out) << "port " << port;
+    }
+    EXPECT_NE(RunClient(dovecot.ImapPort(), dovecot.User(), "wrong", {}, kImapClient).status, 0);
 }
 
 } // namespace
