@@ -1,6 +1,8 @@
 #include "AppTestSupport.h"
 
 #include "TestPaths.h"
+#include "app/TextTrayFacade.h"
+#include "tray/TextTrayIcon.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -58,8 +60,21 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
     return QTest::qWaitFor(pred, timeoutMs);
 }
 
-std::unique_ptr<TmQuillmere> startWindow(const AppFolder& folder, bool show) {
+void setTrayPresent(TmQuillmere& window, bool present) {
+    if (auto* tray = qobject_cast<TextTrayFacade*>(window.tray())) {
+        tray->icon().SetTrayPresence([present] { return present; });
+    }
+}
+
+void settle() {
+    bool ran = false;
+    QTimer::singleShot(0, [&ran] { ran = true; });
+    waitFor([&ran] { return ran; });
+}
+
+std::unique_ptr<TmQuillmere> startWindow(const AppFolder& folder, bool show, bool trayPresent) {
     auto window = std::make_unique<TmQuillmere>(folder.executable());
+    setTrayPresent(*window, trayPresent);
     if (show) {
         window->show();
     }

@@ -16,11 +16,11 @@ TrayProbe::~TrayProbe() {
     stop();
 }
 
-bool TrayProbe::start(const QProcessEnvironment& env) {
+bool TrayProbe::start(const QProcessEnvironment& env, const QStringList& arguments) {
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), {});
+    m_process.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), arguments);
     return m_process.waitForStarted(kWaitMs);
 }
 

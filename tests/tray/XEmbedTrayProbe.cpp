@@ -48,12 +48,36 @@ private:
 
 } // namespace
 
+// With --window: a main window that the icon hides at once, and again once a tray has started;
+// each time the window's state is reported.
+void watchMainWindow(qm::TCoolTrayIcon& icon, QWidget& window) {
+    window.setWindowTitle(QStringLiteral("quillmere probe window"));
+    window.resize(200, 100);
+    window.show();
+    icon.SetMainWindow(&window);
+    auto hide = [&icon, &window] {
+        icon.HideToTray();
+        report(!window.isVisible() ? "HIDE hidden" : window.isMinimized() ? "HIDE minimized" : "HIDE shown");
+    };
+    QTimer::singleShot(0, &window, hide);
+    auto* watch = new QTimer(&window);
+    QObject::connect(watch, &QTimer::timeout, &window, [&icon, &window, watch, hide] {
+        if (!icon.TrayPresent())
+            return;
+        watch->stop();
+        icon.RestoreFromTray();
+        hide();
+    });
+    watch->start(100);
+}
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    const bool withWindow = app.arguments().contains(QStringLiteral("--window"));
     // The tray host may still be starting; the icon only docks where a tray runs.
     QElapsedTimer waited;
     waited.start();
-    while (!qm::XEmbedTrayBackend::trayManagerPresent() && waited.elapsed() < 20000)
+    while (!withWindow && !qm::XEmbedTrayBackend::trayManagerPresent() && waited.elapsed() < 20000)
         QThread::msleep(50);
 
     qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
@@ -90,5 +114,8 @@ int main(int argc, char** argv) {
     icon.SetCycleInterval(150);
     icon.SetCycleIcons(true);
     icon.SetIconVisible(true);
+    QWidget window;
+    if (withWindow)
+        watchMainWindow(icon, window);
     return app.exec();
 }

@@ -203,4 +203,16 @@ TEST_F(XEmbedTrayTest, AStatusNotifierHostOnTheSessionBusWins) {
     QDBusConnection::disconnectFromBus(QStringLiteral("status-notifier-host"));
 }
 
+TEST(NoTray, HidingOnlyMinimizesUntilATrayStarts) {
+    qm::test::XServer server{QStringLiteral("640x480x24")};
+    ASSERT_TRUE(server.running()) << "Xvfb did not start";
+    qm::test::TrayProbe probe;
+    ASSERT_TRUE(probe.start(server.clientEnvironment(), {QStringLiteral("--window")}));
+    EXPECT_EQ(probe.waitForLine("BACKEND"), QStringLiteral("BACKEND systemtray"));
+    EXPECT_EQ(probe.waitForLine("HIDE"), QStringLiteral("HIDE minimized"));
+    qm::test::TrayHost tray;
+    ASSERT_TRUE(tray.start(server.clientEnvironment())) << tray.failure().toStdString();
+    EXPECT_EQ(probe.waitForLine("HIDE"), QStringLiteral("HIDE hidden"));
+}
+
 } // namespace
