@@ -54,6 +54,41 @@ TEST(WindowContract, EveryCaptionFindsAControlOfItsKind) {
     }
 }
 
+TEST(WindowContract, BeforeAnyLanguageEveryControlShowsItsTableCaption) {
+    AppFolder folder;
+    TmQuillmere window(folder.executable()); // its start-up step, which applies a language, never runs
+    auto* tabs = window.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    for (const CaptionEntry& entry : MainWindowCaptions()) {
+        const QString name = QString::fromLatin1(entry.objectName);
+        QString shown;
+        switch (entry.target) {
+        case CaptionTarget::Action:
+            shown = window.findChild<QAction*>(name)->text();
+            break;
+        case CaptionTarget::MenuItem:
+            shown = window.findChild<QMenu*>(name) ? window.findChild<QMenu*>(name)->title()
+                                                   : window.findChild<QAction*>(name)->text();
+            break;
+        case CaptionTarget::CheckBox:
+            shown = window.findChild<QCheckBox*>(name)->text();
+            break;
+        case CaptionTarget::Label:
+            shown = window.findChild<QLabel*>(name)->text();
+            break;
+        case CaptionTarget::ListColumn:
+            shown = window.lwServers()->headerItem()->text(entry.column);
+            break;
+        case CaptionTarget::Tab:
+            shown = tabs->tabText(tabs->indexOf(window.findChild<QWidget*>(name)));
+            break;
+        case CaptionTarget::AccessibleName:
+            shown = window.findChild<QWidget*>(name)->accessibleName();
+            break;
+        }
+        EXPECT_EQ(shown, QString::fromUtf8(entry.englishText)) << entry.objectName;
+    }
+}
+
 TEST(WindowContract, MonitorAndConsoleTakeTheSameOptionsFromOneFile) {
     // In code page 1251 byte order and a Unicode sort disagree: "Бета" (0xC1...) sorts before
     // "альфа" (0xE0...) by bytes, after it by letters. The order decides which entry is reached
