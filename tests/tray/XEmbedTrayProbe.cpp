@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMenu>
+#include <QPixmap>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -34,8 +35,12 @@ protected:
         if (event->type() == QEvent::Show) {
             // Reported once the window is really up, with the native window it ended up with.
             QTimer::singleShot(0, widget, [this, widget] {
-                if (widget->isVisible())
-                    report(m_name + "_SHOWN " + QByteArray::number(widget->windowHandle()->winId()));
+                if (!widget->isVisible())
+                    return;
+                report(m_name + "_SHOWN " + QByteArray::number(widget->windowHandle()->winId()));
+                const QPixmap drawn = widget->grab();
+                report(m_name + "_PIXELS " + QByteArray::number(drawn.width()) + " of " +
+                       QByteArray::number(widget->width()));
             });
         } else if (event->type() == QEvent::Hide)
             report(m_name + "_HIDDEN");
@@ -83,6 +88,8 @@ int main(int argc, char** argv) {
     qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
     report(icon.BackendKind() == qm::TrayBackendKind::XEmbed ? "BACKEND xembed" : "BACKEND systemtray");
     icon.ApplyStartupText();
+    report("TEXT_ICON " + QByteArray::number(icon.Icon().width()) + " of " +
+           QByteArray::number(icon.Icon().deviceIndependentSize().width()));
     icon.SetIconList(qm::TrayImagesIm1());
     icon.SetWantEnterExitEvents(true);
     icon.SetShowHint(false);

@@ -180,6 +180,21 @@ TEST_F(XEmbedTrayTest, ANewTrayTakesTheIconInAgain) {
     screenshot(QStringLiteral("tray-redocked"));
 }
 
+TEST_F(XEmbedTrayTest, AtScaleFactorTwoTheTextIconAndPopupAreDrawnWithTwiceThePixels) {
+    m_probe.stop();
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    startProbe(env);
+    EXPECT_EQ(waitForLine("TEXT_ICON"), QStringLiteral("TEXT_ICON 32 of 16"));
+    const QString docked = waitForLine("DOCKED");
+    ASSERT_FALSE(docked.isEmpty());
+    const QPoint centre = settledGeometry(docked.section(QLatin1Char(' '), 1)).center();
+    pointer({QStringLiteral("mousemove"), QString::number(centre.x()), QString::number(centre.y())});
+    const QStringList popup = waitForLine("HINT_PIXELS").split(QLatin1Char(' '));
+    ASSERT_EQ(popup.size(), 4);
+    EXPECT_EQ(popup[1].toInt(), 2 * popup[3].toInt());
+}
+
 } // namespace
 
 namespace {
