@@ -72,10 +72,10 @@ void NoticePanel::setLanguage(const std::string& code) {
     m_language = code;
     // Names for screen readers where the caption is a sign or there is none.
     const std::pair<QWidget*, const char*> names[] = {
-        {m_c.SpeedButton1, "Add sender value"},   {m_c.SpeedButton2, "Remove sender value"},
-        {m_c.SpeedButton3, "Add subject value"},  {m_c.SpeedButton4, "Remove subject value"},
+        {m_c.SpeedButton1, "Add sender value"},     {m_c.SpeedButton2, "Remove sender value"},
+        {m_c.SpeedButton3, "Add subject value"},    {m_c.SpeedButton4, "Remove subject value"},
         {m_c.SpeedButton13, "Choose message file"}, {m_c.cFromAddress, "Sender values"},
-        {m_c.cSubject, "Subject values"},         {m_c.eFileName, "Message file"},
+        {m_c.cSubject, "Subject values"},           {m_c.eFileName, "Message file"},
     };
     for (const auto& [widget, english] : names) {
         widget->setAccessibleName(tr_(english));

@@ -61,15 +61,7 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
 }
 
 void setTrayPresent(TmQuillmere& window, bool present) {
-    if (auto* tray = qobject_cast<TextTrayFacade*>(window.tray())) {
-        tray->icon().SetTrayPresence([present] { return present; });
-    }
-}
-
-void settle() {
-    bool ran = false;
-    QTimer::singleShot(0, [&ran] { ran = true; });
-    waitFor([&ran] { return ran; });
+    qobject_cast<TextTrayFacade*>(window.tray())->icon().SetTrayPresence([present] { return present; });
 }
 
 std::unique_ptr<TmQuillmere> startWindow(const AppFolder& folder, bool show, bool trayPresent) {

@@ -35,7 +35,7 @@ bool sameIcons(const QList<QIcon>& a, const QList<QIcon>& b) {
     return true;
 }
 
-CheckWindow::CheckWindow(const AppFolder& folder, bool trayPresent) : window(startWindow(folder, true, trayPresent)) {
+CheckWindow::CheckWindow(const AppFolder& folder) : window(startWindow(folder)) {
     if (!window) {
         return;
     }

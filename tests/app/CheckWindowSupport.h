@@ -34,7 +34,7 @@ bool sameIcons(const QList<QIcon>& a, const QList<QIcon>& b);
 
 // A window whose start-up has run, with its check cycle and tray at hand.
 struct CheckWindow {
-    explicit CheckWindow(const AppFolder& folder, bool trayPresent = true);
+    explicit CheckWindow(const AppFolder& folder);
     TextTrayFacade* tray() const { return qobject_cast<TextTrayFacade*>(window->tray()); }
     CheckWiring& check() const { return *window->checkWiring(); }
     QCheckBox* box(const char* name) const;

@@ -112,9 +112,9 @@ protected:
         ASSERT_TRUE(session.isRunning() && system.isRunning()) << "dbus-daemon did not start";
         ASSERT_TRUE(logind.isRegistered() && notifications.isRegistered());
     }
-    void start(const std::vector<std::string>& mainLines, bool trayPresent = true) {
+    void start(const std::vector<std::string>& mainLines) {
         writeFile(folder.file("quillmere.ini"), settingsFile({{pop3.Port()}}, mainLines));
-        harness = std::make_unique<CheckWindow>(folder, trayPresent);
+        harness = std::make_unique<CheckWindow>(folder);
         ASSERT_NE(harness->window, nullptr);
         wiring = new DesktopWiring(*harness->window, session.connect(QStringLiteral("monitor")),
                                    system.connect(QStringLiteral("monitor")));
@@ -161,17 +161,6 @@ TEST_F(DesktopWindow, CheckWithNewsNotifiesWithTheStatusAndPopupTexts) {
     QSignalSpy run(harness->window->action("aRunMailclient"), &QAction::triggered);
     notifications.invokeAction(41, QStringLiteral("default"));
     QTRY_COMPARE(run.size(), 1);
-}
-
-TEST_F(DesktopWindow, WithoutATrayTheMinimizedWindowStaysAndNewsIsStillAnnounced) {
-    serve(2);
-    start({"Notify=1", "Minimized=1"}, false);
-    EXPECT_TRUE(harness->window->isVisible());
-    EXPECT_TRUE(harness->window->isMinimized());
-    harness->box("cbExec")->setChecked(true);
-    ASSERT_TRUE(harness->waitForSummary(1));
-    QTRY_COMPARE(notifications.calls.size(), std::size_t(1));
-    EXPECT_EQ(notifications.calls[0].summary, QStringLiteral("you have 2 messages in total."));
 }
 
 TEST_F(DesktopWindow, NothingWhenTheBoxIsOff) {

@@ -16,11 +16,11 @@ TrayProbe::~TrayProbe() {
     stop();
 }
 
-bool TrayProbe::start(const QProcessEnvironment& env, const QStringList& arguments) {
+bool TrayProbe::start(const QProcessEnvironment& env) {
     m_process.setProcessEnvironment(env);
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), arguments);
+    m_process.start(QStringLiteral(QM_BUILD_DIR "/xembed_tray_probe"), {});
     return m_process.waitForStarted(kWaitMs);
 }
 

@@ -12,7 +12,7 @@ class TrayProbe {
 public:
     ~TrayProbe();
 
-    bool start(const QProcessEnvironment& env, const QStringList& arguments = {});
+    bool start(const QProcessEnvironment& env);
     void stop();
 
     // The next reported line that starts with prefix; lines before it are passed over.

@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMenu>
-#include <QPixmap>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -35,12 +34,8 @@ protected:
         if (event->type() == QEvent::Show) {
             // Reported once the window is really up, with the native window it ended up with.
             QTimer::singleShot(0, widget, [this, widget] {
-                if (!widget->isVisible())
-                    return;
-                report(m_name + "_SHOWN " + QByteArray::number(widget->windowHandle()->winId()));
-                const QPixmap drawn = widget->grab();
-                report(m_name + "_PIXELS " + QByteArray::number(drawn.width()) + " of " +
-                       QByteArray::number(widget->width()));
+                if (widget->isVisible())
+                    report(m_name + "_SHOWN " + QByteArray::number(widget->windowHandle()->winId()));
             });
         } else if (event->type() == QEvent::Hide)
             report(m_name + "_HIDDEN");
@@ -53,43 +48,19 @@ private:
 
 } // namespace
 
-// With --window: a main window that the icon hides at once, and again once a tray has started;
-// each time the window's state is reported.
-void watchMainWindow(qm::TCoolTrayIcon& icon, QWidget& window) {
-    window.setWindowTitle(QStringLiteral("quillmere probe window"));
-    window.resize(200, 100);
-    window.show();
-    icon.SetMainWindow(&window);
-    auto hide = [&icon, &window] {
-        icon.HideToTray();
-        report(!window.isVisible() ? "HIDE hidden" : window.isMinimized() ? "HIDE minimized" : "HIDE shown");
-    };
-    QTimer::singleShot(0, &window, hide);
-    auto* watch = new QTimer(&window);
-    QObject::connect(watch, &QTimer::timeout, &window, [&icon, &window, watch, hide] {
-        if (!icon.TrayPresent())
-            return;
-        watch->stop();
-        icon.RestoreFromTray();
-        hide();
-    });
-    watch->start(100);
-}
-
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const bool withWindow = app.arguments().contains(QStringLiteral("--window"));
     // The tray host may still be starting; the icon only docks where a tray runs.
     QElapsedTimer waited;
     waited.start();
-    while (!withWindow && !qm::XEmbedTrayBackend::trayManagerPresent() && waited.elapsed() < 20000)
+    while (!qEnvironmentVariableIsSet("QM_PROBE_WINDOW") && !qm::XEmbedTrayBackend::trayManagerPresent() &&
+           waited.elapsed() < 20000)
         QThread::msleep(50);
 
     qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
     report(icon.BackendKind() == qm::TrayBackendKind::XEmbed ? "BACKEND xembed" : "BACKEND systemtray");
     icon.ApplyStartupText();
-    report("TEXT_ICON " + QByteArray::number(icon.Icon().width()) + " of " +
-           QByteArray::number(icon.Icon().deviceIndependentSize().width()));
+    report("TEXT_ICON " + QByteArray::number(icon.Icon().width()));
     icon.SetIconList(qm::TrayImagesIm1());
     icon.SetWantEnterExitEvents(true);
     icon.SetShowHint(false);
@@ -121,8 +92,18 @@ int main(int argc, char** argv) {
     icon.SetCycleInterval(150);
     icon.SetCycleIcons(true);
     icon.SetIconVisible(true);
-    QWidget window;
-    if (withWindow)
-        watchMainWindow(icon, window);
+    QWidget window; // with QM_PROBE_WINDOW set: hidden every 100 ms, each change of what that does reported
+    QTimer again;
+    QObject::connect(&again, &QTimer::timeout, [&, hidden = QByteArray()]() mutable {
+        icon.RestoreFromTray();
+        icon.HideToTray();
+        const QByteArray now = window.isVisible() ? (window.isMinimized() ? "minimized" : "shown") : "hidden";
+        if (now != hidden)
+            report("HIDE " + (hidden = now));
+    });
+    if (qEnvironmentVariableIsSet("QM_PROBE_WINDOW")) {
+        icon.SetMainWindow(&window);
+        again.start(100);
+    }
     return app.exec();
 }
