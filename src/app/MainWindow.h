@@ -233,7 +233,7 @@ private:
     // The clock's text for the current second.
     const QString& clockText();
 
-    QAction* makeAction(const char* objectName, const char* caption, int image = -1);
+    QAction* makeAction(const char* objectName, int image = -1);
     QToolButton* makeButton(QAction* action, const char* objectName);
 
     std::int32_t m_checkIntervalMs = 300000;

@@ -54,14 +54,20 @@ QWidget* makePanel(QWidget* parent, const char* objectName) {
     return panel;
 }
 
-QCheckBox* makeCheck(QWidget* parent, const char* objectName, const char* caption) {
-    auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+// The English caption the caption table gives the control: the one source of the window's texts.
+QString tableCaption(const char* objectName, CaptionTarget target) {
+    return QString::fromUtf8(MainWindowCaption(objectName, target));
+}
+
+QCheckBox* makeCheck(QWidget* parent, const char* objectName) {
+    auto* box = new QCheckBox(tableCaption(objectName, CaptionTarget::CheckBox), parent);
     box->setObjectName(QString::fromLatin1(objectName));
     return box;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* objectName, const char* caption) {
-    auto* label = new QLabel(QString::fromUtf8(caption), parent);
+// text: for labels that show a value, not a caption; a caption comes from the table.
+QLabel* makeLabel(QWidget* parent, const char* objectName, const char* text = nullptr) {
+    auto* label = new QLabel(text ? QString::fromUtf8(text) : tableCaption(objectName, CaptionTarget::Label), parent);
     label->setObjectName(QString::fromLatin1(objectName));
     return label;
 }
@@ -84,9 +90,9 @@ QListWidget* makeCheckList(QWidget* parent, const char* objectName) {
 
 } // namespace
 
-QAction* TmQuillmere::makeAction(const char* objectName, const char* caption, int image) {
+QAction* TmQuillmere::makeAction(const char* objectName, int image) {
     auto* list = findChild<QObject*>(QStringLiteral("ActionList1"), Qt::FindDirectChildrenOnly);
-    auto* action = new QAction(QString::fromUtf8(caption), list);
+    auto* action = new QAction(tableCaption(objectName, CaptionTarget::Action), list);
     action->setObjectName(QString::fromLatin1(objectName));
     if (image >= 0) {
         action->setIcon(ActionImage(image));
@@ -109,24 +115,24 @@ QToolButton* TmQuillmere::makeButton(QAction* action, const char* objectName) {
 void TmQuillmere::createActions() {
     auto* list = new QObject(this);
     list->setObjectName(QStringLiteral("ActionList1"));
-    makeAction("aRestore", "Restore");
-    makeAction("aCheckMail", "Check mail");
-    makeAction("aRestart", "Restart");
-    makeAction("aShowMessagesList", "Show addresses of received messages", 1);
-    makeAction("aMinimize", "Minimize");
-    makeAction("aExit", "Exit");
-    makeAction("aAddAddress", "Add", 6);
-    makeAction("aAddSubject", "Add", 6);
-    makeAction("aEditAddress", "Edit", 2);
-    makeAction("aEditSubject", "Edit", 2);
-    makeAction("aDelChecked", "Delete", 4);
-    makeAction("aDelCheckedSubj", "Delete", 4);
-    makeAction("aCheckAll", "Check all", 0);
-    makeAction("aCheckAllSubj", "Check all", 0);
-    makeAction("aUncheckAll", "Uncheck all", 7);
-    makeAction("aUncheckAllSubj", "Uncheck all", 7);
-    makeAction("aRunMailclient", "Run Mail Client");
-    makeAction("aSelectmailClient", "Select Mail Client");
+    makeAction("aRestore");
+    makeAction("aCheckMail");
+    makeAction("aRestart");
+    makeAction("aShowMessagesList", 1);
+    makeAction("aMinimize");
+    makeAction("aExit");
+    makeAction("aAddAddress", 6);
+    makeAction("aAddSubject", 6);
+    makeAction("aEditAddress", 2);
+    makeAction("aEditSubject", 2);
+    makeAction("aDelChecked", 4);
+    makeAction("aDelCheckedSubj", 4);
+    makeAction("aCheckAll", 0);
+    makeAction("aCheckAllSubj", 0);
+    makeAction("aUncheckAll", 7);
+    makeAction("aUncheckAllSubj", 7);
+    makeAction("aRunMailclient");
+    makeAction("aSelectmailClient");
 
     connect(action("aRestore"), &QAction::triggered, this, &TmQuillmere::aRestoreExecute);
     connect(action("aMinimize"), &QAction::triggered, this, &TmQuillmere::aMinimizeExecute);
@@ -137,7 +143,7 @@ void TmQuillmere::createMenus() {
     m_MainMenu1 = menuBar();
     m_MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu* file = m_MainMenu1->addMenu(QStringLiteral("File"));
+    QMenu* file = m_MainMenu1->addMenu(tableCaption("File1", CaptionTarget::MenuItem));
     file->setObjectName(QStringLiteral("File1"));
     file->addAction(action("aCheckMail"));
     file->addAction(action("aRestart"));
@@ -169,9 +175,9 @@ void TmQuillmere::createMenus() {
     file->addAction(action("aMinimize"));
     file->addAction(action("aExit"));
 
-    QMenu* help = m_MainMenu1->addMenu(QStringLiteral("Help"));
+    QMenu* help = m_MainMenu1->addMenu(tableCaption("Help1", CaptionTarget::MenuItem));
     help->setObjectName(QStringLiteral("Help1"));
-    QAction* about = help->addAction(QStringLiteral("About"));
+    QAction* about = help->addAction(tableCaption("About1", CaptionTarget::MenuItem));
     about->setObjectName(QStringLiteral("About1"));
     connect(about, &QAction::triggered, this, [this] { m_AboutBox->exec(); });
 
@@ -200,11 +206,11 @@ QWidget* TmQuillmere::createConnectPage() {
     QWidget* options = makePanel(page, "Panel19");
     auto* grid = new QGridLayout(options);
     grid->setContentsMargins(4, 2, 4, 2);
-    m_cbAutoLoad = makeCheck(options, "cbAutoLoad", MainWindowCaption("cbAutoLoad", CaptionTarget::CheckBox));
-    m_cbMinimized = makeCheck(options, "cbMinimized", "start minimized");
-    m_cbSound = makeCheck(options, "cbSound", "sound on");
-    m_cbCheckNewVersion = makeCheck(options, "cbCheckNewVersion", "check for new version of program");
-    m_cbNotify = makeCheck(options, "cbNotify", "show a notification");
+    m_cbAutoLoad = makeCheck(options, "cbAutoLoad");
+    m_cbMinimized = makeCheck(options, "cbMinimized");
+    m_cbSound = makeCheck(options, "cbSound");
+    m_cbCheckNewVersion = makeCheck(options, "cbCheckNewVersion");
+    m_cbNotify = makeCheck(options, "cbNotify");
     grid->addWidget(m_cbAutoLoad, 0, 0);
     grid->addWidget(m_cbMinimized, 0, 1);
     grid->addWidget(m_cbSound, 0, 2);
@@ -217,7 +223,7 @@ QWidget* TmQuillmere::createConnectPage() {
     listLayout->setContentsMargins(0, 0, 0, 0);
     m_lwServers = new AccountListView(listPanel);
     m_lwServers->setObjectName(QStringLiteral("lwServers"));
-    m_lwServers->setAccessibleName(QStringLiteral("Accounts"));
+    m_lwServers->setAccessibleName(tableCaption("lwServers", CaptionTarget::AccessibleName));
     m_lwServers->setMinimumHeight(scaled(this, 168));
     listLayout->addWidget(m_lwServers);
     layout->addWidget(listPanel, 1);
@@ -238,7 +244,7 @@ QWidget* TmQuillmere::createConnectPage() {
     QWidget* interval = makePanel(page, "Panel6");
     auto* intervalRow = new QHBoxLayout(interval);
     intervalRow->setContentsMargins(4, 0, 4, 0);
-    QLabel* intervalLabel = makeLabel(interval, "lbInterval", "Interval (min):");
+    QLabel* intervalLabel = makeLabel(interval, "lbInterval");
     intervalRow->addWidget(intervalLabel);
     m_seInterval = new QSpinBox(interval);
     m_seInterval->setObjectName(QStringLiteral("seInterval"));
@@ -254,10 +260,10 @@ QWidget* TmQuillmere::createConnectPage() {
     QWidget* times = makePanel(page, "Panel3");
     auto* timeGrid = new QGridLayout(times);
     timeGrid->setContentsMargins(4, 2, 4, 2);
-    timeGrid->addWidget(makeLabel(times, "lbNow", "now:"), 0, 0);
+    timeGrid->addWidget(makeLabel(times, "lbNow"), 0, 0);
     m_lbTimeNow = makeLabel(times, "lbTimeNow", "...");
     timeGrid->addWidget(m_lbTimeNow, 0, 1);
-    timeGrid->addWidget(makeLabel(times, "lbExecuted", "executed:"), 1, 0);
+    timeGrid->addWidget(makeLabel(times, "lbExecuted"), 1, 0);
     m_lbLastExecTime = makeLabel(times, "lbLastExecTime", "...");
     timeGrid->addWidget(m_lbLastExecTime, 1, 1);
     timeGrid->setColumnMinimumWidth(0, scaled(this, 130) - 8);
@@ -273,14 +279,14 @@ QWidget* TmQuillmere::createConnectPage() {
 QWidget* TmQuillmere::createOptionsPage() {
     QWidget* page = makePanel(nullptr, "tsOptions");
     auto* layout = new QVBoxLayout(page);
-    m_cbInform = makeCheck(page, "cbInform", "INFORM ME IF");
+    m_cbInform = makeCheck(page, "cbInform");
     layout->addWidget(m_cbInform);
 
-    auto conditionRow = [&](QCheckBox*& check, const char* checkName, const char* caption, const char* plusName,
-                            const char* minusName, QComboBox*& combo, const char* comboName) {
+    auto conditionRow = [&](QCheckBox*& check, const char* checkName, const char* plusName, const char* minusName,
+                            QComboBox*& combo, const char* comboName) {
         auto* row = new QHBoxLayout;
         row->setContentsMargins(16, 0, 0, 0);
-        check = makeCheck(page, checkName, caption);
+        check = makeCheck(page, checkName);
         row->addWidget(check, 1);
         row->addWidget(makeSpeedButton(page, plusName, "+"));
         row->addWidget(makeSpeedButton(page, minusName, "-"));
@@ -290,19 +296,17 @@ QWidget* TmQuillmere::createOptionsPage() {
         row->addWidget(combo);
         layout->addLayout(row);
     };
-    conditionRow(m_cbFromAddress, "cbFromAddress", "the sender's address contains", "SpeedButton1", "SpeedButton2",
-                 m_cFromAddress, "cFromAddress");
-    conditionRow(m_cbSubject, "cbSubject", "the subject field contains", "SpeedButton3", "SpeedButton4", m_cSubject,
-                 "cSubject");
+    conditionRow(m_cbFromAddress, "cbFromAddress", "SpeedButton1", "SpeedButton2", m_cFromAddress, "cFromAddress");
+    conditionRow(m_cbSubject, "cbSubject", "SpeedButton3", "SpeedButton4", m_cSubject, "cSubject");
 
     auto* attachRow = new QHBoxLayout;
     attachRow->setContentsMargins(16, 0, 0, 0);
-    m_cbAttach = makeCheck(page, "cbAttach", "the message has attachments");
+    m_cbAttach = makeCheck(page, "cbAttach");
     attachRow->addWidget(m_cbAttach);
     layout->addLayout(attachRow);
 
     auto* fileRow = new QHBoxLayout;
-    m_cbWriteToFile = makeCheck(page, "cbWriteToFile", "save message in file");
+    m_cbWriteToFile = makeCheck(page, "cbWriteToFile");
     fileRow->addWidget(m_cbWriteToFile);
     fileRow->addWidget(makeSpeedButton(page, "SpeedButton13", "..."));
     m_eFileName = new QLineEdit(QStringLiteral("messages.txt"), page);
@@ -312,7 +316,7 @@ QWidget* TmQuillmere::createOptionsPage() {
     layout->addLayout(fileRow);
     auto* overwriteRow = new QHBoxLayout;
     overwriteRow->setContentsMargins(16, 0, 0, 0);
-    m_cbOverwrite = makeCheck(page, "cbOverwrite", "overwrite always");
+    m_cbOverwrite = makeCheck(page, "cbOverwrite");
     overwriteRow->addWidget(m_cbOverwrite);
     layout->addLayout(overwriteRow);
     layout->addStretch(1);
@@ -329,15 +333,15 @@ QWidget* TmQuillmere::createAntiSpamPage() {
     show->setAutoRaise(false);
     show->setMinimumSize(scaled(this, 270), scaled(this, 28));
     layout->addWidget(show, 0, Qt::AlignHCenter);
-    QLabel* title = makeLabel(page, "lbASL", "ANTISPAM LIST");
+    QLabel* title = makeLabel(page, "lbASL");
     title->setAlignment(Qt::AlignCenter);
     layout->addWidget(title);
 
     const int widths[] = {63, 54, 82, 115, 71};
-    auto listBlock = [&](QCheckBox*& enable, const char* enableName, const char* caption, QListWidget*& box,
-                         const char* boxName, QMenu*& popup, const char* popupName, const char* const* actions,
+    auto listBlock = [&](QCheckBox*& enable, const char* enableName, QListWidget*& box, const char* boxName,
+                         QMenu*& popup, const char* popupName, const char* const* actions,
                          const char* const* buttonNames) {
-        enable = makeCheck(page, enableName, caption);
+        enable = makeCheck(page, enableName);
         layout->addWidget(enable);
         box = makeCheckList(page, boxName);
         layout->addWidget(box, 1);
@@ -367,18 +371,16 @@ QWidget* TmQuillmere::createAntiSpamPage() {
     };
     const char* senderActions[] = {"aAddAddress", "aEditAddress", "aCheckAll", "aUncheckAll", "aDelChecked"};
     const char* senderButtons[] = {"bAddAddress", "bEditAddress", "bCheckAll", "bUncheckAll", "bDelChecked"};
-    listBlock(m_cbAntiSpamEnabled, "cbAntiSpamEnabled",
-              "(messages from these addresses will be deleted from mail server)", m_clbAntiSpam, "clbAntiSpam",
-              m_ASPopup, "ASPopup", senderActions, senderButtons);
-    m_clbAntiSpam->setAccessibleName(QStringLiteral("Anti-spam sender list"));
+    listBlock(m_cbAntiSpamEnabled, "cbAntiSpamEnabled", m_clbAntiSpam, "clbAntiSpam", m_ASPopup, "ASPopup",
+              senderActions, senderButtons);
+    m_clbAntiSpam->setAccessibleName(tableCaption("clbAntiSpam", CaptionTarget::AccessibleName));
     const char* subjectActions[] = {"aAddSubject", "aEditSubject", "aCheckAllSubj", "aUncheckAllSubj",
                                     "aDelCheckedSubj"};
     const char* subjectButtons[] = {"bAddSubject", "bEditSubject", "bCheckAllSubj", "bUncheckAllSubj",
                                     "bDelCheckedSubj"};
-    listBlock(m_cbAntiSpamSubjEnabled, "cbAntiSpamSubjEnabled",
-              "(messages with these subjects will be deleted from mail server)", m_clbSubjAntiSpam, "clbSubjAntiSpam",
-              m_ASSPopup, "ASSPopup", subjectActions, subjectButtons);
-    m_clbSubjAntiSpam->setAccessibleName(QStringLiteral("Anti-spam subject list"));
+    listBlock(m_cbAntiSpamSubjEnabled, "cbAntiSpamSubjEnabled", m_clbSubjAntiSpam, "clbSubjAntiSpam", m_ASSPopup,
+              "ASSPopup", subjectActions, subjectButtons);
+    m_clbSubjAntiSpam->setAccessibleName(tableCaption("clbSubjAntiSpam", CaptionTarget::AccessibleName));
     // The subject list is the short one; the sender list takes the free height.
     m_clbSubjAntiSpam->setFixedHeight(scaled(this, 71));
     layout->setStretchFactor(m_clbSubjAntiSpam, 0);
@@ -392,7 +394,7 @@ QWidget* TmQuillmere::createBottomPanel() {
     layout->setSpacing(0);
     auto* row = new QHBoxLayout;
     row->setContentsMargins(scaled(this, 25), 3, 3, 3);
-    m_cbExec = makeCheck(panel, "cbExec", "Executing");
+    m_cbExec = makeCheck(panel, "cbExec");
     row->addWidget(m_cbExec);
     row->addStretch(1);
     QToolButton* minimize = makeButton(action("aMinimize"), "BitBtn1");
@@ -408,7 +410,7 @@ QWidget* TmQuillmere::createBottomPanel() {
     m_StatusBar1->setSizeGripEnabled(false);
     m_statusPanel = new QLabel(m_StatusBar1);
     m_statusPanel->setObjectName(QStringLiteral("StatusBar1Panel0"));
-    m_statusPanel->setAccessibleName(QStringLiteral("Status"));
+    m_statusPanel->setAccessibleName(tableCaption("StatusBar1Panel0", CaptionTarget::AccessibleName));
     m_statusPanel->setMinimumWidth(100);
     m_StatusBar1->addWidget(m_statusPanel, 1);
     layout->addWidget(m_StatusBar1);

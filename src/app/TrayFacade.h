@@ -32,7 +32,8 @@ public:
     // The popup's text, for desktops where it has to go into the icon's tooltip.
     virtual void setHoverText(const QString& text) = 0;
 
-    // Makes the main window invisible; the tray icon stays.
+    // Makes the main window invisible; the tray icon stays. The real icon only minimizes the
+    // window where the desktop has no tray.
     virtual void HideToTray();
     // Shows the main window in its normal state and brings it to the front.
     virtual void RestoreFromTray();

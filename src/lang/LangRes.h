@@ -75,7 +75,7 @@ private:
 // ASCII a..z upper-cased, every other byte (UTF-8 included) untouched.
 std::string NormaliseLangKey(std::string_view text);
 
-// Fills lr with the program's interface table: codes "RU", "IT", "EN", "DE", 91 rows,
+// Fills lr with the program's interface table: codes "RU", "IT", "EN", "DE", 115 rows,
 // defaultLang "EN". Interface texts are UTF-8.
 void BuildLanguageTable(TLangRes& lr);
 

@@ -143,12 +143,25 @@ constexpr std::array<std::array<const char*, 4>, 99> kRows = {{
     {"Почтовый сервер (IMAP)", "Mail server (Imap)", "Mail Server (IMAP)", "Mail server (Imap)"}, // 99
 }};
 
-// Names a screen reader reads for the main window's lists and status line.
-constexpr std::array<std::array<const char*, 4>, 4> kAccessibleNameRows = {{
+// Names a screen reader reads for the main window's lists and status line, and for the controls of
+// the window and its dialogs that have no caption of their own.
+constexpr std::array<std::array<const char*, 4>, 16> kAccessibleNameRows = {{
     {"Учетные записи", "Account", "Accounts", "Konten"},
     {"Список antispam адресов", "Lista antispam degli indirizzi", "Anti-spam sender list", "ANTISPAM-Absenderliste"},
     {"Список antispam тем", "Lista antispam dei temi", "Anti-spam subject list", "ANTISPAM-Betreffliste"},
     {"Состояние", "Stato", "Status", "Status"},
+    {"Значок программы", "Icona del programma", "Program icon", "Programmsymbol"},
+    {"Адреса", "Indirizzi", "Addresses", "Adressen"},
+    {"Почтовая программа", "Programma di posta", "Mail client", "Mail client"},
+    {"Значение", "Valore", "Value", "Wert"},
+    {"Добавить значение отправителя", "Aggiungi valore del mittente", "Add sender value", "Absenderwert hinzufugen"},
+    {"Удалить значение отправителя", "Rimuovi valore del mittente", "Remove sender value", "Absenderwert entfernen"},
+    {"Добавить значение темы", "Aggiungi valore dell'oggetto", "Add subject value", "Betreffwert hinzufugen"},
+    {"Удалить значение темы", "Rimuovi valore dell'oggetto", "Remove subject value", "Betreffwert entfernen"},
+    {"Выбрать файл для писем", "Scegli il file dei messaggi", "Choose message file", "Nachrichtendatei wahlen"},
+    {"Значения отправителя", "Valori del mittente", "Sender values", "Absenderwerte"},
+    {"Значения темы", "Valori dell'oggetto", "Subject values", "Betreffwerte"},
+    {"Файл для писем", "File dei messaggi", "Message file", "Nachrichtendatei"},
 }};
 
 } // namespace

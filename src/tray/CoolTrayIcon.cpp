@@ -143,8 +143,19 @@ void TCoolTrayIcon::SetMainWindow(QWidget* window) {
 }
 
 void TCoolTrayIcon::HideToTray() {
-    if (m_mainWindow)
+    if (!m_mainWindow)
+        return;
+    // Asked each time: a tray may have started or gone since the last hide.
+    if (TrayPresent())
         m_mainWindow->hide();
+    else if (!m_mainWindow->isMinimized())
+        m_mainWindow->showMinimized();
+}
+
+bool TCoolTrayIcon::TrayPresent() const {
+    if (m_trayPresence)
+        return m_trayPresence();
+    return m_backend && m_backend->trayPresent();
 }
 
 void TCoolTrayIcon::RestoreFromTray() {

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <qwindowdefs.h>
 
+#include <functional>
 #include <memory>
 
 namespace qm {
@@ -81,8 +82,15 @@ public:
     bool MinimizeToTray() const { return m_minimizeToTray; }
     void SetMinimizeToTray(bool minimize) { m_minimizeToTray = minimize; }
 
+    // Hides the main window where a tray shows the icon; where none does, only minimizes it, so
+    // the window stays within reach from the task bar.
     void HideToTray();
     void RestoreFromTray();
+
+    // Whether a tray that shows this icon runs now; the backend asks the desktop unless a probe
+    // of the caller's own answers instead (a desktop stand-in).
+    bool TrayPresent() const;
+    void SetTrayPresence(std::function<bool()> probe) { m_trayPresence = std::move(probe); }
 
     // The animation's timer; it runs only while CycleIcons is on with a non-zero CycleInterval.
     const TSimpleTimer& CycleTimer() const { return m_cycleTimer; }
@@ -142,6 +150,7 @@ private:
     bool m_mouseOutside = true;
     QPointer<QWidget> m_mainWindow;
     bool m_minimizeToTray = false;
+    std::function<bool()> m_trayPresence;
 };
 
 } // namespace qm

@@ -55,6 +55,10 @@ void SystemTrayBackend::setToolTip(const QString& text) {
         m_icon->setToolTip(text);
 }
 
+bool SystemTrayBackend::trayPresent() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
 void SystemTrayBackend::setMenu(QMenu* menu) {
     m_icon->setContextMenu(menu);
 }

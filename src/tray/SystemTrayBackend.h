@@ -21,6 +21,8 @@ public:
     void setToolTip(const QString& text) override;
     void setMenu(QMenu* menu) override;
     bool hasHoverEvents() const override { return false; }
+    // Asks Qt, which also brings the icon into a tray that starts later.
+    bool trayPresent() const override;
 
 private:
     TCoolTrayIcon& m_owner;

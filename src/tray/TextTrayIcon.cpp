@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include <cmath>
+
 namespace qm {
 
 namespace {
@@ -25,6 +27,16 @@ void clearKeyColour(QImage& image, const QColor& key) {
                 line[x] = 0;
         }
     }
+}
+
+// A square of kSide points in the pixels of the screen: at a scale factor of 2 the text is drawn
+// with twice the pixels instead of being blown up from 16.
+QImage emptySquare(int side) {
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const int pixels = static_cast<int>(std::ceil(side * ratio));
+    QImage image(pixels, pixels, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(ratio);
+    return image;
 }
 
 } // namespace
@@ -110,7 +122,7 @@ QList<QPoint> TTextTrayIcon::LayoutLines(const QList<int>& lineWidths, int textH
 
 void TTextTrayIcon::PaintText() {
     m_keyColor = colorIsNoneOrFont() ? invertedFontColor() : QColor::fromRgb(m_color.rgb());
-    QImage picture(kSide, kSide, QImage::Format_ARGB32);
+    QImage picture = emptySquare(kSide);
     picture.fill(m_keyColor);
 
     // Plain pixels only: a smoothed edge would mix in colours that are neither text nor key.
@@ -151,7 +163,7 @@ void TTextTrayIcon::rebuildIcon() {
         clearKeyColour(icon, m_keyColor);
     } else {
         const QColor mask = colorIsNoneOrFont() ? invertedFontColor() : QColor::fromRgb(m_color.rgb());
-        icon = QImage(kSide, kSide, QImage::Format_ARGB32);
+        icon = emptySquare(kSide);
         icon.fill(mask);
         QPainter painter(&icon);
         painter.drawImage(QRect(0, 0, kSide, kSide), m_backgroundIcon);

@@ -32,6 +32,8 @@ public:
     // False where the desktop tells nothing about the pointer resting on the icon.
     virtual bool hasHoverEvents() const = 0;
     virtual WId nativeWindow() const { return 0; }
+    // Whether a tray that can show this icon runs now.
+    virtual bool trayPresent() const = 0;
 };
 
 // Resolves Automatic by looking at the running desktop.

@@ -99,10 +99,12 @@ void XEmbedTrayWidget::paintEvent(QPaintEvent*) {
     painter.fillRect(rect(), palette().window());
     if (m_icon.isNull())
         return;
-    // Crisp pixels: scale by whole steps only, centred in the slot the tray gave us.
+    // Crisp pixels: scale by whole steps only, centred in the slot the tray gave us. Sizes are in
+    // points, so a picture drawn for a scaled screen keeps its own pixels.
+    const QSize points = m_icon.deviceIndependentSize().toSize();
     const int side = std::min(width(), height());
-    const int factor = std::max(1, side / std::max(1, std::max(m_icon.width(), m_icon.height())));
-    const QSize size = m_icon.size() * factor;
+    const int factor = std::max(1, side / std::max(1, std::max(points.width(), points.height())));
+    const QSize size = points * factor;
     const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
     painter.drawImage(target, m_icon);
 }

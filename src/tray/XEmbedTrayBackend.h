@@ -51,6 +51,7 @@ public:
     void setToolTip(const QString& text) override;
     void setMenu(QMenu*) override {}
     bool hasHoverEvents() const override { return true; }
+    bool trayPresent() const override { return trayManagerPresent(); }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 

@@ -40,7 +40,6 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     const QIcon icon = parent != nullptr ? parent->windowIcon() : QApplication::windowIcon();
     QLabel* programIcon = makeLabel(panel, "ProgramIcon", QString());
     programIcon->setPixmap(icon.pixmap(64, 64));
-    programIcon->setAccessibleName(QStringLiteral("Program icon"));
     QLabel* productName = makeLabel(panel, "ProductName", QStringLiteral("Quillmere32"));
     m_Version = makeLabel(panel, "Version", QStringLiteral("Version: ") + fromUtf8(FileVersionOf(OwnExecutablePath())));
     QLabel* copyright = makeLabel(panel, "Copyright", QStringLiteral("Copyright:"));
@@ -79,10 +78,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     layout->addWidget(panel);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    setLanguage(m_language);
 }
 
 void TAboutBox::setLanguage(const std::string& code) {
     m_language = code;
+    if (auto* icon = findChild<QLabel*>(QStringLiteral("ProgramIcon"))) {
+        icon->setAccessibleName(fromUtf8(Translate("Program icon", "EN", code)));
+    }
 }
 
 void TAboutBox::FormActivate() {

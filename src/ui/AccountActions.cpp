@@ -19,8 +19,9 @@ namespace {
 
 constexpr int kDefaultTimeOut = 60;
 
-QAction* makeAction(const char* name, const char* caption, QObject* parent) {
-    auto* action = new QAction(QLatin1String(caption), parent);
+// Captioned by retranslate, so the texts have one place.
+QAction* makeAction(const char* name, QObject* parent) {
+    auto* action = new QAction(parent);
     action->setObjectName(QLatin1String(name));
     return action;
 }
@@ -34,16 +35,18 @@ std::string decimal(int value) {
 AccountActions::AccountActions(AccountListView* list, Taccount_settings_fm* dialog, QWidget* dialogParent,
                                QObject* parent)
     : QObject(parent), m_list(list), m_dialog(dialog), m_dialogParent(dialogParent) {
-    m_add = makeAction("aAddAccount", "Add new account", this);
-    m_edit = makeAction("aEditAccount", "Edit account", this);
-    m_del = makeAction("aDelAccount", "Delete account", this);
-    m_disable = makeAction("aDisableAccount", "Disable account", this);
-    m_copy = makeAction("aCopyAccount", "Copy Account", this);
+    m_add = makeAction("aAddAccount", this);
+    m_edit = makeAction("aEditAccount", this);
+    m_del = makeAction("aDelAccount", this);
+    m_disable = makeAction("aDisableAccount", this);
+    m_disable->setText(QStringLiteral("Disable account"));
+    m_copy = makeAction("aCopyAccount", this);
     m_copy->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    m_paste = makeAction("aPasteAccount", "Paste Account", this);
+    m_paste = makeAction("aPasteAccount", this);
     m_paste->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
-    m_selectAll = makeAction("aSelectAllAccount", "Select All", this);
-    m_moveAll = makeAction("aMoveAllToKeyring", "Move all passwords to the keyring", this);
+    m_selectAll = makeAction("aSelectAllAccount", this);
+    m_moveAll = makeAction("aMoveAllToKeyring", this);
+    retranslate();
     m_secrets = DesktopSecretStore();
     m_keyringTimeoutMs = kKeyringCommandTimeoutMs;
 

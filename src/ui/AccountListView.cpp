@@ -65,9 +65,9 @@ AccountListView::AccountListView(QWidget* parent) : QTreeWidget(parent) {
     QStringList labels;
     for (const AccountField& field : kAccountFields)
         labels.append(QString::fromLatin1(field.key));
-    labels[kColServer] = QStringLiteral("Incoming Mail Server (POP3)");
-    labels[kColAccountName] = QStringLiteral("Account Name");
     setHeaderLabels(labels);
+    // The captioned columns start from the keys their captions are translated from.
+    setLanguage("EN");
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -279,8 +279,9 @@ QString AccountListView::rowError(int index) const {
 }
 
 void AccountListView::setLanguage(const std::string& code) {
-    static constexpr std::array<std::pair<int, const char*>, 5> kKeys = {{{kColServer, "Mail Server (POP3)"},
+    static constexpr std::array<std::pair<int, const char*>, 6> kKeys = {{{kColServer, "Mail Server (POP3)"},
                                                                           {kColAccountName, "Account Name"},
+                                                                          {kColPassword, "Password"},
                                                                           {kColPort, "Port"},
                                                                           {kColTimeOut, "Timeout"},
                                                                           {kColProtocol, "Protocol"}}};

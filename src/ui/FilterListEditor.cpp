@@ -54,8 +54,7 @@ void FilterListEditor::prepareDialog(const char* caption, bool translateCaption,
     m_dialog->eValue()->clear();
     m_dialog->setWindowTitle(translateCaption ? tr_(caption) : QString::fromLatin1(caption));
     m_dialog->bbAddEdit()->setText(tr_(button));
-    m_dialog->bbCancel()->setText(tr_("Cancel"));
-    m_dialog->lbMask()->setText(tr_("It is possible to use mask symbols (?, *)"));
+    m_dialog->setCommonTexts(m_language);
 }
 
 void FilterListEditor::AddExecute() {

@@ -45,13 +45,14 @@ TselMailCl_fm::TselMailCl_fm(QWidget* parent)
     layout->addLayout(row);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    // Neither control has a caption of its own for a screen reader to announce.
-    m_sbFind->setAccessibleName(QStringLiteral("Select Mail Client"));
-    m_eMailCl->setAccessibleName(QStringLiteral("Mail client"));
+    setLanguage(m_language);
 }
 
 void TselMailCl_fm::setLanguage(const std::string& code) {
     m_language = code;
+    // Neither control has a caption of its own for a screen reader to announce.
+    m_sbFind->setAccessibleName(tr_("Select Mail Client"));
+    m_eMailCl->setAccessibleName(tr_("Mail client"));
 }
 
 QString TselMailCl_fm::tr_(const char* english) const {
@@ -66,7 +67,6 @@ void TselMailCl_fm::FormActivate() {
     setWindowTitle(tr_("Select Mail Client"));
     m_bbOk->setText(tr_("Save"));
     m_bbCancel->setText(tr_("Cancel"));
-    m_sbFind->setAccessibleName(tr_("Select Mail Client"));
     m_eMailCl->setText(m_mailClient);
 }
 

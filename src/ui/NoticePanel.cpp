@@ -65,16 +65,21 @@ NoticePanel::NoticePanel(const Controls& controls, TfmValue* dialog, QWidget* di
     connect(m_c.SpeedButton4, &QToolButton::clicked, this, &NoticePanel::SpeedButton4Click);
     connect(m_c.SpeedButton13, &QToolButton::clicked, this, &NoticePanel::SpeedButton13Click);
     connect(m_c.eFileName, &QLineEdit::textChanged, this, &NoticePanel::eFileNameChange);
+    setLanguage(m_language);
+}
 
+void NoticePanel::setLanguage(const std::string& code) {
+    m_language = code;
     // Names for screen readers where the caption is a sign or there is none.
-    m_c.SpeedButton1->setAccessibleName(QStringLiteral("Add sender value"));
-    m_c.SpeedButton2->setAccessibleName(QStringLiteral("Remove sender value"));
-    m_c.SpeedButton3->setAccessibleName(QStringLiteral("Add subject value"));
-    m_c.SpeedButton4->setAccessibleName(QStringLiteral("Remove subject value"));
-    m_c.SpeedButton13->setAccessibleName(QStringLiteral("Choose message file"));
-    m_c.cFromAddress->setAccessibleName(QStringLiteral("Sender values"));
-    m_c.cSubject->setAccessibleName(QStringLiteral("Subject values"));
-    m_c.eFileName->setAccessibleName(QStringLiteral("Message file"));
+    const std::pair<QWidget*, const char*> names[] = {
+        {m_c.SpeedButton1, "Add sender value"},     {m_c.SpeedButton2, "Remove sender value"},
+        {m_c.SpeedButton3, "Add subject value"},    {m_c.SpeedButton4, "Remove subject value"},
+        {m_c.SpeedButton13, "Choose message file"}, {m_c.cFromAddress, "Sender values"},
+        {m_c.cSubject, "Subject values"},           {m_c.eFileName, "Message file"},
+    };
+    for (const auto& [widget, english] : names) {
+        widget->setAccessibleName(tr_(english));
+    }
 }
 
 QString NoticePanel::tr_(const char* english) const {
@@ -127,8 +132,7 @@ void NoticePanel::addValue(QComboBox* box, const char* caption) {
     m_dialog->eValue()->clear();
     m_dialog->setWindowTitle(tr_(caption));
     m_dialog->bbAddEdit()->setText(tr_("Save"));
-    m_dialog->bbCancel()->setText(tr_("Cancel"));
-    m_dialog->lbMask()->setText(tr_("It is possible to use mask symbols (?, *)"));
+    m_dialog->setCommonTexts(m_language);
     if (m_dialog->exec() != QDialog::Accepted) {
         return;
     }

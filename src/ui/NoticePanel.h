@@ -44,7 +44,8 @@ public:
     // The controls and the dialog stay the caller's and must outlive the panel.
     NoticePanel(const Controls& controls, TfmValue* dialog, QWidget* dialogParent, QObject* parent = nullptr);
 
-    void setLanguage(const std::string& code) { m_language = code; }
+    // Also names the controls for screen readers in that language.
+    void setLanguage(const std::string& code);
 
     // Controls and strings from the settings, and back.
     void load(const MonitorSettings& settings);

@@ -46,7 +46,7 @@ Tmess_list_fm::Tmess_list_fm(QAction* runMailClient, QWidget* parent)
     connect(m_aClose, &QAction::triggered, this, &Tmess_list_fm::aCloseExecute);
 
     m_clbMessList->setObjectName(QStringLiteral("clbMessList"));
-    m_clbMessList->setAccessibleName(QStringLiteral("Addresses"));
+    setLanguage(m_language);
     m_clbMessList->setContextMenuPolicy(Qt::CustomContextMenu);
     m_PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
     m_PopupMenu1->addAction(m_aAddToAntispam);
@@ -74,6 +74,11 @@ Tmess_list_fm::Tmess_list_fm(QAction* runMailClient, QWidget* parent)
     layout->setSpacing(0);
     layout->addWidget(m_clbMessList, 1);
     layout->addWidget(panel);
+}
+
+void Tmess_list_fm::setLanguage(const std::string& code) {
+    m_language = code;
+    m_clbMessList->setAccessibleName(tr_("Addresses"));
 }
 
 QString Tmess_list_fm::tr_(const char* english) const {

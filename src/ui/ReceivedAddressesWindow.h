@@ -25,7 +25,8 @@ public:
 
     // The sender anti-spam list the ticked addresses go to; must outlive the window.
     void setAntiSpamList(FilterListEditor* senders) { m_senders = senders; }
-    void setLanguage(const std::string& code) { m_language = code; }
+    // Also names the address list for screen readers in that language.
+    void setLanguage(const std::string& code);
 
     // Fills the list with the addresses (code page bytes, in their order, all unticked),
     // captions the window and shows it without making it modal.

@@ -1,5 +1,6 @@
 #include "ui/ValueDialog.h"
 
+#include "lang/LangRes.h"
 #include "ui/CodePageText.h"
 
 #include <QApplication>
@@ -47,6 +48,12 @@ TfmValue::TfmValue(QWidget* parent)
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     m_eValue->setMinimumWidth(260);
+}
+
+void TfmValue::setCommonTexts(const std::string& language) {
+    m_bbCancel->setText(fromUtf8(Translate("Cancel", "EN", language)));
+    m_lbMask->setText(fromUtf8(Translate("It is possible to use mask symbols (?, *)", "EN", language)));
+    m_eValue->setAccessibleName(fromUtf8(Translate("Value", "EN", language)));
 }
 
 std::string TfmValue::valueBytes() const {

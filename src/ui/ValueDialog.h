@@ -25,6 +25,8 @@ public:
     QLineEdit* eValue() const { return m_eValue; }
     QPushButton* bbAddEdit() const { return m_bbAddEdit; }
     QPushButton* bbCancel() const { return m_bbCancel; }
+    // The texts every use shares, in the interface language: Cancel, the mask hint, the field's name.
+    void setCommonTexts(const std::string& language);
 
     // The value as code page bytes, without the characters a one-line list entry cannot hold
     // (NUL, CR, LF); otherwise as typed, not trimmed.

@@ -1,6 +1,8 @@
 #include "AppTestSupport.h"
 
 #include "TestPaths.h"
+#include "app/TextTrayFacade.h"
+#include "tray/TextTrayIcon.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -58,8 +60,13 @@ bool waitFor(const std::function<bool()>& pred, int timeoutMs) {
     return QTest::qWaitFor(pred, timeoutMs);
 }
 
-std::unique_ptr<TmQuillmere> startWindow(const AppFolder& folder, bool show) {
+void setTrayPresent(TmQuillmere& window, bool present) {
+    qobject_cast<TextTrayFacade*>(window.tray())->icon().SetTrayPresence([present] { return present; });
+}
+
+std::unique_ptr<TmQuillmere> startWindow(const AppFolder& folder, bool show, bool trayPresent) {
     auto window = std::make_unique<TmQuillmere>(folder.executable());
+    setTrayPresent(*window, trayPresent);
     if (show) {
         window->show();
     }

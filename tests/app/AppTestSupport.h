@@ -37,8 +37,10 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 // The settings file a first start writes.
 std::string defaultSettingsFile();
 
+// Whether the window's tray icon finds a tray (the offscreen screen has none): the test says.
+void setTrayPresent(TmQuillmere& window, bool present);
 // Creates the window and waits until its start-up step has run (the refresh tick is on).
-std::unique_ptr<TmQuillmere> startWindow(const AppFolder& folder, bool show = true);
+std::unique_ptr<TmQuillmere> startWindow(const AppFolder& folder, bool show = true, bool trayPresent = true);
 
 // Waits (event loop running) until pred holds; false when it never did within the limit.
 bool waitFor(const std::function<bool()>& pred, int timeoutMs = 10000);

@@ -26,15 +26,16 @@ struct Shown {
     const char* column0;
     const char* cbAutoLoad;
     const char* accountsName;
+    const char* addSenderName; // a notice button without a caption of its own
 };
 
 const Shown kLanguages[] = {
     {"Russian1", "RU", "Выполняется", "Выход", "настройки", "Интервал (мин):", "Почтовый сервер (POP3)",
-     "запускать вместе с сеансом рабочего стола", "Учетные записи"},
+     "запускать вместе с сеансом рабочего стола", "Учетные записи", "Добавить значение отправителя"},
     {"Italian1", "IT", "Esecuzione", "Esci", "impostazioni", "Intervallo (minuti):", "Mail server (Pop3)",
-     "avviare con la sessione del desktop", "Account"},
+     "avviare con la sessione del desktop", "Account", "Aggiungi valore del mittente"},
     {"English1", "EN", "Executing", "Close", "settings", "Interval (min):", "Mail Server (POP3)",
-     "start with the desktop session", "Accounts"},
+     "start with the desktop session", "Accounts", "Add sender value"},
 };
 
 TEST(Language, MenuItemsReCaptionTheWindow) {
@@ -54,6 +55,9 @@ TEST(Language, MenuItemsReCaptionTheWindow) {
         EXPECT_EQ(window->findChild<QCheckBox*>(QStringLiteral("cbAutoLoad"))->text(),
                   QString::fromUtf8(shown.cbAutoLoad));
         EXPECT_EQ(window->lwServers()->accessibleName(), QString::fromUtf8(shown.accountsName));
+        const QWidget* notices = window->findChild<QWidget*>(QStringLiteral("tsOptions"));
+        EXPECT_EQ(notices->findChild<QWidget*>(QStringLiteral("SpeedButton1"))->accessibleName(),
+                  QString::fromUtf8(shown.addSenderName));
         for (const char* item : {"English1", "Russian1", "Italian1"}) {
             EXPECT_EQ(window->action(item)->isChecked(), std::string(item) == shown.item) << shown.item << item;
         }

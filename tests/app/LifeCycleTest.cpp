@@ -54,6 +54,10 @@ TEST(LifeCycle, MinimizingHidesAndRestoreBringsTheWindowBackNormal) {
 
     window->action("aMinimize")->trigger();
     EXPECT_FALSE(window->isVisible());
+    setTrayPresent(*window, false); // closing only minimizes: the task bar still reaches the window
+    window->action("aRestore")->trigger();
+    window->close();
+    EXPECT_TRUE(window->isVisible() && window->isMinimized());
 }
 
 TEST(LifeCycle, ExitAnsweredNoHasSavedAndKeepsRunning) {

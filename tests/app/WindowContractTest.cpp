@@ -54,6 +54,16 @@ TEST(WindowContract, EveryCaptionFindsAControlOfItsKind) {
     }
 }
 
+TEST(WindowContract, BeforeAnyLanguageCommandsAndChecksShowTheirTableCaptions) {
+    TmQuillmere window("quillmere"); // its start-up step, which applies a language, never runs
+    for (const CaptionEntry& entry : MainWindowCaptions()) {
+        const QObject* control = window.findChild<QObject*>(QString::fromLatin1(entry.objectName));
+        if (entry.target == CaptionTarget::Action || entry.target == CaptionTarget::CheckBox) {
+            EXPECT_EQ(control->property("text").toString(), QString::fromUtf8(entry.englishText)) << entry.objectName;
+        }
+    }
+}
+
 TEST(WindowContract, MonitorAndConsoleTakeTheSameOptionsFromOneFile) {
     // In code page 1251 byte order and a Unicode sort disagree: "Бета" (0xC1...) sorts before
     // "альфа" (0xE0...) by bytes, after it by letters. The order decides which entry is reached

@@ -1,5 +1,6 @@
 // The monitor from the outside: its files, its signals, and one instance per user.
 #include "BlackBoxSupport.h"
+#include "TrayHost.h"
 
 #include <QFile>
 
@@ -58,6 +59,8 @@ TEST_F(BlackBox, FirstStartCreatesItsFilesAndSigtermSavesAndEnds) {
 }
 
 TEST_F(BlackBox, SecondStartEndsAndShowsTheRunningMonitor) {
+    TrayHost tray; // without one, starting minimized only minimizes
+    ASSERT_TRUE(tray.start(install->environment())) << tray.failure().toStdString();
     writeFile(install->file("quillmere.ini"), "[Main]\r\nMinimized=1\r\n");
     QProcess* first = install->start();
     ASSERT_TRUE(waitFor([this] { return startedUp(); }));

@@ -268,6 +268,7 @@ TEST(CoolTrayIconMenu, DestroyedMenuIsForgotten) {
 
 TEST(CoolTrayIconWindow, HideAndRestoreTheMainWindow) {
     TCoolTrayIcon icon(nullptr, TrayBackendKind::SystemTray);
+    icon.SetTrayPresence([] { return true; });
     QWidget window;
     icon.SetMainWindow(&window);
     window.show();
@@ -285,6 +286,7 @@ TEST(CoolTrayIconWindow, MinimisingHidesToTheTray) {
     QWidget window;
     icon.SetMainWindow(&window);
     icon.SetMinimizeToTray(true);
+    icon.SetTrayPresence([] { return true; });
     window.show();
     QTRY_VERIFY(window.isVisible());
     window.setWindowState(Qt::WindowMinimized);

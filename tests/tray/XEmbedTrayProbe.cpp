@@ -53,12 +53,14 @@ int main(int argc, char** argv) {
     // The tray host may still be starting; the icon only docks where a tray runs.
     QElapsedTimer waited;
     waited.start();
-    while (!qm::XEmbedTrayBackend::trayManagerPresent() && waited.elapsed() < 20000)
+    while (!qEnvironmentVariableIsSet("QM_PROBE_WINDOW") && !qm::XEmbedTrayBackend::trayManagerPresent() &&
+           waited.elapsed() < 20000)
         QThread::msleep(50);
 
     qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
     report(icon.BackendKind() == qm::TrayBackendKind::XEmbed ? "BACKEND xembed" : "BACKEND systemtray");
     icon.ApplyStartupText();
+    report("TEXT_ICON " + QByteArray::number(icon.Icon().width()));
     icon.SetIconList(qm::TrayImagesIm1());
     icon.SetWantEnterExitEvents(true);
     icon.SetShowHint(false);
@@ -90,5 +92,18 @@ int main(int argc, char** argv) {
     icon.SetCycleInterval(150);
     icon.SetCycleIcons(true);
     icon.SetIconVisible(true);
+    QWidget window; // with QM_PROBE_WINDOW set: hidden every 100 ms, each change of what that does reported
+    QTimer again;
+    QObject::connect(&again, &QTimer::timeout, [&, hidden = QByteArray()]() mutable {
+        icon.RestoreFromTray();
+        icon.HideToTray();
+        const QByteArray now = window.isVisible() ? (window.isMinimized() ? "minimized" : "shown") : "hidden";
+        if (now != hidden)
+            report("HIDE " + (hidden = now));
+    });
+    if (qEnvironmentVariableIsSet("QM_PROBE_WINDOW")) {
+        icon.SetMainWindow(&window);
+        again.start(100);
+    }
     return app.exec();
 }

@@ -180,6 +180,23 @@ TEST_F(XEmbedTrayTest, ANewTrayTakesTheIconInAgain) {
     screenshot(QStringLiteral("tray-redocked"));
 }
 
+TEST_F(XEmbedTrayTest, AtScaleFactorTwoTheTextIconIsDrawnWithTwiceThePixels) {
+    m_probe.stop();
+    m_env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    startProbe(m_env);
+    EXPECT_EQ(waitForLine("TEXT_ICON"), QStringLiteral("TEXT_ICON 32"));
+}
+
+TEST_F(XEmbedTrayTest, WithoutATrayHidingOnlyMinimizesUntilATrayStarts) {
+    m_probe.stop();
+    m_tray.kill();
+    m_env.insert(QStringLiteral("QM_PROBE_WINDOW"), QStringLiteral("1"));
+    startProbe(m_env);
+    EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE minimized"));
+    startTray();
+    EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE hidden"));
+}
+
 } // namespace
 
 namespace {
