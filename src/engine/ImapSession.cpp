@@ -1,6 +1,7 @@
 #include "engine/ImapSession.h"
 
 #include "engine/CheckHost.h"
+#include "engine/MessageEvaluation.h"
 #include "engine/SessionContext.h"
 #include "engine/SessionFailures.h"
 #include "imap/ImapFolders.h"
@@ -89,7 +90,9 @@ bool ImapSession::SignIn(const SessionSettings& settings) {
 
 void ImapSession::Walk(ImapSpamAction action) {
     m_context.Sync([](ISessionReport& r) { r.TrayConnected(); });
-    const std::optional<std::string> target = SpamTarget(action);
+    // Without an anti-spam mask there is nothing to move: the folder list is not asked for.
+    const std::optional<std::string> target =
+        CanFindSpam(m_context.Options()) ? SpamTarget(action) : std::optional<std::string>{};
     if (!target) {
         m_context.SetSpamAction("keep");
     } else if (target->empty()) {

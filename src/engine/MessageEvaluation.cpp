@@ -29,6 +29,11 @@ std::optional<SpamMatch> FindSpamMatch(const TIdMessage& message, const CheckOpt
     return std::nullopt;
 }
 
+bool CanFindSpam(const CheckOptions& options) {
+    return (options.senderFilterEnabled && !options.senderFilter.empty()) ||
+           (options.subjectFilterEnabled && !options.subjectFilter.empty());
+}
+
 bool IsSpam(const TIdMessage& message, const CheckOptions& options) {
     return FindSpamMatch(message, options).has_value();
 }

@@ -31,6 +31,8 @@ std::optional<SpamMatch> FindSpamMatch(const TIdMessage& message, const CheckOpt
 
 // Whether FindSpamMatch finds an entry.
 bool IsSpam(const TIdMessage& message, const CheckOptions& options);
+// Whether an anti-spam list is on and holds a mask: without one no message can be spam.
+bool CanFindSpam(const CheckOptions& options);
 
 // Whether the message counts as news: attachments (when that condition is on), sender masks
 // (when on) and subject masks (when on) must all agree. Updates the message's part counts.
