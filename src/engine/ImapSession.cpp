@@ -119,8 +119,9 @@ std::optional<std::string> ImapSession::SpamTarget(ImapSpamAction action) {
         return folder->displayName;
     }
     const std::string which = trash ? "trash" : "junk";
-    m_errors.push_back(named.empty() ? "The server has no " + which + " folder: spam stays where it is."
-                                     : "The " + which + " folder " + named + " does not exist: spam stays where it is.");
+    m_errors.push_back(named.empty()
+                           ? "The server has no " + which + " folder: spam stays where it is."
+                           : "The " + which + " folder " + named + " does not exist: spam stays where it is.");
     return std::nullopt;
 }
 
@@ -142,28 +143,12 @@ void ImapSession::CheckFolder(const std::string& folder, const std::optional<std
     // Read elsewhere: counted on the server, and nothing more.
     const std::vector<std::uint32_t> unseen = m_client.SearchUids("UNSEEN");
     std::vector<Spam> spam;
-    if (!m_context.Options().inform) {
-        m_client.FetchHeaders(unseen, [&](ImapFetched& fetched) { Take(fetched, spam); });
+    // The notice conditions read the whole message; either way BODY.PEEK leaves the flags.
+    const auto take = [&](ImapFetched& fetched) { Take(fetched, spam); };
+    if (m_context.Options().inform) {
+        m_client.FetchMessages(unseen, take);
     } else {
-        // The notice conditions read the whole message: one fetch each, still with BODY.PEEK.
-        for (const std::uint32_t uid : unseen) {
-            if (!m_context.IsOpen()) {
-                throw SessionStopped{};
-            }
-            ImapFetched fetched;
-            try {
-                if (!m_client.FetchMessage(uid, fetched)) {
-                    continue; // removed by another client meanwhile
-                }
-            } catch (const EIdException&) {
-                if (!m_client.IsConnected()) {
-                    throw;
-                }
-                m_context.CountUnchecked();
-                continue;
-            }
-            Take(fetched, spam);
-        }
+        m_client.FetchHeaders(unseen, take);
     }
     if (!spam.empty() && target && !dryRun) {
         Act(std::move(spam), *target);

@@ -49,7 +49,7 @@ struct ImapFetched {
     std::uint64_t size = 0; // RFC822.SIZE
     bool seen = false;
     std::string parseError; // why the message's header could not be read; empty when it could
-    TIdMessage message;     // the header (or, from FetchMessage, the whole message)
+    TIdMessage message;     // the header (or, from FetchMessages, the whole message)
 };
 
 // What the server confirmed of a move or a deletion.
@@ -118,8 +118,8 @@ public:
     // longer has are left out. A refused fetch raises, with the connection closed when other
     // fetches were still in flight; whatever `each` throws is raised with the connection closed.
     void FetchHeaders(const std::vector<std::uint32_t>& uids, const std::function<void(ImapFetched&)>& each);
-    // UID FETCH uid (UID FLAGS RFC822.SIZE BODY.PEEK[]); false when the server has no such UID.
-    bool FetchMessage(std::uint32_t uid, ImapFetched& fetched);
+    // The same with BODY.PEEK[]: whole messages, each read and handed over before the next.
+    void FetchMessages(const std::vector<std::uint32_t>& uids, const std::function<void(ImapFetched&)>& each);
     // To another folder (UTF-8 name): UID MOVE, else UID COPY + \Deleted + UID EXPUNGE, else
     // COPY + \Deleted only (expunged false).
     ImapActionResult MoveMessages(const std::vector<std::uint32_t>& uids, const std::string& folder);
@@ -165,6 +165,8 @@ private:
     void LoginSasl();
     std::string Quoted(std::string_view text, const char* what) const;
     std::string Scrub(std::string text) const;
+    void FetchBatched(const std::vector<std::uint32_t>& uids, bool wholeMessages,
+                      const std::function<void(ImapFetched&)>& each);
     bool ReadFetched(const ImapReply& reply, const std::set<std::uint32_t>& asked, ImapFetched& fetched,
                      bool wholeMessage);
 

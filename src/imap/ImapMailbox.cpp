@@ -241,6 +241,17 @@ bool TIdIMAP4::ReadFetched(const ImapReply& reply, const std::set<std::uint32_t>
 }
 
 void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::function<void(ImapFetched&)>& each) {
+    FetchBatched(uids, false, each);
+}
+
+void TIdIMAP4::FetchMessages(const std::vector<std::uint32_t>& uids, const std::function<void(ImapFetched&)>& each) {
+    FetchBatched(uids, true, each);
+}
+
+void TIdIMAP4::FetchBatched(const std::vector<std::uint32_t>& uids, bool wholeMessages,
+                            const std::function<void(ImapFetched&)>& each) {
+    const char* const items =
+        wholeMessages ? " (UID FLAGS RFC822.SIZE BODY.PEEK[])\r\n" : " (UID FLAGS RFC822.SIZE BODY.PEEK[HEADER])\r\n";
     const auto chunks = Chunks(uids, kUidsPerCommand);
     std::deque<std::pair<std::string, std::size_t>> inFlight; // tag, chunk
     std::set<std::uint32_t> asked;
@@ -249,7 +260,7 @@ void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::f
         std::string commands;
         while (inFlight.size() < kFetchesInFlight && next < chunks.size()) {
             const std::string tag = NextTag();
-            commands += tag + " UID FETCH " + UidSet(chunks[next]) + " (UID FLAGS RFC822.SIZE BODY.PEEK[HEADER])\r\n";
+            commands += tag + " UID FETCH " + UidSet(chunks[next]) + items;
             asked.insert(chunks[next].begin(), chunks[next].end());
             inFlight.emplace_back(tag, next++);
         }
@@ -258,7 +269,7 @@ void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::f
             inFlight.front().first,
             [&](const ImapReply& r) {
                 ImapFetched fetched;
-                if (!ReadFetched(r, asked, fetched, false)) {
+                if (!ReadFetched(r, asked, fetched, wholeMessages)) {
                     return false;
                 }
                 asked.erase(fetched.uid);
@@ -270,7 +281,7 @@ void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::f
                 }
                 return true;
             },
-            TIdMessage::kMaxHeaderBytes);
+            wholeMessages ? kMaxMessageBytes : TIdMessage::kMaxHeaderBytes);
         if (reply.status != "OK") {
             if (inFlight.size() > 1) {
                 CloseSocket(); // the replies to the fetches still in flight would go unread
@@ -282,22 +293,6 @@ void TIdIMAP4::FetchHeaders(const std::vector<std::uint32_t>& uids, const std::f
         }
         inFlight.pop_front();
     }
-}
-
-bool TIdIMAP4::FetchMessage(std::uint32_t uid, ImapFetched& fetched) {
-    bool found = false;
-    const std::set<std::uint32_t> asked{uid};
-    Command(
-        "UID FETCH " + std::to_string(uid) + " (UID FLAGS RFC822.SIZE BODY.PEEK[])",
-        [&](const ImapReply& r) {
-            if (found || !ReadFetched(r, asked, fetched, true)) {
-                return false;
-            }
-            found = true;
-            return true;
-        },
-        kMaxMessageBytes);
-    return found;
 }
 
 ImapActionResult TIdIMAP4::MoveMessages(const std::vector<std::uint32_t>& uids, const std::string& folder) {

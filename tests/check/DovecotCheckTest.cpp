@@ -68,9 +68,10 @@ std::filesystem::path CheckerFolder(const std::string& name) {
 // Runs the quillmere-check in dir on one account of the first user, with the sender anti-spam list
 // "*@spam.example"; returns its exit status, its output in out and err.
 int RunChecker(const std::filesystem::path& dir, const DovecotServer& dovecot, int port, const std::string& keys,
-               const std::string& args, std::string& out, std::string& err) {
+               const std::string& args, std::string& out, std::string& err, const std::string& mainKeys = "") {
     std::ofstream(dir / "quillmere.ini", std::ios::binary)
-        << "[Main]\r\nLanguage=EN\r\n[Settings1]\r\nPOP3=127.0.0.1\r\nAccountName=" << dovecot.User()
+        << "[Main]\r\nLanguage=EN\r\n"
+        << mainKeys << "[Settings1]\r\nPOP3=127.0.0.1\r\nAccountName=" << dovecot.User()
         << "\r\nAccountPassword=" << ScramblePassword(dovecot.Password()) << "\r\nPort=" << port << "\r\nTimeOut=30\r\n"
         << keys;
     std::ofstream(dir / "antiSpamList.txt", std::ios::binary) << "*@spam.example\r\n";
@@ -254,6 +255,7 @@ struct ImapRow {
     std::string outPart, errPart, recordEnd; // recordEnd: the record's last field; "" for no record
     int inbox, junk, trash;
     int total = 3; // on the server, the spam not counted
+    std::string mainKeys = "";
 };
 
 class DovecotImapCheck : public ::testing::TestWithParam<ImapRow> {};
@@ -278,7 +280,8 @@ TEST_P(DovecotImapCheck, JudgesOnlyUnseenMessagesAndRecordsWhatTheServerDid) {
     const std::vector<std::string> before = Flags(dovecot);
     const std::filesystem::path dir = CheckerFolder("check-imap");
     std::string out, err;
-    EXPECT_EQ(RunChecker(dir, dovecot, dovecot.ImapPort(), "Protocol=1\r\n" + row.keys, row.args, out, err), 0)
+    EXPECT_EQ(
+        RunChecker(dir, dovecot, dovecot.ImapPort(), "Protocol=1\r\n" + row.keys, row.args, out, err, row.mainKeys), 0)
         << err; // news: the one unseen message
     const std::string total = std::to_string(row.total);
     EXPECT_NE(out.find("you have " + total + " messages in total.\nin total " + total + " messages:\n127.0.0.1(" +
@@ -310,6 +313,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ImapRow{"dry_run", "", "--dry-run", "would move to Junk: 127.0.0.1 (", "", "", 4, 0, 0},
                       ImapRow{"no_such_junk_folder", "JunkFolder=Nowhere\r\n", "", "",
                               "The junk folder Nowhere does not exist", "", 4, 0, 0, 4},
+                      ImapRow{"whole_messages", "", "", "", "", "moved to Junk", 3, 1, 0, 3, "Inform=1\r\n"},
                       ImapRow{"missing_watched_folder", "Folders=INBOX;Missing\r\n", "", "", "Missing", "moved to Junk",
                               3, 1, 0}),
     [](const auto& info) { return std::string(info.param.name); });
