@@ -22,6 +22,8 @@ add_custom_target(qm_install_files ALL DEPENDS ${qm_compressed})
 install(FILES ${PROJECT_BINARY_DIR}/install/quillmere-check.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_BINARY_DIR}/install/changelog.gz ${QM_DESKTOP_DIR}/copyright
         DESTINATION ${QM_PACKAGE_DOCDIR})
+install(FILES ${QM_DESKTOP_DIR}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME quillmere)
 
 if(QM_BUILD_GUI)
     install(TARGETS quillmere RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
