@@ -399,6 +399,34 @@ TEST_F(AccountActionsTest, EditKeepsADamagedChoiceUntilAnotherIsChosen) {
     }
 }
 
+// A token command longer than a setting holds is refused with the reason, never cut, and the
+// dialog opens again as it was.
+TEST_F(AccountActionsTest, ATokenCommandLongerThanASettingHoldsIsRefused) {
+    const QString command = QStringLiteral("x").repeated(2048);
+    const auto isDialog = [this](QWidget* modal) { return modal == dialog; };
+    std::unique_ptr<test::ModalAnswerer> again;
+    QString said, reopened;
+    test::ModalAnswerer box([&](QWidget* modal) {
+        said = qobject_cast<QMessageBox*>(modal)->text();
+        again = std::make_unique<test::ModalAnswerer>([&](QWidget*) {
+            reopened = dialog->tokenCommand();
+            dialog->reject();
+        }, 60000, isDialog);
+        qobject_cast<QMessageBox*>(modal)->accept();
+    }, 60000, isBox);
+    test::ModalAnswerer first([&](QWidget*) {
+        dialog->setServer(QStringLiteral("h"));
+        dialog->setAccountName(QStringLiteral("u"));
+        dialog->setAuth(2);
+        dialog->setTokenCommand(command);
+        dialog->accept();
+    }, 60000, isDialog);
+    actions->aAddAccountExecute();
+    EXPECT_NE(said.indexOf(QStringLiteral("2047")), -1) << said.toStdString();
+    EXPECT_EQ(reopened, command);
+    EXPECT_EQ(list->rowCount(), 0);
+}
+
 // An IMAP account's choices reach its row and come back into the dialog; a new POP3 account's
 // section keeps only the keys it always had.
 TEST_F(AccountActionsTest, AddAndEditCarryTheImapCells) {
