@@ -8,7 +8,7 @@ namespace {
 
 using T = CaptionTarget;
 
-constexpr std::array<CaptionEntry, 56> kMainWindowCaptions = {{
+constexpr std::array<CaptionEntry, 57> kMainWindowCaptions = {{
     {"aExit", T::Action, -1, "Close"},
     {"aCheckMail", T::Action, -1, "Start"},
     {"aRestart", T::Action, -1, "Restart"},
@@ -36,6 +36,7 @@ constexpr std::array<CaptionEntry, 56> kMainWindowCaptions = {{
     {"lwServers", T::ListColumn, 2, "Password"},
     {"lwServers", T::ListColumn, 3, "Port"},
     {"lwServers", T::ListColumn, 4, "Timeout"},
+    {"lwServers", T::ListColumn, 10, "Protocol"},
     {"tsConnect", T::Tab, -1, "settings"},
     {"tsOptions", T::Tab, -1, "notice conditions"},
     {"cbInform", T::CheckBox, -1, "INFORM ME IF"},

@@ -13,6 +13,7 @@
 
 #include <array>
 
+#include "lang/Captions.h"
 #include "lang/LangRes.h"
 #include "settings/AccountCells.h"
 #include "text/AsciiText.h"
@@ -279,15 +280,10 @@ QString AccountListView::rowError(int index) const {
 }
 
 void AccountListView::setLanguage(const std::string& code) {
-    static constexpr std::array<std::pair<int, const char*>, 6> kKeys = {{{kColServer, "Mail Server (POP3)"},
-                                                                          {kColAccountName, "Account Name"},
-                                                                          {kColPassword, "Password"},
-                                                                          {kColPort, "Port"},
-                                                                          {kColTimeOut, "Timeout"},
-                                                                          {kColProtocol, "Protocol"}}};
     QTreeWidgetItem* headerRow = headerItem();
-    for (const auto& [column, key] : kKeys)
-        headerRow->setText(column, fromUtf8(Translate(key, "EN", code)));
+    for (const CaptionEntry& entry : MainWindowCaptions())
+        if (entry.target == CaptionTarget::ListColumn && std::string_view(entry.objectName) == "lwServers")
+            headerRow->setText(entry.column, fromUtf8(Translate(entry.englishText, "EN", code)));
 }
 
 void AccountListView::setColumnShares(int listWidth) {
