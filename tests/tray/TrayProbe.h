@@ -19,6 +19,9 @@ public:
     // Empty (and a test failure) when none comes in time.
     QString waitForLine(const char* prefix);
 
+    // Writes one line to the program's standard input.
+    void send(const QByteArray& line) { m_process.write(line + '\n'); m_process.waitForBytesWritten(); }
+
     // Every line read so far.
     const QStringList& seen() const { return m_seen; }
 

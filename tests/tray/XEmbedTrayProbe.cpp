@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMenu>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -84,6 +85,22 @@ int main(int argc, char** argv) {
     VisibilityReporter hintReporter("HINT");
     hint.HintWindow().installEventFilter(&hintReporter);
 
+    QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseUp, [](Qt::MouseButton button) {
+        report("CLICK " + QByteArray::number(static_cast<int>(button)));
+    });
+    // Told on standard input whether there is news, as the monitor tells its icon after a check.
+    QSocketNotifier told(0, QSocketNotifier::Read);
+    QObject::connect(&told, &QSocketNotifier::activated, [&icon, &told] {
+        char line[64] = {};
+        if (!std::fgets(line, sizeof line, stdin)) {
+            told.setEnabled(false);
+            return;
+        }
+        const bool news = QByteArray(line).trimmed() == "news";
+        icon.SetShowHint(!news);
+        icon.SetHoverText(news ? QStringLiteral("mail.example.org: 2 new") : QString());
+        report(news ? "TOLD news" : "TOLD quiet");
+    });
     QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseEnter, [] { report("ENTER"); });
     QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseExit, [] { report("EXIT"); });
     QObject::connect(&icon, &qm::TCoolTrayIcon::Docked, [&icon](bool docked) {

@@ -5,7 +5,13 @@
 #include "TrayProbe.h"
 #include "XServer.h"
 
+#include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QMutex>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPoint>
@@ -201,23 +207,174 @@ TEST_F(XEmbedTrayTest, WithoutATrayHidingOnlyMinimizesUntilATrayStarts) {
 
 namespace {
 
-TEST_F(XEmbedTrayTest, AStatusNotifierHostOnTheSessionBusWins) {
+// A minimal StatusNotifierWatcher with a host, as a desktop's panel runs it; it records the items
+// that register. It lives in a thread of its own, as the test waits on the probe without an event loop.
+class StatusNotifierWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+
+public:
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const {
+        const QMutexLocker lock(&m_mutex);
+        return m_items;
+    }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) {
+        const QMutexLocker lock(&m_mutex);
+        m_items.append(service);
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_items;
+};
+
+struct MenuNode {
+    int id = 0;
+    QVariantMap properties;
+    QList<MenuNode> children;
+};
+
+MenuNode readMenuNode(const QDBusArgument& argument) {
+    MenuNode node;
+    argument.beginStructure();
+    argument >> node.id >> node.properties;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        node.children.append(readMenuNode(child.variant().value<QDBusArgument>()));
+    }
+    argument.endArray();
+    argument.endStructure();
+    return node;
+}
+
+int menuItemId(const MenuNode& node, const QString& label) {
+    if (node.properties.value(QStringLiteral("label")).toString() == label)
+        return node.id;
+    for (const MenuNode& child : node.children)
+        if (const int id = menuItemId(child, label); id > 0)
+            return id;
+    return 0;
+}
+
+class StatusNotifierTest : public XEmbedTrayTest {
+protected:
+    void TearDown() override {
+        XEmbedTrayTest::TearDown();
+        QDBusConnection::disconnectFromBus(kConnection);
+        m_watcherThread.quit();
+        m_watcherThread.wait();
+    }
+
+    // The item's service once it registered with the watcher; empty if it never does.
+    QString registeredItem() {
+        QElapsedTimer clock;
+        clock.start();
+        while (m_watcher.items().isEmpty() && clock.elapsed() < kWaitMs)
+            QThread::msleep(50);
+        return m_watcher.items().value(0);
+    }
+
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(m_item, path, interface, method);
+        message.setArguments(arguments);
+        return QDBusConnection(kConnection).call(message, QDBus::Block, kWaitMs);
+    }
+
+    QVariant itemProperty(const char* name) {
+        const QDBusMessage reply =
+            call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
+                 QStringLiteral("Get"), {QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(name)});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+
+    // The tooltip's title, where the item puts its text.
+    QString toolTipTitle() {
+        const auto argument = itemProperty("ToolTip").value<QDBusArgument>();
+        QString icon, title, subTitle;
+        argument.beginStructure();
+        argument >> icon;
+        argument.beginArray();
+        while (!argument.atEnd()) {
+            int width = 0, height = 0;
+            QByteArray pixels;
+            argument.beginStructure();
+            argument >> width >> height >> pixels;
+            argument.endStructure();
+        }
+        argument.endArray();
+        argument >> title >> subTitle;
+        argument.endStructure();
+        return title;
+    }
+
+    static inline const QString kConnection = QStringLiteral("status-notifier-host");
+    StatusNotifierWatcher m_watcher;
+    QThread m_watcherThread;
+    QString m_item;
+};
+
+TEST_F(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty());
     m_bus.start(QStringLiteral("dbus-daemon"),
                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     ASSERT_TRUE(m_bus.waitForStarted(kWaitMs));
     ASSERT_TRUE(m_bus.waitForReadyRead(kWaitMs));
     const QString address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
-    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("status-notifier-host"));
+    QDBusConnection bus = QDBusConnection::connectToBus(address, kConnection);
     ASSERT_TRUE(bus.isConnected());
+    m_watcher.moveToThread(&m_watcherThread);
+    m_watcherThread.start();
+    ASSERT_TRUE(bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &m_watcher,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
     ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1").arg(QCoreApplication::applicationPid())));
 
     m_probe.stop();
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
     startProbe(env);
     EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND systemtray"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("status-notifier-host"));
+    m_item = registeredItem();
+    ASSERT_FALSE(m_item.isEmpty()) << "the item never registered with the watcher";
+
+    m_probe.send("news");
+    ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD news"));
+    EXPECT_EQ(toolTipTitle(), QStringLiteral("mail.example.org: 2 new"));
+    m_probe.send("quiet");
+    ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD quiet"));
+    EXPECT_EQ(toolTipTitle(), QStringLiteral("stopped"));
+    EXPECT_EQ(itemProperty("Status").toString(), QStringLiteral("Active"));
+
+    const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+    call(QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("Activate"), {0, 0});
+    EXPECT_EQ(waitForLine("CLICK"), QStringLiteral("CLICK %1").arg(int(Qt::LeftButton)));
+
+    const QString menuPath = itemProperty("Menu").value<QDBusObjectPath>().path();
+    ASSERT_FALSE(menuPath.isEmpty());
+    const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
+    const QDBusMessage layout =
+        call(menuPath, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    ASSERT_EQ(layout.arguments().size(), 2) << layout.errorMessage().toStdString();
+    const int runClient =
+        menuItemId(readMenuNode(layout.arguments().at(1).value<QDBusArgument>()), QStringLiteral("Run mail client"));
+    ASSERT_GT(runClient, 0);
+    call(menuPath, menuInterface, QStringLiteral("Event"),
+         {runClient, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QVariant(0))), 0u});
+    EXPECT_EQ(waitForLine("DEFAULT_ITEM"), QStringLiteral("DEFAULT_ITEM"));
+    QDBusConnection::disconnectFromBus(kConnection);
 }
 
 } // namespace
+
+#include "XEmbedTrayTest.moc"
