@@ -54,11 +54,13 @@ int main(int argc, char** argv) {
     // The tray host may still be starting; the icon only docks where a tray runs.
     QElapsedTimer waited;
     waited.start();
-    while (!qEnvironmentVariableIsSet("QM_PROBE_WINDOW") && !qm::XEmbedTrayBackend::trayManagerPresent() &&
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    while (x11 && !qEnvironmentVariableIsSet("QM_PROBE_WINDOW") && !qm::XEmbedTrayBackend::trayManagerPresent() &&
            waited.elapsed() < 20000)
         QThread::msleep(50);
 
     qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
+    report("PLATFORM " + QGuiApplication::platformName().toLatin1());
     report(icon.BackendKind() == qm::TrayBackendKind::XEmbed ? "BACKEND xembed" : "BACKEND systemtray");
     icon.ApplyStartupText();
     report("TEXT_ICON " + QByteArray::number(icon.Icon().width()));

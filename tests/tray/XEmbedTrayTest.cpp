@@ -14,11 +14,13 @@
 #include <QMutex>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -266,10 +268,16 @@ int menuItemId(const MenuNode& node, const QString& label) {
     return 0;
 }
 
-class StatusNotifierTest : public XEmbedTrayTest {
+// Where the probe shows its item: on the X11 display of the fixture, or under a headless Wayland
+// compositor started in a private runtime folder.
+class StatusNotifierTest : public XEmbedTrayTest, public ::testing::WithParamInterface<const char*> {
 protected:
     void TearDown() override {
         XEmbedTrayTest::TearDown();
+        if (m_compositor.state() != QProcess::NotRunning) {
+            m_compositor.kill();
+            m_compositor.waitForFinished(kWaitMs);
+        }
         QDBusConnection::disconnectFromBus(kConnection);
         m_watcherThread.quit();
         m_watcherThread.wait();
@@ -318,13 +326,41 @@ protected:
         return title;
     }
 
+    // Starts weston with its own socket in a private runtime folder; the probe's environment reaches it.
+    bool startCompositor(QProcessEnvironment& env) {
+        static int started = 0;
+        const QString socket = QStringLiteral("qm-tray-%1-%2").arg(QCoreApplication::applicationPid()).arg(++started);
+        if (!m_runtimeDir.isValid())
+            return false;
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
+        m_compositor.setProcessEnvironment(env);
+        m_compositor.setStandardOutputFile(QProcess::nullDevice());
+        m_compositor.setStandardErrorFile(QProcess::nullDevice());
+        m_compositor.start(QStringLiteral("weston"), {QStringLiteral("--backend=headless-backend.so"),
+                                                      QStringLiteral("--socket=") + socket, QStringLiteral("--no-config"),
+                                                      QStringLiteral("--idle-time=0")});
+        if (!m_compositor.waitForStarted(kWaitMs))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (!QFileInfo::exists(m_runtimeDir.filePath(socket)) && clock.elapsed() < kWaitMs &&
+               m_compositor.state() == QProcess::Running)
+            QThread::msleep(50);
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        return QFileInfo::exists(m_runtimeDir.filePath(socket));
+    }
+
     static inline const QString kConnection = QStringLiteral("status-notifier-host");
     StatusNotifierWatcher m_watcher;
     QThread m_watcherThread;
     QString m_item;
+    QTemporaryDir m_runtimeDir{QDir::tempPath() + QStringLiteral("/qm-wayland-XXXXXX")}; // mode 0700
+    QProcess m_compositor;
 };
 
-TEST_F(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
+TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty());
     m_bus.start(QStringLiteral("dbus-daemon"),
                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
@@ -343,7 +379,13 @@ TEST_F(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     m_probe.stop();
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    const bool wayland = QByteArray(GetParam()) == "wayland";
+    if (wayland) {
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty());
+        ASSERT_TRUE(startCompositor(env)) << "weston did not start";
+    }
     startProbe(env);
+    EXPECT_EQ(waitForLine("PLATFORM"), wayland ? QStringLiteral("PLATFORM wayland") : QStringLiteral("PLATFORM xcb"));
     EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND systemtray"));
     m_item = registeredItem();
     ASSERT_FALSE(m_item.isEmpty()) << "the item never registered with the watcher";
@@ -366,14 +408,23 @@ TEST_F(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     const QDBusMessage layout =
         call(menuPath, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
     ASSERT_EQ(layout.arguments().size(), 2) << layout.errorMessage().toStdString();
-    const int runClient =
-        menuItemId(readMenuNode(layout.arguments().at(1).value<QDBusArgument>()), QStringLiteral("Run mail client"));
+    const MenuNode menu = readMenuNode(layout.arguments().at(1).value<QDBusArgument>());
+    const int runClient = menuItemId(menu, QStringLiteral("Run mail client"));
+    const int exit = menuItemId(menu, QStringLiteral("Exit"));
     ASSERT_GT(runClient, 0);
-    call(menuPath, menuInterface, QStringLiteral("Event"),
-         {runClient, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QVariant(0))), 0u});
+    ASSERT_GT(exit, 0);
+    const auto click = [&](int id) {
+        call(menuPath, menuInterface, QStringLiteral("Event"),
+             {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QVariant(0))), 0u});
+    };
+    click(runClient);
     EXPECT_EQ(waitForLine("DEFAULT_ITEM"), QStringLiteral("DEFAULT_ITEM"));
-    QDBusConnection::disconnectFromBus(kConnection);
+    click(exit);
+    EXPECT_TRUE(m_probe.finishes());
 }
+
+INSTANTIATE_TEST_SUITE_P(Desktops, StatusNotifierTest, ::testing::Values("x11", "wayland"),
+                         [](const ::testing::TestParamInfo<const char*>& row) { return std::string(row.param); });
 
 } // namespace
 
