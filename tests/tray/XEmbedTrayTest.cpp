@@ -18,6 +18,7 @@
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QSize>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -306,12 +307,9 @@ protected:
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
 
-    // The tooltip's title, where the item puts its text.
-    QString toolTipTitle() {
-        const auto argument = itemProperty("ToolTip").value<QDBusArgument>();
-        QString icon, title, subTitle;
-        argument.beginStructure();
-        argument >> icon;
+    // The sizes of the images of an icon (a(iiay)), each checked to carry its 4 bytes a pixel.
+    static QList<QSize> readImageSizes(const QDBusArgument& argument) {
+        QList<QSize> sizes;
         argument.beginArray();
         while (!argument.atEnd()) {
             int width = 0, height = 0;
@@ -319,8 +317,19 @@ protected:
             argument.beginStructure();
             argument >> width >> height >> pixels;
             argument.endStructure();
+            sizes.append(pixels.size() == width * height * 4 ? QSize(width, height) : QSize());
         }
         argument.endArray();
+        return sizes;
+    }
+
+    // The tooltip's title, where the item puts its text.
+    QString toolTipTitle() {
+        const auto argument = itemProperty("ToolTip").value<QDBusArgument>();
+        QString icon, title, subTitle;
+        argument.beginStructure();
+        argument >> icon;
+        readImageSizes(argument);
         argument >> title >> subTitle;
         argument.endStructure();
         return title;
@@ -389,6 +398,10 @@ TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND systemtray"));
     m_item = registeredItem();
     ASSERT_FALSE(m_item.isEmpty()) << "the item never registered with the watcher";
+
+    const QList<QSize> icon = readImageSizes(itemProperty("IconPixmap").value<QDBusArgument>());
+    ASSERT_FALSE(icon.isEmpty()) << "the host gets no image of the icon";
+    EXPECT_GE(icon.constFirst().width(), 16);
 
     m_probe.send("news");
     ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD news"));
