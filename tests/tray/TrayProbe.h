@@ -19,6 +19,12 @@ public:
     // Empty (and a test failure) when none comes in time.
     QString waitForLine(const char* prefix);
 
+    // Writes one line to the program's standard input.
+    void send(const QByteArray& line) { m_process.write(line + '\n'); m_process.waitForBytesWritten(); }
+
+    // Whether the program ends of itself, with a normal exit, in time.
+    bool finishes() { return m_process.waitForFinished(20000) && m_process.exitStatus() == QProcess::NormalExit; }
+
     // Every line read so far.
     const QStringList& seen() const { return m_seen; }
 

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QMenu>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -53,11 +54,13 @@ int main(int argc, char** argv) {
     // The tray host may still be starting; the icon only docks where a tray runs.
     QElapsedTimer waited;
     waited.start();
-    while (!qEnvironmentVariableIsSet("QM_PROBE_WINDOW") && !qm::XEmbedTrayBackend::trayManagerPresent() &&
+    const bool x11 = QGuiApplication::platformName() == QLatin1String("xcb");
+    while (x11 && !qEnvironmentVariableIsSet("QM_PROBE_WINDOW") && !qm::XEmbedTrayBackend::trayManagerPresent() &&
            waited.elapsed() < 20000)
         QThread::msleep(50);
 
     qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
+    report("PLATFORM " + QGuiApplication::platformName().toLatin1());
     report(icon.BackendKind() == qm::TrayBackendKind::XEmbed ? "BACKEND xembed" : "BACKEND systemtray");
     icon.ApplyStartupText();
     report("TEXT_ICON " + QByteArray::number(icon.Icon().width()));
@@ -84,6 +87,22 @@ int main(int argc, char** argv) {
     VisibilityReporter hintReporter("HINT");
     hint.HintWindow().installEventFilter(&hintReporter);
 
+    QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseUp, [](Qt::MouseButton button) {
+        report("CLICK " + QByteArray::number(static_cast<int>(button)));
+    });
+    // Told on standard input whether there is news, as the monitor tells its icon after a check.
+    QSocketNotifier told(0, QSocketNotifier::Read);
+    QObject::connect(&told, &QSocketNotifier::activated, [&icon, &told] {
+        char line[64] = {};
+        if (!std::fgets(line, sizeof line, stdin)) {
+            told.setEnabled(false);
+            return;
+        }
+        const bool news = QByteArray(line).trimmed() == "news";
+        icon.SetShowHint(!news);
+        icon.SetHoverText(news ? QStringLiteral("mail.example.org: 2 new") : QString());
+        report(news ? "TOLD news" : "TOLD quiet");
+    });
     QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseEnter, [] { report("ENTER"); });
     QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseExit, [] { report("EXIT"); });
     QObject::connect(&icon, &qm::TCoolTrayIcon::Docked, [&icon](bool docked) {

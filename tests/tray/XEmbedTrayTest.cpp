@@ -5,14 +5,23 @@
 #include "TrayProbe.h"
 #include "XServer.h"
 
+#include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QMutex>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
+#include <QSize>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -201,23 +210,235 @@ TEST_F(XEmbedTrayTest, WithoutATrayHidingOnlyMinimizesUntilATrayStarts) {
 
 namespace {
 
-TEST_F(XEmbedTrayTest, AStatusNotifierHostOnTheSessionBusWins) {
+// A minimal StatusNotifierWatcher with a host, as a desktop's panel runs it; it records the items
+// that register. It lives in a thread of its own, as the test waits on the probe without an event loop.
+class StatusNotifierWatcher : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
+
+public:
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
+    QStringList items() const {
+        const QMutexLocker lock(&m_mutex);
+        return m_items;
+    }
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) {
+        const QMutexLocker lock(&m_mutex);
+        m_items.append(service);
+    }
+    void RegisterStatusNotifierHost(const QString&) {}
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_items;
+};
+
+struct MenuNode {
+    int id = 0;
+    QVariantMap properties;
+    QList<MenuNode> children;
+};
+
+MenuNode readMenuNode(const QDBusArgument& argument) {
+    MenuNode node;
+    argument.beginStructure();
+    argument >> node.id >> node.properties;
+    argument.beginArray();
+    while (!argument.atEnd()) {
+        QDBusVariant child;
+        argument >> child;
+        node.children.append(readMenuNode(child.variant().value<QDBusArgument>()));
+    }
+    argument.endArray();
+    argument.endStructure();
+    return node;
+}
+
+int menuItemId(const MenuNode& node, const QString& label) {
+    if (node.properties.value(QStringLiteral("label")).toString() == label)
+        return node.id;
+    for (const MenuNode& child : node.children)
+        if (const int id = menuItemId(child, label); id > 0)
+            return id;
+    return 0;
+}
+
+// Where the probe shows its item: on the X11 display of the fixture, or under a headless Wayland
+// compositor started in a private runtime folder.
+class StatusNotifierTest : public XEmbedTrayTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    void TearDown() override {
+        XEmbedTrayTest::TearDown();
+        if (m_compositor.state() != QProcess::NotRunning) {
+            m_compositor.kill();
+            m_compositor.waitForFinished(kWaitMs);
+        }
+        QDBusConnection::disconnectFromBus(kConnection);
+        m_watcherThread.quit();
+        m_watcherThread.wait();
+    }
+
+    // The item's service once it registered with the watcher; empty if it never does.
+    QString registeredItem() {
+        QElapsedTimer clock;
+        clock.start();
+        while (m_watcher.items().isEmpty() && clock.elapsed() < kWaitMs)
+            QThread::msleep(50);
+        return m_watcher.items().value(0);
+    }
+
+    QDBusMessage call(const QString& path, const QString& interface, const QString& method,
+                      const QVariantList& arguments) {
+        QDBusMessage message = QDBusMessage::createMethodCall(m_item, path, interface, method);
+        message.setArguments(arguments);
+        return QDBusConnection(kConnection).call(message, QDBus::Block, kWaitMs);
+    }
+
+    QVariant itemProperty(const char* name) {
+        const QDBusMessage reply =
+            call(QStringLiteral("/StatusNotifierItem"), QStringLiteral("org.freedesktop.DBus.Properties"),
+                 QStringLiteral("Get"), {QStringLiteral("org.kde.StatusNotifierItem"), QString::fromLatin1(name)});
+        return reply.arguments().value(0).value<QDBusVariant>().variant();
+    }
+
+    // The sizes of the images of an icon (a(iiay)), each checked to carry its 4 bytes a pixel.
+    static QList<QSize> readImageSizes(const QDBusArgument& argument) {
+        QList<QSize> sizes;
+        argument.beginArray();
+        while (!argument.atEnd()) {
+            int width = 0, height = 0;
+            QByteArray pixels;
+            argument.beginStructure();
+            argument >> width >> height >> pixels;
+            argument.endStructure();
+            sizes.append(pixels.size() == width * height * 4 ? QSize(width, height) : QSize());
+        }
+        argument.endArray();
+        return sizes;
+    }
+
+    // The tooltip's title, where the item puts its text.
+    QString toolTipTitle() {
+        const auto argument = itemProperty("ToolTip").value<QDBusArgument>();
+        QString icon, title, subTitle;
+        argument.beginStructure();
+        argument >> icon;
+        readImageSizes(argument);
+        argument >> title >> subTitle;
+        argument.endStructure();
+        return title;
+    }
+
+    // Starts weston with its own socket in a private runtime folder; the probe's environment reaches it.
+    bool startCompositor(QProcessEnvironment& env) {
+        static int started = 0;
+        const QString socket = QStringLiteral("qm-tray-%1-%2").arg(QCoreApplication::applicationPid()).arg(++started);
+        if (!m_runtimeDir.isValid())
+            return false;
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
+        m_compositor.setProcessEnvironment(env);
+        m_compositor.setStandardOutputFile(QProcess::nullDevice());
+        m_compositor.setStandardErrorFile(QProcess::nullDevice());
+        m_compositor.start(QStringLiteral("weston"), {QStringLiteral("--backend=headless-backend.so"),
+                                                      QStringLiteral("--socket=") + socket, QStringLiteral("--no-config"),
+                                                      QStringLiteral("--idle-time=0")});
+        if (!m_compositor.waitForStarted(kWaitMs))
+            return false;
+        QElapsedTimer clock;
+        clock.start();
+        while (!QFileInfo::exists(m_runtimeDir.filePath(socket)) && clock.elapsed() < kWaitMs &&
+               m_compositor.state() == QProcess::Running)
+            QThread::msleep(50);
+        env.remove(QStringLiteral("DISPLAY"));
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        return QFileInfo::exists(m_runtimeDir.filePath(socket));
+    }
+
+    static inline const QString kConnection = QStringLiteral("status-notifier-host");
+    StatusNotifierWatcher m_watcher;
+    QThread m_watcherThread;
+    QString m_item;
+    QTemporaryDir m_runtimeDir{QDir::tempPath() + QStringLiteral("/qm-wayland-XXXXXX")}; // mode 0700
+    QProcess m_compositor;
+};
+
+TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty());
     m_bus.start(QStringLiteral("dbus-daemon"),
                 {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
     ASSERT_TRUE(m_bus.waitForStarted(kWaitMs));
     ASSERT_TRUE(m_bus.waitForReadyRead(kWaitMs));
     const QString address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
-    QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("status-notifier-host"));
+    QDBusConnection bus = QDBusConnection::connectToBus(address, kConnection);
     ASSERT_TRUE(bus.isConnected());
+    m_watcher.moveToThread(&m_watcherThread);
+    m_watcherThread.start();
+    ASSERT_TRUE(bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &m_watcher,
+                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
     ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1").arg(QCoreApplication::applicationPid())));
 
     m_probe.stop();
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    const bool wayland = QByteArray(GetParam()) == "wayland";
+    if (wayland) {
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty());
+        ASSERT_TRUE(startCompositor(env)) << "weston did not start";
+    }
     startProbe(env);
+    EXPECT_EQ(waitForLine("PLATFORM"), wayland ? QStringLiteral("PLATFORM wayland") : QStringLiteral("PLATFORM xcb"));
     EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND systemtray"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("status-notifier-host"));
+    m_item = registeredItem();
+    ASSERT_FALSE(m_item.isEmpty()) << "the item never registered with the watcher";
+
+    const QList<QSize> icon = readImageSizes(itemProperty("IconPixmap").value<QDBusArgument>());
+    ASSERT_FALSE(icon.isEmpty()) << "the host gets no image of the icon";
+    EXPECT_GE(icon.constFirst().width(), 16);
+
+    m_probe.send("news");
+    ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD news"));
+    EXPECT_EQ(toolTipTitle(), QStringLiteral("mail.example.org: 2 new"));
+    m_probe.send("quiet");
+    ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD quiet"));
+    EXPECT_EQ(toolTipTitle(), QStringLiteral("stopped"));
+    EXPECT_EQ(itemProperty("Status").toString(), QStringLiteral("Active"));
+
+    const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
+    call(QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("Activate"), {0, 0});
+    EXPECT_EQ(waitForLine("CLICK"), QStringLiteral("CLICK %1").arg(int(Qt::LeftButton)));
+
+    const QString menuPath = itemProperty("Menu").value<QDBusObjectPath>().path();
+    ASSERT_FALSE(menuPath.isEmpty());
+    const QString menuInterface = QStringLiteral("com.canonical.dbusmenu");
+    const QDBusMessage layout =
+        call(menuPath, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
+    ASSERT_EQ(layout.arguments().size(), 2) << layout.errorMessage().toStdString();
+    const MenuNode menu = readMenuNode(layout.arguments().at(1).value<QDBusArgument>());
+    const int runClient = menuItemId(menu, QStringLiteral("Run mail client"));
+    const int exit = menuItemId(menu, QStringLiteral("Exit"));
+    ASSERT_GT(runClient, 0);
+    ASSERT_GT(exit, 0);
+    const auto click = [&](int id) {
+        call(menuPath, menuInterface, QStringLiteral("Event"),
+             {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QVariant(0))), 0u});
+    };
+    click(runClient);
+    EXPECT_EQ(waitForLine("DEFAULT_ITEM"), QStringLiteral("DEFAULT_ITEM"));
+    click(exit);
+    EXPECT_TRUE(m_probe.finishes());
 }
 
+INSTANTIATE_TEST_SUITE_P(Desktops, StatusNotifierTest, ::testing::Values("x11", "wayland"),
+                         [](const ::testing::TestParamInfo<const char*>& row) { return std::string(row.param); });
+
 } // namespace
+
+#include "XEmbedTrayTest.moc"
