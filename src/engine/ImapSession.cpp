@@ -25,21 +25,16 @@ ImapSession::~ImapSession() {
 
 void ImapSession::Run() {
     ImapSpamAction action = ImapSpamAction::MoveToJunk;
-    try {
+    const bool opened = m_context.Opened(m_client, [&] {
         const std::optional<ImapSpamAction> asked = SpamActionOfCell(m_context.Row().SpamAction);
         if (!asked) {
             // Never another action than the one the user chose: nothing is judged or moved.
             throw EIdException("Unknown spam action " + m_context.Row().SpamAction + ".");
         }
         action = *asked;
-        if (!SignIn(m_context.ReadSettings())) {
-            return;
-        }
-    } catch (const SessionStopped&) {
-        m_client.Disconnect();
-        throw;
-    } catch (const std::exception& e) {
-        m_context.ReportSignInFailure(e.what(), false, 0);
+        return SignIn(m_context.ReadSettings());
+    });
+    if (!opened) {
         return;
     }
     bool stopped = false;

@@ -21,18 +21,9 @@ Pop3Session::~Pop3Session() {
 }
 
 void Pop3Session::Run() {
-    try {
-        if (!SignIn(m_context.ReadSettings())) {
-            return;
-        }
-    } catch (const SessionStopped&) {
-        m_client.Disconnect();
-        throw;
-    } catch (const std::exception& e) {
-        m_context.ReportSignInFailure(e.what(), false, 0);
-        return;
+    if (m_context.Opened(m_client, [this] { return SignIn(m_context.ReadSettings()); })) {
+        Finish(Walk());
     }
-    Finish(Walk());
 }
 
 bool Pop3Session::SignIn(const SessionSettings& settings) {

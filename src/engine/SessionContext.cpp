@@ -124,6 +124,18 @@ void SessionContext::ReportConnected(std::optional<int> loginDelaySeconds) {
     });
 }
 
+bool SessionContext::Opened(TIdTCPConnection& client, const std::function<bool()>& signIn) {
+    try {
+        return signIn();
+    } catch (const SessionStopped&) {
+        client.Disconnect();
+        throw;
+    } catch (const std::exception& e) {
+        ReportSignInFailure(e.what(), false, 0);
+        return false;
+    }
+}
+
 void SessionContext::ReportSignInFailure(const std::string& error, bool loginDelayed, int loginDelaySeconds) {
     const std::string shown = WithoutSecrets(error);
     const int row = m_reportRow;

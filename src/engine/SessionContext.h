@@ -78,6 +78,10 @@ public:
     // The client whose blocked reads Abort ends; nullptr once it is gone.
     void AttachClient(TIdTCPConnection* client) { m_attachClient(client); }
 
+    // Runs what comes before a session's walk (reading the settings, signing in): a failure there
+    // is the account's sign-in error, and a stop disconnects the client on its way up. False when
+    // there is nothing to walk.
+    bool Opened(TIdTCPConnection& client, const std::function<bool()>& signIn);
     // The sign-in went through: the row is marked, its last error cleared, and the delay the
     // server asks for between logins noted.
     void ReportConnected(std::optional<int> loginDelaySeconds);
