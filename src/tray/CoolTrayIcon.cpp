@@ -41,6 +41,9 @@ void TCoolTrayIcon::SetIconIndex(int index) {
 
 void TCoolTrayIcon::SetCycleIcons(bool cycle) {
     m_cycleIcons = cycle;
+    // The envelope animates while there is news: the desktop may show that the item wants attention.
+    if (m_backend)
+        m_backend->setAttention(cycle);
     if (cycle) {
         SetIconIndex(0);
         m_cycleTimer.SetInterval(m_cycleInterval);

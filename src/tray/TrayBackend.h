@@ -14,9 +14,10 @@ class TCoolTrayIcon;
 
 // Which way the tray icon reaches the desktop.
 enum class TrayBackendKind {
-    Automatic,  // XEmbed where an XEmbed tray runs and no StatusNotifierItem host does, else SystemTray
-    XEmbed,     // our own docked window: real enter, move, exit and button events
-    SystemTray, // QSystemTrayIcon: clicks and menu only, the hover text goes into its tooltip
+    Automatic,      // StatusNotifier where a host runs or on Wayland, else XEmbed where its tray runs, else SystemTray
+    XEmbed,         // our own docked window: real enter, move, exit and button events
+    SystemTray,     // QSystemTrayIcon: clicks and menu only, the hover text goes into its tooltip
+    StatusNotifier, // our own StatusNotifierItem: clicks and menu, a status that follows news
 };
 
 // One way of showing the icon; reports the user's mouse actions back to its TCoolTrayIcon.
@@ -29,6 +30,8 @@ public:
     virtual void setIcon(const QImage& icon) = 0;
     virtual void setToolTip(const QString& text) = 0;
     virtual void setMenu(QMenu* menu) = 0;
+    // Whether the icon asks for the user's attention (news); where the desktop can show it.
+    virtual void setAttention(bool) {}
     // False where the desktop tells nothing about the pointer resting on the icon.
     virtual bool hasHoverEvents() const = 0;
     virtual WId nativeWindow() const { return 0; }

@@ -61,7 +61,10 @@ int main(int argc, char** argv) {
 
     qm::TTextTrayIcon icon(nullptr, qm::TrayBackendKind::Automatic);
     report("PLATFORM " + QGuiApplication::platformName().toLatin1());
-    report(icon.BackendKind() == qm::TrayBackendKind::XEmbed ? "BACKEND xembed" : "BACKEND systemtray");
+    const qm::TrayBackendKind kind = icon.BackendKind();
+    report(kind == qm::TrayBackendKind::XEmbed           ? "BACKEND xembed"
+           : kind == qm::TrayBackendKind::StatusNotifier ? "BACKEND statusnotifier"
+                                                         : "BACKEND systemtray");
     icon.ApplyStartupText();
     report("TEXT_ICON " + QByteArray::number(icon.Icon().width()));
     icon.SetIconList(qm::TrayImagesIm1());
@@ -98,10 +101,14 @@ int main(int argc, char** argv) {
             told.setEnabled(false);
             return;
         }
-        const bool news = QByteArray(line).trimmed() == "news";
+        // news: the animated envelope; quiet: the plain one; stopped: the envelope with the cross.
+        const QByteArray told = QByteArray(line).trimmed();
+        const bool news = told == "news";
         icon.SetShowHint(!news);
         icon.SetHoverText(news ? QStringLiteral("mail.example.org: 2 new") : QString());
-        report(news ? "TOLD news" : "TOLD quiet");
+        icon.SetIconList(told == "stopped" ? qm::TrayImagesStopped() : qm::TrayImagesIm1());
+        icon.SetCycleIcons(news);
+        report("TOLD " + told);
     });
     QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseEnter, [] { report("ENTER"); });
     QObject::connect(&icon, &qm::TCoolTrayIcon::OnMouseExit, [] { report("EXIT"); });

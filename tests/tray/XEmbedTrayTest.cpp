@@ -4,6 +4,7 @@
 #include "TrayHost.h"
 #include "TrayProbe.h"
 #include "XServer.h"
+#include "tray/TrayResources.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImage>
 #include <QPoint>
 #include <QProcess>
 #include <QRect>
@@ -272,6 +274,30 @@ protected:
         m_watcherThread.wait();
     }
 
+    // A private session bus, the probe's and the host's; its address, empty when it did not start.
+    QString startBus() {
+        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
+            return {};
+        m_bus.start(QStringLiteral("dbus-daemon"),
+                    {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+        if (!m_bus.waitForStarted(kWaitMs) || !m_bus.waitForReadyRead(kWaitMs))
+            return {};
+        const QString address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
+        return QDBusConnection::connectToBus(address, kConnection).isConnected() ? address : QString();
+    }
+
+    // The panel's watcher and host on that bus, as a desktop starts them.
+    bool startWatcher() {
+        QDBusConnection bus(kConnection);
+        m_watcher.moveToThread(&m_watcherThread);
+        m_watcherThread.start();
+        return bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &m_watcher,
+                                  QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
+               bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")) &&
+               bus.registerService(
+                   QStringLiteral("org.kde.StatusNotifierHost-%1").arg(QCoreApplication::applicationPid()));
+    }
+
     // The item's service once it registered with the watcher; empty if it never does.
     QString registeredItem() {
         QElapsedTimer clock;
@@ -295,9 +321,10 @@ protected:
         return reply.arguments().value(0).value<QDBusVariant>().variant();
     }
 
-    // The sizes of the images of an icon (a(iiay)), each checked to carry its 4 bytes a pixel.
-    static QList<QSize> readImageSizes(const QDBusArgument& argument) {
-        QList<QSize> sizes;
+    // The images of an icon (a(iiay)), read as hosts read them: ARGB, each pixel in network byte
+    // order; a null image where the bytes do not match the size.
+    static QList<QImage> readImages(const QDBusArgument& argument) {
+        QList<QImage> images;
         argument.beginArray();
         while (!argument.atEnd()) {
             int width = 0, height = 0;
@@ -305,10 +332,23 @@ protected:
             argument.beginStructure();
             argument >> width >> height >> pixels;
             argument.endStructure();
-            sizes.append(pixels.size() == width * height * 4 ? QSize(width, height) : QSize());
+            QImage image;
+            if (width > 0 && height > 0 && pixels.size() == width * height * 4) {
+                image = QImage(width, height, QImage::Format_ARGB32);
+                const auto* b = reinterpret_cast<const uchar*>(pixels.constData());
+                for (int i = 0; i < width * height; ++i, b += 4)
+                    image.setPixel(i % width, i / width, qRgba(b[1], b[2], b[3], b[0]));
+            }
+            images.append(image);
         }
         argument.endArray();
-        return sizes;
+        return images;
+    }
+
+    // The image the host shows now.
+    QImage shownIcon() {
+        const QList<QImage> images = readImages(itemProperty("IconPixmap").value<QDBusArgument>());
+        return images.isEmpty() ? QImage() : images.constFirst();
     }
 
     // The tooltip's title, where the item puts its text.
@@ -317,7 +357,7 @@ protected:
         QString icon, title, subTitle;
         argument.beginStructure();
         argument >> icon;
-        readImageSizes(argument);
+        readImages(argument);
         argument >> title >> subTitle;
         argument.endStructure();
         return title;
@@ -358,21 +398,9 @@ protected:
 };
 
 TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
-    ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty());
-    m_bus.start(QStringLiteral("dbus-daemon"),
-                {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-    ASSERT_TRUE(m_bus.waitForStarted(kWaitMs));
-    ASSERT_TRUE(m_bus.waitForReadyRead(kWaitMs));
-    const QString address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
-    QDBusConnection bus = QDBusConnection::connectToBus(address, kConnection);
-    ASSERT_TRUE(bus.isConnected());
-    m_watcher.moveToThread(&m_watcherThread);
-    m_watcherThread.start();
-    ASSERT_TRUE(bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &m_watcher,
-                                   QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties));
-    ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")));
-    ASSERT_TRUE(bus.registerService(QStringLiteral("org.kde.StatusNotifierHost-%1").arg(QCoreApplication::applicationPid())));
-
+    const QString address = startBus();
+    ASSERT_FALSE(address.isEmpty());
+    ASSERT_TRUE(startWatcher());
     m_probe.stop();
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
@@ -383,21 +411,33 @@ TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     }
     startProbe(env);
     EXPECT_EQ(waitForLine("PLATFORM"), wayland ? QStringLiteral("PLATFORM wayland") : QStringLiteral("PLATFORM xcb"));
-    EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND systemtray"));
+    EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND statusnotifier"));
     m_item = registeredItem();
     ASSERT_FALSE(m_item.isEmpty()) << "the item never registered with the watcher";
+    ASSERT_FALSE(shownIcon().isNull()) << "the host gets no image of the icon";
+    EXPECT_GE(shownIcon().width(), 16);
 
-    const QList<QSize> icon = readImageSizes(itemProperty("IconPixmap").value<QDBusArgument>());
-    ASSERT_FALSE(icon.isEmpty()) << "the host gets no image of the icon";
-    EXPECT_GE(icon.constFirst().width(), 16);
-
+    // The status asks for attention while the envelope animates, and the host gets its frames.
+    const QList<QImage> envelope = qm::TrayImagesIm1();
+    const auto frameOf = [](const QList<QImage>& frames, const QImage& shown) {
+        for (qsizetype i = 0; i < frames.size(); ++i)
+            if (frames.at(i).convertToFormat(QImage::Format_ARGB32) == shown)
+                return int(i);
+        return -1;
+    };
     m_probe.send("news");
     ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD news"));
     EXPECT_EQ(toolTipTitle(), QStringLiteral("mail.example.org: 2 new"));
+    EXPECT_EQ(itemProperty("Status").toString(), QStringLiteral("NeedsAttention"));
+    EXPECT_GE(frameOf(envelope, shownIcon()), 0);
+    m_probe.send("stopped");
+    ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD stopped"));
+    EXPECT_EQ(frameOf(qm::TrayImagesStopped(), shownIcon()), 0);
     m_probe.send("quiet");
     ASSERT_EQ(waitForLine("TOLD"), QStringLiteral("TOLD quiet"));
     EXPECT_EQ(toolTipTitle(), QStringLiteral("stopped"));
     EXPECT_EQ(itemProperty("Status").toString(), QStringLiteral("Active"));
+    EXPECT_EQ(frameOf(envelope, shownIcon()), 0);
 
     const QString itemInterface = QStringLiteral("org.kde.StatusNotifierItem");
     call(QStringLiteral("/StatusNotifierItem"), itemInterface, QStringLiteral("Activate"), {0, 0});
@@ -424,7 +464,29 @@ TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
     EXPECT_TRUE(m_probe.finishes());
 }
 
+// Under Wayland with no panel yet, hiding only minimizes; once a host runs, hiding hides. (On X11
+// the XEmbed test has this case.)
+using WaylandWithoutHostTest = StatusNotifierTest;
+
+TEST_P(WaylandWithoutHostTest, HidingOnlyMinimizesUntilAHostStarts) {
+    const QString address = startBus();
+    ASSERT_FALSE(address.isEmpty());
+    m_probe.stop();
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+    env.insert(QStringLiteral("QM_PROBE_WINDOW"), QStringLiteral("1"));
+    ASSERT_TRUE(startCompositor(env)) << "weston did not start";
+    startProbe(env);
+    EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND statusnotifier"));
+    EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE minimized"));
+    ASSERT_TRUE(startWatcher());
+    EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE hidden"));
+    EXPECT_FALSE(registeredItem().isEmpty()) << "the item did not register with the panel that started";
+}
+
 INSTANTIATE_TEST_SUITE_P(Desktops, StatusNotifierTest, ::testing::Values("x11", "wayland"),
+                         [](const ::testing::TestParamInfo<const char*>& row) { return std::string(row.param); });
+INSTANTIATE_TEST_SUITE_P(Desktops, WaylandWithoutHostTest, ::testing::Values("wayland"),
                          [](const ::testing::TestParamInfo<const char*>& row) { return std::string(row.param); });
 
 } // namespace
