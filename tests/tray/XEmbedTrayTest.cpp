@@ -2,6 +2,7 @@
 // tray program docked into it, and the pointer driven from outside with xdotool.
 #include "TestPaths.h"
 #include "TrayHost.h"
+#include "PanelHost.h"
 #include "TrayProbe.h"
 #include "XServer.h"
 #include "tray/TrayResources.h"
@@ -12,10 +13,8 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
-#include <QMutex>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QImage>
 #include <QPoint>
 #include <QProcess>
@@ -23,7 +22,6 @@
 #include <QSize>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -76,10 +74,6 @@ protected:
     void TearDown() override {
         m_probe.stop();
         m_tray.kill();
-        if (m_bus.state() != QProcess::NotRunning) {
-            m_bus.kill();
-            m_bus.waitForFinished(kWaitMs);
-        }
     }
 
     void startTray() { ASSERT_TRUE(m_tray.start(m_env)) << m_tray.failure().toStdString(); }
@@ -128,7 +122,6 @@ protected:
     qm::test::XServer m_server{QStringLiteral("640x480x24")};
     qm::test::TrayHost m_tray;
     qm::test::TrayProbe m_probe;
-    QProcess m_bus;
     QProcessEnvironment m_env;
     QString m_iconWindow;
     QPoint m_iconCentre;
@@ -212,34 +205,6 @@ TEST_F(XEmbedTrayTest, WithoutATrayHidingOnlyMinimizesUntilATrayStarts) {
 
 namespace {
 
-// A minimal StatusNotifierWatcher with a host, as a desktop's panel runs it; it records the items
-// that register. It lives in a thread of its own, as the test waits on the probe without an event loop.
-class StatusNotifierWatcher : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
-    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
-    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
-    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ items)
-
-public:
-    bool hostRegistered() const { return true; }
-    int protocolVersion() const { return 0; }
-    QStringList items() const {
-        const QMutexLocker lock(&m_mutex);
-        return m_items;
-    }
-
-public slots:
-    void RegisterStatusNotifierItem(const QString& service) {
-        const QMutexLocker lock(&m_mutex);
-        m_items.append(service);
-    }
-
-private:
-    mutable QMutex m_mutex;
-    QStringList m_items;
-};
-
 // The id of the item labelled `label` in a dbusmenu layout node (ia{sv}av), 0 when none.
 int menuItemId(const QDBusArgument& node, const QString& label) {
     int id = 0, found = 0;
@@ -263,55 +228,11 @@ int menuItemId(const QDBusArgument& node, const QString& label) {
 // compositor started in a private runtime folder.
 class StatusNotifierTest : public XEmbedTrayTest, public ::testing::WithParamInterface<const char*> {
 protected:
-    void TearDown() override {
-        XEmbedTrayTest::TearDown();
-        if (m_compositor.state() != QProcess::NotRunning) {
-            m_compositor.kill();
-            m_compositor.waitForFinished(kWaitMs);
-        }
-        QDBusConnection::disconnectFromBus(kConnection);
-        m_watcherThread.quit();
-        m_watcherThread.wait();
-    }
-
-    // A private session bus, the probe's and the host's; its address, empty when it did not start.
-    QString startBus() {
-        if (QStandardPaths::findExecutable(QStringLiteral("dbus-daemon")).isEmpty())
-            return {};
-        m_bus.start(QStringLiteral("dbus-daemon"),
-                    {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        if (!m_bus.waitForStarted(kWaitMs) || !m_bus.waitForReadyRead(kWaitMs))
-            return {};
-        const QString address = QString::fromLocal8Bit(m_bus.readLine()).trimmed();
-        return QDBusConnection::connectToBus(address, kConnection).isConnected() ? address : QString();
-    }
-
-    // The panel's watcher and host on that bus, as a desktop starts them.
-    bool startWatcher() {
-        QDBusConnection bus(kConnection);
-        m_watcher.moveToThread(&m_watcherThread);
-        m_watcherThread.start();
-        return bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), &m_watcher,
-                                  QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllProperties) &&
-               bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher")) &&
-               bus.registerService(
-                   QStringLiteral("org.kde.StatusNotifierHost-%1").arg(QCoreApplication::applicationPid()));
-    }
-
-    // The item's service once it registered with the watcher; empty if it never does.
-    QString registeredItem() {
-        QElapsedTimer clock;
-        clock.start();
-        while (m_watcher.items().isEmpty() && clock.elapsed() < kWaitMs)
-            QThread::msleep(50);
-        return m_watcher.items().value(0);
-    }
-
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
                       const QVariantList& arguments) {
         QDBusMessage message = QDBusMessage::createMethodCall(m_item, path, interface, method);
         message.setArguments(arguments);
-        return QDBusConnection(kConnection).call(message, QDBus::Block, kWaitMs);
+        return QDBusConnection(qm::test::PanelHost::kConnection).call(message, QDBus::Block, kWaitMs);
     }
 
     QVariant itemProperty(const char* name) {
@@ -363,56 +284,28 @@ protected:
         return title;
     }
 
-    // Starts weston with its own socket in a private runtime folder; the probe's environment reaches it.
-    bool startCompositor(QProcessEnvironment& env) {
-        static int started = 0;
-        const QString socket = QStringLiteral("qm-tray-%1-%2").arg(QCoreApplication::applicationPid()).arg(++started);
-        if (!m_runtimeDir.isValid())
-            return false;
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir.path());
-        m_compositor.setProcessEnvironment(env);
-        m_compositor.setStandardOutputFile(QProcess::nullDevice());
-        m_compositor.setStandardErrorFile(QProcess::nullDevice());
-        m_compositor.start(QStringLiteral("weston"), {QStringLiteral("--backend=headless-backend.so"),
-                                                      QStringLiteral("--socket=") + socket, QStringLiteral("--no-config"),
-                                                      QStringLiteral("--idle-time=0")});
-        if (!m_compositor.waitForStarted(kWaitMs))
-            return false;
-        QElapsedTimer clock;
-        clock.start();
-        while (!QFileInfo::exists(m_runtimeDir.filePath(socket)) && clock.elapsed() < kWaitMs &&
-               m_compositor.state() == QProcess::Running)
-            QThread::msleep(50);
-        env.remove(QStringLiteral("DISPLAY"));
-        env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket);
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
-        return QFileInfo::exists(m_runtimeDir.filePath(socket));
-    }
-
-    static inline const QString kConnection = QStringLiteral("status-notifier-host");
-    StatusNotifierWatcher m_watcher;
-    QThread m_watcherThread;
+    // Both end after TearDown has stopped the probe.
+    qm::test::PanelHost m_panel;
+    qm::test::WaylandCompositor m_compositor;
     QString m_item;
-    QTemporaryDir m_runtimeDir{QDir::tempPath() + QStringLiteral("/qm-wayland-XXXXXX")}; // mode 0700
-    QProcess m_compositor;
 };
 
 TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
-    const QString address = startBus();
-    ASSERT_FALSE(address.isEmpty());
-    ASSERT_TRUE(startWatcher());
+    ASSERT_TRUE(m_panel.connect());
+    const QString address = m_panel.address();
+    ASSERT_TRUE(m_panel.startWatcher());
     m_probe.stop();
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
     const bool wayland = QByteArray(GetParam()) == "wayland";
     if (wayland) {
         ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty());
-        ASSERT_TRUE(startCompositor(env)) << "weston did not start";
+        ASSERT_TRUE(m_compositor.start(env)) << "weston did not start";
     }
     startProbe(env);
     EXPECT_EQ(waitForLine("PLATFORM"), wayland ? QStringLiteral("PLATFORM wayland") : QStringLiteral("PLATFORM xcb"));
     EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND statusnotifier"));
-    m_item = registeredItem();
+    m_item = m_panel.registeredItem();
     ASSERT_FALSE(m_item.isEmpty()) << "the item never registered with the watcher";
     ASSERT_FALSE(shownIcon().isNull()) << "the host gets no image of the icon";
     EXPECT_GE(shownIcon().width(), 16);
@@ -469,19 +362,19 @@ TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
 using WaylandWithoutHostTest = StatusNotifierTest;
 
 TEST_P(WaylandWithoutHostTest, HidingOnlyMinimizesUntilAHostStarts) {
-    const QString address = startBus();
-    ASSERT_FALSE(address.isEmpty());
+    ASSERT_TRUE(m_panel.connect());
+    const QString address = m_panel.address();
     m_probe.stop();
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
     env.insert(QStringLiteral("QM_PROBE_WINDOW"), QStringLiteral("1"));
-    ASSERT_TRUE(startCompositor(env)) << "weston did not start";
+    ASSERT_TRUE(m_compositor.start(env)) << "weston did not start";
     startProbe(env);
     EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND statusnotifier"));
     EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE minimized"));
-    ASSERT_TRUE(startWatcher());
+    ASSERT_TRUE(m_panel.startWatcher());
     EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE hidden"));
-    EXPECT_FALSE(registeredItem().isEmpty()) << "the item did not register with the panel that started";
+    EXPECT_FALSE(m_panel.registeredItem().isEmpty()) << "the item did not register with the panel that started";
 }
 
 INSTANTIATE_TEST_SUITE_P(Desktops, StatusNotifierTest, ::testing::Values("x11", "wayland"),
@@ -490,5 +383,3 @@ INSTANTIATE_TEST_SUITE_P(Desktops, WaylandWithoutHostTest, ::testing::Values("wa
                          [](const ::testing::TestParamInfo<const char*>& row) { return std::string(row.param); });
 
 } // namespace
-
-#include "XEmbedTrayTest.moc"
