@@ -23,6 +23,7 @@ public:
     QProcessEnvironment environment() const { return m_env; }
     // Sets a variable of the environment the copy starts in.
     void setVariable(const QString& name, const QString& value) { m_env.insert(name, value); }
+    void setEnvironment(const QProcessEnvironment& env) { m_env = env; }
 
     // Starts the copy; the process is owned by the installation and killed when it goes.
     // display: another X display than the installation's, e.g. one that does not exist.

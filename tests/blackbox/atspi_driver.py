@@ -1,8 +1,10 @@
 #!/usr/bin/python3
-"""Drives the monitor's sender anti-spam list through the accessibility interface (AT-SPI).
+"""Drives the monitor through the accessibility interface (AT-SPI), as a screen reader would.
 
-  atspi_list_editor.py add VALUE   presses New on the anti spam tab, types VALUE, presses Apply
-  atspi_list_editor.py delete      marks every entry of the sender list, presses Delete, answers Yes
+  atspi_driver.py add VALUE   presses New on the anti spam tab, types VALUE, presses Apply
+  atspi_driver.py delete      marks every entry of the sender list, presses Delete, answers Yes
+  atspi_driver.py shown       waits until the main window shows
+  atspi_driver.py hidden      waits until the main window no longer shows
 
 Exits 0 when every step was done, 1 with a message on stderr otherwise.
 """
@@ -114,13 +116,18 @@ def delete(app):
 
 
 def run():
-    if len(sys.argv) < 2 or sys.argv[1] not in ("add", "delete") or (sys.argv[1] == "add" and len(sys.argv) != 3):
-        fail("usage: atspi_list_editor.py add VALUE | delete")
+    commands = ("add", "delete", "shown", "hidden")
+    if len(sys.argv) < 2 or sys.argv[1] not in commands or len(sys.argv) != (3 if sys.argv[1] == "add" else 2):
+        fail("usage: atspi_driver.py add VALUE | delete | shown | hidden")
     app = poll(application, "the monitor on the accessibility bus")
     if sys.argv[1] == "add":
         add(app, sys.argv[2])
-    else:
+    elif sys.argv[1] == "delete":
         delete(app)
+    elif sys.argv[1] == "shown":
+        main_window(app)
+    else:
+        poll(lambda: None if window(app, "Quillmere32") else True, "main window hidden")
 
 
 run()
