@@ -1,7 +1,12 @@
 #include "tray/TrayResources.h"
 
+#include "tray/EnvelopeImages.h"
+
 #include <QFile>
+#include <QGuiApplication>
 #include <QPixmap>
+
+#include <cmath>
 
 // Resources of a static library are only linked in when something calls their initialiser.
 static void initTrayResourceData() {
@@ -9,6 +14,15 @@ static void initTrayResourceData() {
 }
 
 namespace qm {
+
+namespace {
+
+// Pixels per point of the screen: above 1, pictures are drawn for it rather than blown up.
+qreal screenRatio() {
+    return qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+}
+
+} // namespace
 
 void InitTrayResources() {
     static const bool done = (initTrayResourceData(), true);
@@ -29,22 +43,27 @@ QList<QImage> LoadImageStrip(const QString& path, int side) {
 
 QList<QImage> ImagesFromIcons(const QList<QIcon>& icons, int side) {
     QList<QImage> images;
+    const qreal ratio = screenRatio();
+    const int pixels = static_cast<int>(std::ceil(side * ratio));
     for (const QIcon& icon : icons) {
-        QImage image = icon.pixmap(QSize(side, side)).toImage().convertToFormat(QImage::Format_ARGB32);
-        // A pixmap of a high-density screen comes back larger; the tray works in plain pixels.
-        if (!image.isNull() && image.size() != QSize(side, side))
-            image = image.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // In the screen's pixels, side points across, whatever sizes the icon holds.
+        QImage image = icon.pixmap(QSize(side, side), ratio).toImage().convertToFormat(QImage::Format_ARGB32);
+        if (!image.isNull() && image.size() != QSize(pixels, pixels))
+            image = image.scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        image.setDevicePixelRatio(ratio);
         images.append(image);
     }
     return images;
 }
 
 QList<QImage> TrayImagesIm1() {
-    return LoadImageStrip(QStringLiteral(":/tray/im1.png"));
+    const qreal ratio = screenRatio();
+    return ratio > 1.0 ? PaintEnvelopeFrames(ratio) : LoadImageStrip(QStringLiteral(":/tray/im1.png"));
 }
 
 QList<QImage> TrayImagesStopped() {
-    return LoadImageStrip(QStringLiteral(":/tray/imStopped.png"));
+    const qreal ratio = screenRatio();
+    return ratio > 1.0 ? QList<QImage>{PaintStoppedEnvelope(ratio)} : LoadImageStrip(QStringLiteral(":/tray/imStopped.png"));
 }
 
 QIcon ApplicationIcon() {

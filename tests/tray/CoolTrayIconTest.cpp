@@ -1,4 +1,5 @@
 #include "tray/CoolTrayIcon.h"
+#include "tray/EnvelopeImages.h"
 #include "TrayTestSupport.h"
 #include "tray/TrayResources.h"
 
@@ -57,6 +58,28 @@ TEST(CoolTrayIconImages, TrayPicturesHaveTheirFrameCounts) {
     EXPECT_NE(im1.at(0), im1.at(6)); // plain envelope vs. full of red
     ASSERT_EQ(TrayImagesStopped().size(), 1);
     EXPECT_FALSE(ApplicationIcon().isNull());
+}
+
+// On a scaled screen the envelopes are drawn in its pixels: they look like the 16-pixel pictures
+// when brought down to 16, and are no blown-up copy of them.
+TEST(CoolTrayIconImages, ScaledScreensGetEnvelopesDrawnInTheirPixels) {
+    QList<QImage> pictures = TrayImagesIm1() + TrayImagesStopped();
+    const QList<QImage> drawn = PaintEnvelopeFrames(2.0) + QList<QImage>{PaintStoppedEnvelope(2.0)};
+    ASSERT_EQ(drawn.size(), pictures.size());
+    for (qsizetype i = 0; i < drawn.size(); ++i) {
+        ASSERT_EQ(drawn.at(i).size(), QSize(32, 32)) << i;
+        EXPECT_EQ(drawn.at(i).deviceIndependentSize(), QSizeF(16, 16)) << i;
+        EXPECT_NE(drawn.at(i), pictures.at(i).scaled(32, 32).convertToFormat(QImage::Format_ARGB32)) << i;
+        const QImage small = drawn.at(i).scaled(16, 16, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        int far = 0; // pixels whose colour is clearly not the picture's
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const QRgb a = small.pixel(x, y), b = pictures.at(i).pixel(x, y);
+                far += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) +
+                           std::abs(qBlue(a) - qBlue(b)) + std::abs(qAlpha(a) - qAlpha(b)) > 160;
+            }
+        EXPECT_LE(far, 24) << "frame " << i;
+    }
 }
 
 // Collects the frames the icon hands to the desktop while it animates.

@@ -9,7 +9,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QIcon>
 #include <QMenu>
+#include <QPixmap>
 #include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
@@ -67,6 +69,8 @@ int main(int argc, char** argv) {
                                                          : "BACKEND systemtray");
     icon.ApplyStartupText();
     report("TEXT_ICON " + QByteArray::number(icon.Icon().width()));
+    icon.SetIconList(qm::ImagesFromIcons({QIcon(QPixmap::fromImage(qm::TrayImagesIm1().value(0)))}));
+    report("ENVELOPE " + QByteArray::number(icon.Icon().width()));
     icon.SetIconList(qm::TrayImagesIm1());
     icon.SetWantEnterExitEvents(true);
     icon.SetShowHint(false);

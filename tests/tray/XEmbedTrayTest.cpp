@@ -184,11 +184,13 @@ TEST_F(XEmbedTrayTest, ANewTrayTakesTheIconInAgain) {
     screenshot(QStringLiteral("tray-redocked"));
 }
 
-TEST_F(XEmbedTrayTest, AtScaleFactorTwoTheTextIconIsDrawnWithTwiceThePixels) {
+TEST_F(XEmbedTrayTest, AtScaleFactorTwoTheIconsAreDrawnWithTwiceThePixels) {
     m_probe.stop();
     m_env.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
     startProbe(m_env);
     EXPECT_EQ(waitForLine("TEXT_ICON"), QStringLiteral("TEXT_ICON 32"));
+    // The envelope too, on the way the monitor hands it over: an icon made into the tray's image.
+    EXPECT_EQ(waitForLine("ENVELOPE"), QStringLiteral("ENVELOPE 32"));
 }
 
 TEST_F(XEmbedTrayTest, WithoutATrayHidingOnlyMinimizesUntilATrayStarts) {
