@@ -6,6 +6,7 @@
 #include "app/TrayFacade.h"
 #include "ui/AccountActions.h"
 #include "ui/ImageLists.h"
+#include "ui/ReadableColour.h"
 
 #include <QAction>
 #include <QApplication>
@@ -38,7 +39,8 @@ bool setActionImage(QAction* command, int& shown, int image) {
 
 bool TmQuillmere::setTextColour(QWidget* widget, bool blue) {
     QPalette palette = widget->palette();
-    const QColor colour = blue ? QColor(Qt::blue) : QApplication::palette(widget).color(QPalette::WindowText);
+    const QPalette theme = QApplication::palette(widget);
+    const QColor colour = blue ? ReadableOn(Qt::blue, theme.color(QPalette::Window)) : theme.color(QPalette::WindowText);
     if (palette.color(QPalette::WindowText) == colour) {
         return false;
     }

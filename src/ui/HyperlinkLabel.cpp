@@ -1,6 +1,7 @@
 #include "ui/HyperlinkLabel.h"
 
 #include "platform/gui/ShellOpen.h"
+#include "ui/ReadableColour.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -34,7 +35,7 @@ TAlURL::TAlURL(const QString& url, TProtocol protocol, QWidget* parent)
     font.setPointSize(12);
     font.setUnderline(true);
     setFont(font);
-    setFontColour(Qt::blue);
+    setFontColour(ReadableOn(Qt::blue, palette().color(QPalette::Window)));
     setCursor(Qt::PointingHandCursor);
     // Reachable without a mouse too: Tab gives it focus, Enter or Space opens it.
     setFocusPolicy(Qt::StrongFocus);
@@ -57,7 +58,7 @@ void TAlURL::mousePressEvent(QMouseEvent* event) {
     }
     m_pressedFrom = fontColour();
     m_pressed = true;
-    setFontColour(m_activeColor);
+    setFontColour(ReadableOn(m_activeColor, palette().color(QPalette::Window)));
     event->accept();
 }
 

@@ -4,16 +4,21 @@
 
 #include "engine/CheckOptions.h"
 #include "lang/Captions.h"
+#include "ui/AboutBox.h"
 #include "settings/FilterList.h"
 #include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QHash>
 #include <QLabel>
 #include <QMenu>
 #include <QTabWidget>
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace qm::test {
@@ -62,6 +67,60 @@ TEST(WindowContract, BeforeAnyLanguageCommandsAndChecksShowTheirTableCaptions) {
             EXPECT_EQ(control->property("text").toString(), QString::fromUtf8(entry.englishText)) << entry.objectName;
         }
     }
+}
+
+// The widest step of grey between a widget's commonest colour, its background, and any other of
+// its pixels: its text, where it has any.
+int textStep(const QImage& shot) {
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            ++counts[shot.pixel(x, y)];
+    const QRgb background = std::max_element(counts.keyValueBegin(), counts.keyValueEnd(),
+                                             [](auto a, auto b) { return a.second < b.second; })->first;
+    int step = 0;
+    for (auto it = counts.keyBegin(); it != counts.keyEnd(); ++it)
+        step = std::max(step, std::abs(qGray(*it) - qGray(background)));
+    return step;
+}
+
+// The texts of the window's shown labels and buttons whose grey is not 80 steps from the background.
+QStringList unreadableTexts(QWidget& window) {
+    QStringList unreadable;
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        const auto* label = qobject_cast<QLabel*>(widget);
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        const QString text = label ? label->text() : button ? button->text() : QString();
+        if (!text.isEmpty() && widget->isVisible() && textStep(widget->grab().toImage()) < 80)
+            unreadable.append(text);
+    }
+    return unreadable;
+}
+
+// Under a dark theme every text of every page and of the About box stands out from what is behind
+// it, the blue links too.
+TEST(WindowContract, UnderADarkThemeEveryTextCanBeRead) {
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
+        dark.setColor(role, QColor(35, 35, 38));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        dark.setColor(role, QColor(220, 220, 220));
+    QApplication::setPalette(dark);
+    AppFolder folder;
+    const auto window = startWindow(folder, true);
+    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+    ASSERT_NE(tabs, nullptr);
+    for (int page = 0; page < tabs->count(); ++page) {
+        tabs->setCurrentIndex(page);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(unreadableTexts(*window).join(QStringLiteral(", ")).toStdString(), "") << "page " << page;
+    }
+    TAboutBox about(window.get());
+    about.show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(unreadableTexts(about).join(QStringLiteral(", ")).toStdString(), "");
+    QApplication::setPalette(light);
 }
 
 TEST(WindowContract, MonitorAndConsoleTakeTheSameOptionsFromOneFile) {
