@@ -78,6 +78,7 @@ int main(int argc, char** argv) {
 
     QMenu menu;
     menu.addAction(QStringLiteral("Restore"));
+    QObject::connect(menu.addAction(QStringLiteral("Check mail")), &QAction::triggered, [] { report("CHECK_MAIL"); });
     QAction* runClient = menu.addAction(QStringLiteral("Run mail client"));
     menu.setDefaultAction(runClient);
     menu.addSeparator();

@@ -345,14 +345,18 @@ TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
         call(menuPath, menuInterface, QStringLiteral("GetLayout"), {0, -1, QStringList()});
     ASSERT_EQ(layout.arguments().size(), 2) << layout.errorMessage().toStdString();
     const auto menu = [&] { return layout.arguments().at(1).value<QDBusArgument>(); };
+    const int checkMail = menuItemId(menu(), QStringLiteral("Check mail"));
     const int runClient = menuItemId(menu(), QStringLiteral("Run mail client"));
     const int exit = menuItemId(menu(), QStringLiteral("Exit"));
+    ASSERT_GT(checkMail, 0);
     ASSERT_GT(runClient, 0);
     ASSERT_GT(exit, 0);
     const auto click = [&](int id) {
         call(menuPath, menuInterface, QStringLiteral("Event"),
              {id, QStringLiteral("clicked"), QVariant::fromValue(QDBusVariant(QVariant(0))), 0u});
     };
+    click(checkMail);
+    EXPECT_EQ(waitForLine("CHECK_MAIL"), QStringLiteral("CHECK_MAIL"));
     click(runClient);
     EXPECT_EQ(waitForLine("DEFAULT_ITEM"), QStringLiteral("DEFAULT_ITEM"));
     click(exit);
