@@ -1,6 +1,7 @@
 // The pipelined session against the one-command-at-a-time session: the same mailboxes must give
 // the same results, and a server that breaks step must not get anything deleted unrecorded.
 #include "FakePop3Server.h"
+#include "ScratchDir.h"
 #include "SessionHarness.h"
 
 #include <gtest/gtest.h>
@@ -46,12 +47,22 @@ std::string Unparsable(const std::string& from) {
     return "From: " + from + "\r\nSubject: " + std::string(20000, 'x') + "\r\n\r\nbody\r\n";
 }
 
+std::string AttachmentMessage(const std::string& from, const std::string& file) {
+    return "From: " + from + "\r\nSubject: see " + file +
+           "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\n"
+           "Content-Type: text/plain\r\n\r\nattached\r\n--b1\r\nContent-Type: application/pdf; name=\"" +
+           file + "\"\r\nContent-Disposition: attachment; filename=\"" + file +
+           "\"\r\nContent-Transfer-Encoding: base64\r\n\r\nJVBERi0=\r\n--b1--\r\n";
+}
+
 struct Case {
     const char* name;
     std::vector<std::string> messages;
     bool inform = false;
     bool dryRun = false;
     std::map<std::string, std::string> overrides;
+    bool attach = false;            // only messages with attachments are news
+    const char* addedSpam = nullptr; // a sender entry added to the list between two checks
 };
 
 FakeMailbox Mixed() {
@@ -88,6 +99,76 @@ TEST_P(PipelineDifferential, GivesWhatTheSequentialSessionGives) {
     EXPECT_EQ(a, b);
 }
 
+TEST_P(PipelineDifferential, KeptVerdictsGiveWhatAFullFetchGives) {
+    const Case& c = GetParam();
+    FakeMailbox mailbox = c.messages.empty() && std::string(c.name) != "empty" ? Mixed() : MailboxOf(c.messages);
+    mailbox.overrides = c.overrides;
+    for (std::size_t i = 0; i < mailbox.messages.size(); ++i) {
+        mailbox.uids.push_back("id-" + std::to_string(i * 7 + 3));
+    }
+    CheckOptions options;
+    options.senderFilter = {"*@spam.example"};
+    options.subjectFilter = {"*offer*"};
+    options.inform = c.inform || c.attach;
+    options.writeToFile = c.inform;
+    options.useFrom = c.inform;
+    options.fromMasks = {"*@work.example", "a@*"};
+    options.attach = c.attach;
+    options.dryRun = c.dryRun;
+    // One server for the checks that keep state: the account is known by its port.
+    const std::filesystem::path state = ScratchDir("kept") / kMailStateFile;
+    FakePop3Server server;
+    mailbox.capabilities = {"PIPELINING"};
+    server.ServeMailbox(mailbox);
+    server.Start();
+    const auto keptCheck = [&](const CheckOptions& o) {
+        const std::size_t before = server.Received().size();
+        RecordingReport report;
+        CheckOptions withState = o;
+        withState.mailState = std::make_shared<const MailState>(LoadMailState(state));
+        report.stateFile = state;
+        RunSession(MakeRow(server.Port()), withState, report);
+        const Lines wire = server.Received();
+        Outcome out{report.calls, {}, Lines(wire.begin() + static_cast<long>(before), wire.end()), {}};
+        for (const DeletionRecord& r : report.deletions) {
+            out.deletions.push_back(r.sender + "|" + r.subject + "|" + r.list + ":" + r.entry + "|" +
+                                    (r.committed ? "committed" : "not committed"));
+        }
+        for (const DeletionRecord& r : report.wouldDelete) {
+            out.deletions.push_back("would:" + r.sender + "|" + r.entry);
+        }
+        return out;
+    };
+    const auto portless = [](Lines calls) {
+        for (std::string& call : calls) {
+            if (const auto at = call.find("127.0.0.1"); at != std::string::npos) {
+                call = call.substr(0, at);
+            }
+        }
+        return calls;
+    };
+    EXPECT_EQ(portless(keptCheck(options).calls), portless(Check(mailbox, options, true).calls));
+    if (c.addedSpam != nullptr) {
+        options.senderFilter = {"*@spam.example", c.addedSpam};
+    }
+    const Outcome full = Check(mailbox, options, true);
+    for (int round = 0; round < 2; ++round) {
+        const Outcome again = keptCheck(options);
+        EXPECT_EQ(portless(again.calls), portless(full.calls));
+        EXPECT_EQ(again.calls, full.calls);
+        EXPECT_EQ(again.deletions, full.deletions);
+        // Only what could not be settled is read again: never more than a full check reads.
+        const auto fetches = [](const Lines& wire) {
+            return std::count_if(wire.begin(), wire.end(),
+                                 [](const std::string& l) { return l.starts_with("TOP ") || l.starts_with("RETR "); });
+        };
+        EXPECT_LE(fetches(again.wire), fetches(full.wire));
+        if (c.addedSpam == nullptr && c.overrides.empty() && !c.dryRun && !c.inform && c.name != std::string("parse_failures")) {
+            EXPECT_EQ(fetches(again.wire), static_cast<long>(full.deletions.size())) << "only the spam is read again";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Mailboxes, PipelineDifferential,
     ::testing::Values(
@@ -101,7 +182,15 @@ INSTANTIATE_TEST_SUITE_P(
              false,
              {}},
         Case{"refused_fetch_and_delete", {}, false, false, {{"TOP 5 0", "-ERR gone"}, {"DELE 2", "-ERR locked"}}},
-        Case{"refused_retr", {}, true, false, {{"RETR 4", "-ERR gone"}}}),
+        Case{"refused_retr", {}, true, false, {{"RETR 4", "-ERR gone"}}},
+        Case{"attachments",
+             {AttachmentMessage("a@good.example", "report.pdf"), Message("b@good.example", "none"),
+              Message("x@spam.example", "buy")},
+             false,
+             false,
+             {},
+             true},
+        Case{"list_edited_between_checks", {}, false, false, {}, false, "c@good.example"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Pipeline, DeleIsSentWithTheFetchesStillOutstanding) {

@@ -8,8 +8,10 @@
 #include "engine/ConnThread.h"
 #include "engine/SessionLink.h"
 #include "pop3/IdMessage.h"
+#include "settings/MailState.h"
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -72,6 +74,16 @@ public:
         calls.push_back("error:" + std::to_string(row) + ":" + host + ":" + account + ":" + error);
     }
     void WorkerFinished(int id) override { calls.push_back("finished:" + std::to_string(id)); }
+    void MessageKeysNote(int row, const std::string&, const std::string&, const std::string& note) override {
+        calls.push_back("note:" + std::to_string(row) + ":" + note);
+    }
+    // Kept in this file when one is named, as the check cycle keeps it.
+    std::filesystem::path stateFile;
+    void KeepMailState(const std::string& key, AccountMailState state) override {
+        if (!stateFile.empty() && !SaveAccountMailState(stateFile, key, std::move(state)).ok) {
+            calls.push_back("state not saved");
+        }
+    }
 
     bool Has(const std::string& call) const {
         for (const auto& c : calls) {
