@@ -37,11 +37,17 @@ void Pop3Session::ReadKeys(int count) {
     if (!m_context.Known().Enabled()) {
         return;
     }
+    // Asked only of a server that announces it: one that does not answer CAPA gets the
+    // commands it always got.
+    if (!m_client.Capabilities().uidl) {
+        m_context.NoMessageKeys("The server does not announce UIDL, so its messages cannot be told apart.");
+        return;
+    }
     std::vector<std::string> present;
     if (count > 0) {
         std::optional<std::vector<std::string>> ids = m_client.UniqueIds(count);
         if (!ids) {
-            m_context.NoMessageKeys("The server does not name its messages (UIDL).");
+            m_context.NoMessageKeys("The server's UIDL listing does not tell its messages apart.");
             return;
         }
         m_keys = std::move(*ids);

@@ -9,7 +9,7 @@ namespace {
 // Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
 // interface has always shown them, including the German cells that repeat the English text and
 // the Latin "c" closing "connecting to" and "connected to" in Russian.
-constexpr std::array<std::array<const char*, 4>, 100> kRows = {{
+constexpr std::array<std::array<const char*, 4>, 99> kRows = {{
     {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
     {"Нет", "No", "No", "Nein"},                                                                                   // 2
     {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
@@ -141,12 +141,11 @@ constexpr std::array<std::array<const char*, 4>, 100> kRows = {{
     {"Папка спама", "Cartella spam", "Junk folder", "Spam-Ordner"}, // 97
     {"Корзина", "Cestino", "Trash folder", "Papierkorb"}, // 98
     {"Почтовый сервер (IMAP)", "Mail server (Imap)", "Mail Server (IMAP)", "Mail server (Imap)"}, // 99
-    {"Отметить все как прочитанные", "Segna tutti come letti", "Mark all as read", "Alle als gelesen markieren"}, // 100
 }};
 
 // Names a screen reader reads for the main window's lists and status line, and for the controls of
 // the window and its dialogs that have no caption of their own.
-constexpr std::array<std::array<const char*, 4>, 16> kAccessibleNameRows = {{
+constexpr std::array<std::array<const char*, 4>, 17> kAccessibleNameRows = {{
     {"Учетные записи", "Account", "Accounts", "Konten"},
     {"Список antispam адресов", "Lista antispam degli indirizzi", "Anti-spam sender list", "ANTISPAM-Absenderliste"},
     {"Список antispam тем", "Lista antispam dei temi", "Anti-spam subject list", "ANTISPAM-Betreffliste"},
@@ -163,6 +162,7 @@ constexpr std::array<std::array<const char*, 4>, 16> kAccessibleNameRows = {{
     {"Значения отправителя", "Valori del mittente", "Sender values", "Absenderwerte"},
     {"Значения темы", "Valori dell'oggetto", "Subject values", "Betreffwerte"},
     {"Файл для писем", "File dei messaggi", "Message file", "Nachrichtendatei"},
+    {"Отметить все как прочитанные", "Segna tutti come letti", "Mark all as read", "Alle als gelesen markieren"},
 }};
 
 } // namespace

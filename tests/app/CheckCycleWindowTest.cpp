@@ -84,6 +84,7 @@ TEST_F(CheckCycleWindow, WithNewOnlyMarkAllAsReadEndsTheNewsUntilMoreArrives) {
     FakeMailbox mailbox;
     mailbox.messages = {testMessage("a@example.org", "one"), testMessage("b@example.org", "two")};
     mailbox.uids = {"u1", "u2"};
+    mailbox.capabilities = {"UIDL"};
     server.ServeMailbox(mailbox);
     server.Start();
     start({{server.Port()}}, {"NewOnly=1"});

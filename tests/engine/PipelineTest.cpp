@@ -118,7 +118,7 @@ TEST_P(PipelineDifferential, KeptVerdictsGiveWhatAFullFetchGives) {
     // One server for the checks that keep state: the account is known by its port.
     const std::filesystem::path state = ScratchDir("kept") / kMailStateFile;
     FakePop3Server server;
-    mailbox.capabilities = {"PIPELINING"};
+    mailbox.capabilities = {"PIPELINING", "UIDL"};
     server.ServeMailbox(mailbox);
     server.Start();
     const auto keptCheck = [&](const CheckOptions& o) {

@@ -171,6 +171,7 @@ struct KeptChecks {
 };
 
 FakeMailbox WithIds(FakeMailbox mailbox) {
+    mailbox.capabilities = {"UIDL"};
     for (std::size_t i = 0; i < mailbox.messages.size(); ++i) {
         mailbox.uids.push_back("uid" + std::to_string(100 + i));
     }
@@ -210,16 +211,23 @@ TEST(Session, NewOnlyKeepsNewsUntilLookedAt) {
 }
 
 TEST(Session, NewOnlyWithoutUidlCountsEveryMessageAndSaysWhy) {
-    KeptChecks checks(MailboxOf({Message("a@one.example", "1")}));
-    CheckOptions options;
-    options.newOnly = true;
-    checks.Run(options);
-    ASSERT_TRUE(MarkAllLooked(checks.state).ok);
-    const auto again = checks.Run(options);
-    EXPECT_TRUE(std::count(again.first.begin(), again.first.end(), "result:1:127.0.0.1(user): 1\r"));
-    EXPECT_EQ(CountOf(again.second, "TOP 1 0"), 1);
-    EXPECT_TRUE(std::any_of(again.first.begin(), again.first.end(),
-                            [](const std::string& c) { return c.starts_with("note:0:") && c.find("UIDL") != c.npos; }));
+    FakeMailbox refusing = WithIds(MailboxOf({Message("a@one.example", "1")}));
+    refusing.overrides = {{"UIDL", "-ERR not today"}};
+    FakeMailbox garbled = WithIds(MailboxOf({Message("a@one.example", "1")}));
+    garbled.uids = {"two words"};
+    for (const FakeMailbox& mailbox : {MailboxOf({Message("a@one.example", "1")}), refusing, garbled}) {
+        KeptChecks checks(mailbox);
+        CheckOptions options;
+        options.newOnly = true;
+        checks.Run(options);
+        ASSERT_TRUE(MarkAllLooked(checks.state).ok);
+        const auto again = checks.Run(options);
+        EXPECT_TRUE(std::count(again.first.begin(), again.first.end(), "result:1:127.0.0.1(user): 1\r"));
+        EXPECT_EQ(CountOf(again.second, "TOP 1 0"), 1);
+        EXPECT_TRUE(std::any_of(again.first.begin(), again.first.end(), [](const std::string& c) {
+            return c.starts_with("note:0:") && c.find("UIDL") != c.npos;
+        }));
+    }
 }
 
 TEST(Session, WrongPasswordFailsTheAccountAndQuitsOnce) {

@@ -39,6 +39,8 @@ TEST(Capabilities, ParsedFromTheListAndTheReplyText) {
         EXPECT_EQ(caps.pipelining, row.pipelining) << row.lines.front();
         EXPECT_EQ(caps.loginDelaySeconds.value_or(-1), row.loginDelay) << row.lines.front();
     }
+    EXPECT_TRUE(ParseCapabilities({"TOP", "uidl"}).uidl);
+    EXPECT_FALSE(ParseCapabilities({"UIDL-NOT", "USER"}).uidl);
     EXPECT_EQ(ResponseCode("[LOGIN-DELAY] wait"), "LOGIN-DELAY");
     EXPECT_EQ(ResponseCode(" [sys/temp] try later"), "SYS/TEMP");
     EXPECT_EQ(ResponseCode("wrong password [AUTH]"), "");
