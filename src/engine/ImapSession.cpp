@@ -132,6 +132,7 @@ void ImapSession::CheckFolder(const std::string& folder, const std::optional<std
             throw;
         }
         m_errors.emplace_back(e.what());
+        m_context.MissedMessages();
         return;
     }
     const int count = static_cast<int>(std::min<std::uint32_t>(state.exists, INT32_MAX));

@@ -297,7 +297,7 @@ void SessionContext::ReportEnd(std::vector<DeletionRecord> deletions, const std:
     const int row = m_reportRow;
     const int unchecked = m_unchecked;
     const bool keep = m_known.Enabled();
-    AccountMailState known = keep ? m_known.Result(m_walked && error.empty()) : AccountMailState{};
+    AccountMailState known = keep ? m_known.Result(m_walked && !m_missed) : AccountMailState{};
     const bool reported = m_link->Call([&](ISessionReport& r) {
         if (keep) {
             r.KeepMailState(m_known.AccountKey(), std::move(known));

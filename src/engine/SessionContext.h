@@ -107,6 +107,9 @@ public:
     // The server gives its messages no keys: nothing is remembered, and with NewOnly on the
     // row's tooltip says why every message stays news.
     void NoMessageKeys(const std::string& why);
+    // A part of the mailbox was not read (a folder that could not be opened): what is known of
+    // its messages is kept.
+    void MissedMessages() { m_missed = true; }
     // A message that could not be read or parsed: neither judged nor counted, but reported.
     void CountUnchecked() { ++m_unchecked; }
 
@@ -156,6 +159,7 @@ private:
     int m_unchecked = 0;
     KnownMessages m_known;
     bool m_walked = false; // the walk went through: what was not seen is gone from the server
+    bool m_missed = false;
     // Results waiting for the next hand-over to the main thread, in the order the user sees.
     std::vector<std::function<void(ISessionReport&)>> m_handOver;
 };
