@@ -350,7 +350,8 @@ std::string LastLogout(const DovecotServer& dovecot, const std::string& protocol
     std::istringstream log(dovecot.Log());
     std::string last;
     for (std::string line; std::getline(log, line);) {
-        if (line.find(protocol + "(" + dovecot.User() + ")") != std::string::npos && line.find("Disconnected") != std::string::npos) {
+        if (line.find(protocol + "(" + dovecot.User() + ")") != std::string::npos &&
+            line.find("Disconnected") != std::string::npos) {
             last = line;
         }
     }

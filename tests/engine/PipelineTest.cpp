@@ -66,7 +66,7 @@ struct Case {
     bool inform = false;
     bool dryRun = false;
     std::map<std::string, std::string> overrides;
-    bool attach = false;            // only messages with attachments are news
+    bool attach = false;             // only messages with attachments are news
     const char* addedSpam = nullptr; // a sender entry added to the list between two checks
 };
 
@@ -142,7 +142,8 @@ TEST_P(PipelineDifferential, KeptVerdictsGiveWhatAFullFetchGives) {
                                  [](const std::string& l) { return l.starts_with("TOP ") || l.starts_with("RETR "); });
         };
         EXPECT_LE(fetches(again.wire), fetches(full.wire));
-        if (c.addedSpam == nullptr && c.overrides.empty() && !c.dryRun && !c.inform && c.name != std::string("parse_failures")) {
+        if (c.addedSpam == nullptr && c.overrides.empty() && !c.dryRun && !c.inform &&
+            c.name != std::string("parse_failures")) {
             EXPECT_EQ(fetches(again.wire), static_cast<long>(full.deletions.size())) << "only the spam is read again";
         }
     }

@@ -1,8 +1,8 @@
 // The state file the checks share: read back as written, nothing from a file it did not write
 // whole, and two programs saving at once lose nothing of each other's.
+#include "settings/MailState.h"
 #include "ScratchDir.h"
 #include "settings/AtomicFile.h"
-#include "settings/MailState.h"
 
 #include <gtest/gtest.h>
 
@@ -35,12 +35,14 @@ TEST(MailState, AnythingItDidNotWriteWholeIsNothing) {
     const std::string header = "Quillmere32 mail state 1\n";
     for (const std::string& text : std::vector<std::string>{
              "", "end\n", "Quillmere32 mail state 2\nend\n", good.substr(0, good.size() - 1),
-             good.substr(0, good.size() - 4), good + "end\n", header + "101 uid a\nend\n",
-             header + "account a\nend\n", header + "account a\nfingerprint -\n201 uid -\nend\n",
-             header + "account a\nfingerprint -\n101 u%G0 -\nend\n", header + "account a\nfingerprint -\n101 u%4 -\nend\n",
-             header + "account a\nfingerprint -\n101 u -\n101 u -\nend\n", header + "account a\nfingerprint -\n101 u  -\nend\n",
-             header + "account a\nfingerprint -\naccount a\nfingerprint -\nend\n", header + "account a\nfingerprint -\n101 - -\nend\n",
-             header + "account a\r\nfingerprint -\nend\n"}) {
+             good.substr(0, good.size() - 4), good + "end\n", header + "101 uid a\nend\n", header + "account a\nend\n",
+             header + "account a\nfingerprint -\n201 uid -\nend\n",
+             header + "account a\nfingerprint -\n101 u%G0 -\nend\n",
+             header + "account a\nfingerprint -\n101 u%4 -\nend\n",
+             header + "account a\nfingerprint -\n101 u -\n101 u -\nend\n",
+             header + "account a\nfingerprint -\n101 u  -\nend\n",
+             header + "account a\nfingerprint -\naccount a\nfingerprint -\nend\n",
+             header + "account a\nfingerprint -\n101 - -\nend\n", header + "account a\r\nfingerprint -\nend\n"}) {
         EXPECT_FALSE(ParseMailState(text).has_value()) << text;
     }
 }
