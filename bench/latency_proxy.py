@@ -35,10 +35,14 @@ class DelayedPipe:
         self.paused = False
         self.ended = False  # the end of the data is queued
         self.timer = None
+        self.bytes = 0  # carried so far, for --tally
+        self.lines = 0
 
     def push(self, data):
         if self.ended:
             return
+        self.bytes += len(data or b"")
+        self.lines += (data or b"").count(b"\n")
         self.ended = data is None
         self.queue.append((self.loop.time() + self.delay, data))
         self.held += len(data or b"")
@@ -121,9 +125,10 @@ class End(asyncio.Protocol):
 class Connection:
     """A client connection and its connection to the server, with a delayed pipe each way."""
 
-    def __init__(self, loop, delay, upstream):
+    def __init__(self, loop, delay, upstream, tally=None):
         self.loop = loop
         self.upstream = upstream
+        self.tally = tally
         self.directions_open = 2
         self.to_server = DelayedPipe(loop, delay, self.direction_ended)
         self.to_client = DelayedPipe(loop, delay, self.direction_ended)
@@ -156,6 +161,11 @@ class Connection:
         self.close(abort=True)
 
     def close(self, abort):
+        if self.tally is not None:
+            # One line per connection: what the client sent (bytes, lines) and what it got back.
+            with open(self.tally, "a") as tally:
+                tally.write("%d %d %d\n" % (self.to_server.bytes, self.to_server.lines, self.to_client.bytes))
+            self.tally = None
         for end in (self.client, self.server):
             if end.transport is not None:
                 if abort:
@@ -176,7 +186,8 @@ async def serve(args):
     delay = args.delay_ms / 1000.0
     upstream = (args.host, args.port)
     server = await loop.create_server(
-        lambda: Connection(loop, delay, upstream).start(), args.listen, args.listen_port, reuse_address=True
+        lambda: Connection(loop, delay, upstream, args.tally).start(), args.listen, args.listen_port,
+        reuse_address=True
     )
     print("listening %d" % server.sockets[0].getsockname()[1], flush=True)
     stop = asyncio.Event()
@@ -193,6 +204,8 @@ def main():
     parser.add_argument("--delay-ms", type=float, default=5.0, help="one-way delay in each direction (default 5)")
     parser.add_argument("--listen", default="127.0.0.1", help="loopback address to listen on (default 127.0.0.1)")
     parser.add_argument("--listen-port", type=int, default=0, help="port to listen on (default: any free one)")
+    parser.add_argument("--tally", help="append a line per connection to this file: bytes and lines the client "
+                        "sent, bytes it received")
     args = parser.parse_args()
     if not loopback(args.host) or not loopback(args.listen):
         parser.error("both ends must be loopback addresses")

@@ -11,6 +11,12 @@ checked in parallel (one quillmere-check for all of them against as many clients
 together). Prints one Markdown table with the ratios, quillmere-check's CPU time and peak
 resident memory (measured with GNU time), and, when strace is installed, the futex calls of one large check.
 
+A table of its own times the second check of the unchanged large mailbox, with no added delay
+and with --delay-ms each way: quillmere-check's first check (no state file), its second (the
+state file the first left: verdicts reused, nothing fetched), and the reference client that sends
+CAPA, USER, PASS, STAT, UIDL and QUIT one at a time; beside them the commands each check sent and
+the bytes it got from the server, counted by a latency proxy with --tally.
+
 With --imap (or --imap-only, which leaves the POP3 cases out) it also times an IMAP account on a
 mailbox of --large unseen messages in INBOX, with no added delay and with --delay-ms each way:
 quillmere-check beside the reference client that fetches every header with one UID FETCH and the
@@ -145,8 +151,14 @@ def check_checker_results(case, results):
         raise Failure("quillmere-check (%s) exited %d:\n%s%s" % (case.label, status, out, err))
 
 
+def forget(case):
+    """A first check: no state file left by an earlier one."""
+    (case.settings / "mailstate.txt").unlink(missing_ok=True)
+
+
 def measure(case, tool, checker, scratch):
     if tool == "check":
+        forget(case)
         timing, results = run_together([[checker, "--dir", str(case.settings)]], scratch)
         check_checker_results(case, results)
         case.check_cpu.append(timing.cpu)
@@ -161,6 +173,7 @@ def verify_check(case, checker, log, scratch):
     """Runs quillmere-check once and makes sure from the server's log that each of its sessions
     fetched every message, so no time in the table comes from a check that skipped work."""
     offset = log.stat().st_size
+    forget(case)
     check_checker_results(case, run_together([[checker, "--dir", str(case.settings)]], scratch)[1])
     if case.imap:
         # Dovecot counts the messages whose header alone it sent.
@@ -266,6 +279,70 @@ def table(cases, runs):
     return "\n".join(rows)
 
 
+class Recheck(Case):
+    """The second check of an unchanged mailbox beside its first and the UIDL reference client."""
+
+    def __init__(self, label, mailbox, port, tally_port):
+        super().__init__(label, [mailbox], port)
+        self.times = {"first": [], "second": [], "uidl": []}
+        self.tallied = Case(label, [mailbox], tally_port)
+        self.wire = {}  # "first", "second": (commands sent, bytes from the server)
+
+
+def measure_recheck(case, checker, scratch):
+    forget(case)
+    for key in ("first", "second"):
+        timing, results = run_together([[checker, "--dir", str(case.settings)]], scratch)
+        check_checker_results(case, results)
+        case.times[key].append(timing.seconds)
+    user, password, _ = case.mailboxes[0]
+    argv = [sys.executable, "-I", "-S", str(CLIENT), HOST, str(case.port), user, password, "--uidl"]
+    timing, results = run_together([argv], scratch)
+    check_client_results(case, results)
+    case.times["uidl"].append(timing.seconds)
+
+
+def tally_recheck(case, checker, tally, scratch):
+    """The commands and the server's bytes of a first and a second check, through the tally proxy."""
+    forget(case.tallied)
+    for key in ("first", "second"):
+        before = len(tally.read_text().splitlines()) if tally.exists() else 0
+        check_checker_results(case, run_together([[checker, "--dir", str(case.tallied.settings)]], scratch)[1])
+        for _ in range(200):  # the proxy writes its line once both ends have closed
+            lines = tally.read_text().splitlines() if tally.exists() else []
+            if len(lines) > before:
+                break
+            time.sleep(0.05)
+        else:
+            raise Failure("the tally proxy did not count the %s check (%s)" % (key, case.label))
+        _, commands, received = (int(word) for word in lines[before].split())
+        case.wire[key] = (commands, received)
+
+
+def recheck_table(cases, runs):
+    rows = [
+        "| case | first check | second check | CAPA..QUIT one at a time | second / first | second / reference "
+        "| commands first / second | bytes from the server first / second |",
+        "|---|---|---|---|---|---|---|---|",
+    ]
+    for case in cases:
+        first, second, uidl = (statistics.median(case.times[k]) for k in ("first", "second", "uidl"))
+        rows.append("| %s | %.3f s | %.3f s | %.3f s | %.2fx | %.2fx | %d / %d | %s / %s (%.1f%%) |" % (
+            case.label, first, second, uidl, second / first, second / uidl, case.wire["first"][0],
+            case.wire["second"][0], "{:,}".format(case.wire["first"][1]), "{:,}".format(case.wire["second"][1]),
+            100.0 * case.wire["second"][1] / case.wire["first"][1]))
+    rows.append("")
+    rows.append("Whole processes, median of %d; the second check starts from the state file the first left." % runs)
+    delayed = cases[-1]
+    first, second, uidl = (statistics.median(delayed.times[k]) for k in ("first", "second", "uidl"))
+    goals = [("commands at most 8", delayed.wire["second"][0] <= 8, "%d" % delayed.wire["second"][0]),
+             ("second / first at most 0.75x", second / first <= 0.75, "%.2fx" % (second / first)),
+             ("second / reference at most 1.5x", second / uidl <= 1.5, "%.2fx" % (second / uidl))]
+    rows.append("Goals at %s: %s." % (delayed.label.rsplit(", ", 1)[1], "; ".join(
+        "%s: %s, %s" % (name, value, "met" if met else "NOT met") for name, met, value in goals)))
+    return "\n".join(rows)
+
+
 def imap_goals(delayed):
     """Whether the delayed IMAP case is within 1.5x of one fetch and 20x faster than one per message."""
     to_fast, from_slow = ratios(delayed)
@@ -331,9 +408,21 @@ def main():
             label = "%s unseen messages in INBOX, " % count_label(args.large)
             imap_cases = [Case(label + "0 ms", mailboxes[-1:], port, imap=True),
                           Case(label + delay, mailboxes[-1:], delayed, imap=True)]
+        rechecks = []
+        tally = scratch / "tally.txt"
+        if pop3:
+            plain, delayed = cases[2], cases[3]
+            rechecks = [
+                Recheck("%s messages, second check, 0 ms" % count_label(args.large), plain.mailboxes[0], plain.port,
+                        start_proxy(plain.port, 0, proxies, tally)),
+                Recheck("%s messages, second check, %s" % (count_label(args.large), delay), plain.mailboxes[0],
+                        delayed.port, start_proxy(plain.port, args.delay_ms, proxies, tally)),
+            ]
         every = cases + imap_cases
-        for i, case in enumerate(every):
+        for i, case in enumerate(every + rechecks):
             write_settings(case, settings_tool, scratch / ("settings%d" % i))
+        for i, case in enumerate(rechecks):
+            write_settings(case.tallied, settings_tool, scratch / ("tallied%d" % i))
         # Dovecot indexes a mailbox in its first session: not part of any timing.
         print("warming up, and a first check of each case ...", file=sys.stderr)
         offset = log.stat().st_size
@@ -350,6 +439,11 @@ def main():
                 print("run %d/%d: %s" % (run + 1, args.runs, case.label), file=sys.stderr)
                 for tool in case.times:
                     measure(case, tool, checker, scratch)
+            for case in rechecks:
+                print("run %d/%d: %s" % (run + 1, args.runs, case.label), file=sys.stderr)
+                measure_recheck(case, checker, scratch)
+        for case in rechecks:
+            tally_recheck(case, checker, tally, scratch)
         futex = futex_calls(checker, cases[2], scratch) if pop3 else None
         print("\nquillmere-check: %s" % describe_binary(checker))
         print("Dovecot %s on loopback; load average %.1f before, %.1f after; %d cores\n"
@@ -357,6 +451,8 @@ def main():
         if pop3:
             print(table(cases, args.runs))
             print("futex calls of one check: %s" % futex)
+            print("\nSecond check of an unchanged mailbox:\n")
+            print(recheck_table(rechecks, args.runs))
         if imap:
             print("%sIMAP:\n" % ("\n" if pop3 else ""))
             print(table(imap_cases, args.runs))
@@ -372,10 +468,10 @@ def main():
     return 0
 
 
-def start_proxy(port, delay_ms, proxies):
+def start_proxy(port, delay_ms, proxies, tally=None):
     """Starts a latency proxy in front of the port (kept in proxies, to be stopped); its port."""
-    proxy, lines = start_helper([sys.executable, str(PROXY), HOST, str(port), "--delay-ms", str(delay_ms)],
-                                "listening")
+    argv = [sys.executable, str(PROXY), HOST, str(port), "--delay-ms", str(delay_ms)]
+    proxy, lines = start_helper(argv + (["--tally", str(tally)] if tally else []), "listening")
     proxies.append(proxy)
     return int(lines[-1][1])
 

@@ -10,10 +10,14 @@ the replies in order; the socket never blocks, so neither side can stall on a fu
 Prints "<messages> messages, <bytes> bytes" (and with --digest a SHA-256 over every reply in
 order); exits 1 with the reason on stderr when the session fails, 2 on bad arguments.
 
-usage: pop3_ref_client.py HOST PORT USER PASSWORD [--retr] [--sequential] [--window N]
+With --uidl the session is what a client that remembers its messages sends to an unchanged
+mailbox: CAPA, USER, PASS, STAT, UIDL and QUIT, one at a time; the bytes are the UIDL answer's.
+
+usage: pop3_ref_client.py HOST PORT USER PASSWORD [--retr] [--sequential] [--uidl] [--window N]
                           [--timeout SECONDS] [--digest]
   --retr        fetch whole messages (RETR k) instead of TOP k 0
   --sequential  one command at a time
+  --uidl        CAPA, USER, PASS, STAT, UIDL, QUIT one at a time, no fetch
   --window N    fetches in flight when pipelining (default 1000)
   --timeout S   seconds to wait for any reply (default 60)
   --digest      also print a SHA-256 over every reply
@@ -130,6 +134,15 @@ def run(args):
     try:
         session.reply(multiline=False)  # greeting
         window = 1
+        if args.uidl:
+            session.command("CAPA", multiline=True)
+            session.command("USER " + args.user)
+            session.command("PASS " + args.password)
+            count = int(session.command("STAT").split()[1])
+            total = len(session.command("UIDL", multiline=True))
+            session.command("QUIT")
+            print("%d messages, %d bytes" % (count, total))
+            return
         if not args.sequential:
             try:
                 capabilities = session.command("CAPA", multiline=True).split(b"\r\n")
@@ -155,7 +168,7 @@ def run(args):
 
 
 class Options:
-    retr = sequential = digest = False
+    retr = sequential = digest = uidl = False
     window = 1000
     timeout = 60.0
 
@@ -169,7 +182,7 @@ def parse(argv):
     rest = iter(argv)
     try:
         for arg in rest:
-            if arg in ("--retr", "--sequential", "--digest"):
+            if arg in ("--retr", "--sequential", "--digest", "--uidl"):
                 setattr(args, arg[2:], True)
             elif arg == "--window":
                 args.window = int(next(rest))

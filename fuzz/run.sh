@@ -3,7 +3,8 @@
 # them, each for SECONDS (default 20) on one core, starting from its seed corpus in
 # fuzz/corpus/<name>. New inputs go to build-fuzz/corpus/<name>, findings to build-fuzz/findings/.
 #   fuzz/run.sh [TARGET] [SECONDS]      TARGET: ini, list, header, address_date, pop3, message,
-#                                       mask, imap_reply (with or without _fuzzer), or "all"
+#                                       mask, imap_reply, mail_state (with or without _fuzzer),
+#                                       or "all"
 set -euo pipefail
 cd "$(dirname "$0")/.."
 target=${1:-all}

@@ -6,6 +6,7 @@
 #include "app/TrayFacade.h"
 #include "settings/DeletionLog.h"
 #include "settings/FilterList.h"
+#include "settings/MailState.h"
 #include "tray/NewMailSound.h"
 #include "ui/AccountListView.h"
 #include "ui/CodePageText.h"
@@ -132,6 +133,7 @@ void CheckWiring::TmTimer() {
     log.fileName = settings.main.FileName;
     if (m_window.dataFolderUsable()) { // a run on an unusable folder writes nothing there
         log.deletionLog = m_window.SettingsPath().parent_path() / kDeletionLogFile;
+        log.mailState = m_window.SettingsPath().parent_path() / kMailStateFile;
     }
     // Registered first: a worker that cannot start marks its row before BeginCheck returns.
     m_rowIds[m_cycle->NextCheck()] = std::move(rowIds);

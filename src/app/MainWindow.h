@@ -97,6 +97,9 @@ public:
     // Life cycle.
     void aMinimizeExecute();
     void aRestoreExecute();
+    // "Mark all as read": every message the checks have seen counts as looked at, so with
+    // NewOnly on it is no longer news; the tray stops showing news until a check finds some.
+    void aMarkAllReadExecute();
     void aExitExecute();
     // Saves and ends the event loop without asking (termination signal, end of session).
     void SaveAndQuit();
@@ -260,6 +263,7 @@ private:
     qint64 m_clockSecond = -1;
     int m_clockOffset = 0; // seconds ahead of UTC, as read at the start of the minute
     std::string m_mailClient;
+    bool m_newOnly = false; // NewOnly, kept as read: it has no control of its own
 
     std::filesystem::path m_executable;
     std::filesystem::path m_programDirectory;

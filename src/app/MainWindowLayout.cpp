@@ -133,6 +133,7 @@ void TmQuillmere::createActions() {
     makeAction("aUncheckAllSubj", 7);
     makeAction("aRunMailclient");
     makeAction("aSelectmailClient");
+    makeAction("aMarkAllRead");
 
     connect(action("aRestore"), &QAction::triggered, this, &TmQuillmere::aRestoreExecute);
     connect(action("aMinimize"), &QAction::triggered, this, &TmQuillmere::aMinimizeExecute);
@@ -151,6 +152,7 @@ void TmQuillmere::createMenus() {
     file->addSeparator();
     file->addAction(action("aSelectmailClient"));
     file->addAction(action("aRunMailclient"));
+    file->addAction(action("aMarkAllRead"));
     file->addSeparator();
     QMenu* language = file->addMenu(QStringLiteral("Language"));
     language->setObjectName(QStringLiteral("Language1"));
@@ -192,6 +194,7 @@ void TmQuillmere::createMenus() {
     m_PopupMenu1->addAction(action("aSelectmailClient"));
     m_PopupMenu1->addAction(action("aRunMailclient"));
     m_PopupMenu1->setDefaultAction(action("aRunMailclient"));
+    m_PopupMenu1->addAction(action("aMarkAllRead"));
     m_PopupMenu1->addSeparator();
     m_PopupMenu1->addAction(action("aMinimize"));
     m_PopupMenu1->addAction(action("aExit"));
@@ -448,6 +451,9 @@ void TmQuillmere::createWindows() {
     mailClient->setObjectName(QStringLiteral("MailClientActions"));
     connect(action("aRunMailclient"), &QAction::triggered, mailClient, &MailClientActions::aRunMailclientExecute);
     connect(action("aSelectmailClient"), &QAction::triggered, mailClient, &MailClientActions::aSelectmailClientExecute);
+    // The user has looked once the mail client runs.
+    connect(mailClient, &MailClientActions::started, this, &TmQuillmere::aMarkAllReadExecute);
+    connect(action("aMarkAllRead"), &QAction::triggered, this, &TmQuillmere::aMarkAllReadExecute);
 
     m_accountActions = new AccountActions(m_lwServers, m_account_settings_fm, this, this);
     m_accountActions->setObjectName(QStringLiteral("AccountActions"));

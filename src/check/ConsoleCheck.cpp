@@ -7,6 +7,7 @@
 #include "platform/DataFolder.h"
 #include "settings/DeletionLog.h"
 #include "settings/FilterList.h"
+#include "settings/MailState.h"
 #include "settings/SettingsFile.h"
 #include "text/AsciiText.h"
 
@@ -86,7 +87,7 @@ bool ReadFilterList(FilterList& list, const std::filesystem::path& file, std::st
 } // namespace
 
 std::string ConsoleUsage() {
-    return "Usage: quillmere-check [--dir DIR] [--dry-run]\n"
+    return "Usage: quillmere-check [--dir DIR] [--dry-run] [--mark-read]\n"
            "\n"
            "Runs one mail check of every enabled account, exactly as the Quillmere32 tray monitor\n"
            "does: the same settings and lists, the accounts in parallel (at most " +
@@ -101,7 +102,10 @@ std::string ConsoleUsage() {
            "folder of this program, unless the program is installed (it lies in the install\n"
            "prefix's bin folder and no quillmere.ini lies beside it), when it is the user's\n"
            "$XDG_CONFIG_HOME/quillmere (by default ~/.config/quillmere). These files are only\n"
-           "read, never created or rewritten; a missing list file counts as an empty list. Each\n"
+           "read, never created or rewritten; a missing list file counts as an empty list.\n"
+           "DIR/mailstate.txt, shared with the tray monitor, keeps what the checks learnt: the\n"
+           "messages already judged (not read again while the lists and conditions stay) and,\n"
+           "with NewOnly=1, those the user has looked at, which are no longer news. Each\n"
            "message deleted as spam gets a line in DIR/deleted.txt: time of the check, server,\n"
            "account, sender, subject, size, the list entry that matched, and \"not committed\" when\n"
            "the session ended without QUIT (the server then keeps the message).\n"
@@ -116,6 +120,8 @@ std::string ConsoleUsage() {
            "  --dry-run   delete nothing: print \"would delete: \" and the message for each spam\n"
            "              message instead (it still counts as spam in the summary; IMAP:\n"
            "              \"would move to <folder>: \" when spam goes to a folder)\n"
+           "  --mark-read after the check, count every message it saw as looked at (with\n"
+           "              NewOnly=1 they are no longer news); without it nothing is marked\n"
            "  --help      show this text\n"
            "\n"
            "Exit status: 0 the check found new messages, 1 it found none, 2 it could not run\n"
@@ -155,6 +161,9 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     const auto dryRunArgs = std::remove(rest.begin(), rest.end(), std::string("--dry-run"));
     const bool dryRun = dryRunArgs != rest.end();
     rest.erase(dryRunArgs, rest.end());
+    const auto markReadArgs = std::remove(rest.begin(), rest.end(), std::string("--mark-read"));
+    const bool markRead = markReadArgs != rest.end();
+    rest.erase(markReadArgs, rest.end());
     DataFolder folder = ChooseDataFolder(executable, dirOption.dir, InstalledBinDir(), SystemEnvironment());
     for (const std::string& arg : rest) {
         if (arg == "--help" || arg == "-h") {
@@ -218,6 +227,7 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     log.overwrite = settings.Overwrite;
     log.fileName = settings.FileName;
     log.deletionLog = dir / kDeletionLogFile;
+    log.mailState = dir / kMailStateFile;
 
     auto invoker = std::make_shared<ConsoleInvoker>();
     ConsoleView view(out);
@@ -225,6 +235,7 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     std::vector<CheckCycle::AccountFailure> failures;
     std::string deletionLogError;
     std::string messageLogError;
+    std::string mailStateError;
     {
         CheckCycle cycle(invoker, view);
         cycle.SetLanguage(settings.Language);
@@ -244,6 +255,12 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
         // Read after the shutdown, which writes down deletions committed after the link closed.
         deletionLogError = cycle.DeletionLogError();
         messageLogError = cycle.MessageLogError();
+        mailStateError = cycle.MailStateError();
+    }
+    if (markRead && mailStateError.empty()) {
+        if (const FileResult marked = MarkAllLooked(log.mailState); !marked.ok) {
+            mailStateError = marked.error;
+        }
     }
 
     out << summary.statusText << '\n';
@@ -254,6 +271,10 @@ int RunConsoleCheck(const std::vector<std::string>& args, const std::filesystem:
     }
     if (!deletionLogError.empty()) {
         err << "quillmere-check: cannot record the deleted messages: " << OneLine(deletionLogError) << '\n';
+    }
+    if (!mailStateError.empty()) {
+        // The next check reads every message again and takes them for news: worth a line, not a failure.
+        err << "quillmere-check: cannot keep what this check learnt: " << OneLine(mailStateError) << '\n';
     }
     if (!deletionLogError.empty() || !messageLogError.empty()) {
         return kExitNotWritten; // the account's line above says which message log failed

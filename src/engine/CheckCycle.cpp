@@ -7,6 +7,7 @@
 #include "lang/LangRes.h"
 #include "settings/FilterList.h"
 #include "settings/LogDateTime.h"
+#include "settings/MailState.h"
 #include "settings/MessageLog.h"
 
 #include <algorithm>
@@ -67,13 +68,18 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     m_accountLines.clear();
     m_deletionLogError.clear();
     m_messageLogError.clear();
+    m_mailStateError.clear();
 
     if (options.inform && log.overwrite) {
         DeleteMessageLog(log.fileName, m_codePage);
     }
 
     std::size_t skipped = 0;
-    const auto snapshot = std::make_shared<const CheckOptions>(options);
+    auto withState = std::make_shared<CheckOptions>(options);
+    if (!log.mailState.empty()) {
+        withState->mailState = std::make_shared<const MailState>(LoadMailState(log.mailState));
+    }
+    const std::shared_ptr<const CheckOptions> snapshot = std::move(withState);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (IsDisabledCell(rows[i].Disabled)) {
             ++skipped;
@@ -313,17 +319,39 @@ void CheckCycle::AccountError(int accountRow, const std::string& host, const std
 
 void CheckCycle::UncheckedMessages(int accountRow, const std::string& host, const std::string& accountName,
                                    int count) {
+    // In English, like the account errors it may join.
+    AddNote(accountRow, host, accountName,
+            std::to_string(count) + (count == 1 ? " message" : " messages") +
+                " could not be checked (too large or not readable as a message).");
+}
+
+void CheckCycle::MessageKeysNote(int accountRow, const std::string& host, const std::string& accountName,
+                                 const std::string& note) {
+    AddNote(accountRow, host, accountName, note);
+}
+
+void CheckCycle::AddNote(int accountRow, const std::string& host, const std::string& accountName,
+                         const std::string& note) {
     const auto it = m_workerRows.find(accountRow);
     if (it == m_workerRows.end()) {
         return;
     }
     const int row = it->second.row;
-    // In English, like the account errors it may join.
-    const std::string note = std::to_string(count) + (count == 1 ? " message" : " messages") +
-                             " could not be checked (too large or not readable as a message).";
-    m_notes[row] = AccountFailure{row, host, accountName, note};
+    // A note of the same session stays (a session's notes are cleared when it connects).
+    const auto earlier = m_notes.find(row);
+    const std::string notes = earlier == m_notes.end() ? note : earlier->second.error + "\n" + note;
+    m_notes[row] = AccountFailure{row, host, accountName, notes};
     const auto error = m_errors.find(row);
-    m_view.AccountError(it->second.check, row, error == m_errors.end() ? note : error->second.error + "\n" + note);
+    m_view.AccountError(it->second.check, row, error == m_errors.end() ? notes : error->second.error + "\n" + notes);
+}
+
+void CheckCycle::KeepMailState(const std::string& accountKey, AccountMailState state) {
+    if (m_log.mailState.empty()) {
+        return;
+    }
+    if (const FileResult result = SaveAccountMailState(m_log.mailState, accountKey, std::move(state)); !result.ok) {
+        m_mailStateError = result.error;
+    }
 }
 
 void CheckCycle::WorkerFinished(int workerId) {

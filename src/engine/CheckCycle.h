@@ -24,6 +24,7 @@ struct MessageLogOptions {
     bool overwrite = false;            // "overwrite always": with "INFORM ME IF", each check starts a new log
     std::string fileName;              // code page bytes, as stored; relative to the current directory
     std::filesystem::path deletionLog; // the record of deleted spam; empty: none is kept
+    std::filesystem::path mailState;   // what checks remember (MailState.h); empty: nothing
 };
 
 // How a session of the cycle connects; tests shorten it.
@@ -105,6 +106,8 @@ public:
     const std::string& DeletionLogError() const { return m_deletionLogError; }
     // Why a noticed message of the last check did not reach the message log; empty when all did.
     const std::string& MessageLogError() const { return m_messageLogError; }
+    // Why what the last check learnt could not be kept for the next; empty when it was.
+    const std::string& MailStateError() const { return m_mailStateError; }
 
     // Until when an account stays unchecked because its server asked for a delay between logins;
     // nothing when it is not waiting.
@@ -128,6 +131,9 @@ public:
                       const std::string& error) override;
     void UncheckedMessages(int accountRow, const std::string& host, const std::string& accountName,
                            int count) override;
+    void MessageKeysNote(int accountRow, const std::string& host, const std::string& accountName,
+                         const std::string& note) override;
+    void KeepMailState(const std::string& accountKey, AccountMailState state) override;
     void WorkerFinished(int workerId) override;
 
 private:
@@ -141,6 +147,8 @@ private:
     // be started fails like a refused connection.
     void StartPending();
     void PublishSummary();
+    // A note for the row's tooltip, after the notes its session gave before.
+    void AddNote(int accountRow, const std::string& host, const std::string& accountName, const std::string& note);
     // The tooltip note of an account waiting for its next login.
     std::string LoginDelayNote(std::chrono::steady_clock::time_point end) const;
     std::string Tr(const char* english) const;
@@ -165,6 +173,7 @@ private:
     std::map<int, AccountFailure> m_notes;
     std::string m_deletionLogError;
     std::string m_messageLogError;
+    std::string m_mailStateError;
 
     int m_nextWorkerId = 1;
     std::map<int, std::shared_ptr<TConnThread>> m_workers; // the sessions running now

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "settings/DeletionLog.h"
+#include "settings/MailState.h"
 
 #include <functional>
 #include <string>
@@ -61,6 +62,12 @@ public:
     // readable): neither judged nor counted. The account still counts as checked.
     virtual void UncheckedMessages(int /*accountRow*/, const std::string& /*host*/, const std::string& /*accountName*/,
                                    int /*count*/) {}
+    // The server of the account's session gives its messages no keys, so what the user has
+    // looked at cannot be told (a note for the row's tooltip).
+    virtual void MessageKeysNote(int /*accountRow*/, const std::string& /*host*/, const std::string& /*accountName*/,
+                                 const std::string& /*note*/) {}
+    // What the account's session leaves for the next check to know (see KnownMessages).
+    virtual void KeepMailState(const std::string& /*accountKey*/, AccountMailState /*state*/) {}
     // The worker's session has ended (normally or by an error).
     virtual void WorkerFinished(int workerId) = 0;
 };

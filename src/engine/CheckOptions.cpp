@@ -25,6 +25,7 @@ CheckOptions MakeCheckOptions(const MonitorSettings& settings, const FilterList&
     options.useSubject = settings.UseSubject;
     options.subjectMasks = SortedValueItems(settings.Subject);
     options.attach = settings.Attach;
+    options.newOnly = settings.NewOnly;
     return options;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/Mask.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@ namespace qm {
 
 struct MonitorSettings;
 struct FilterList;
+struct MailState;
 
 // What one session reads from the main window, copied on the main thread when its worker is
 // created and read-only afterwards, so the worker never touches main-window state.
@@ -38,6 +40,12 @@ struct CheckOptions {
     bool useSubject = false;
     MaskList subjectMasks;
     bool attach = false;
+
+    // A message is news only until the user has looked (NewOnly).
+    bool newOnly = false;
+    // What earlier checks remembered, read when this check began; null: nothing is kept, and
+    // every message is read from the server.
+    std::shared_ptr<const MailState> mailState;
 };
 
 // The snapshot a check takes from the options and lists, the one both programs use, so a settings

@@ -1,6 +1,7 @@
 #include "engine/ImapSession.h"
 
 #include "engine/CheckHost.h"
+#include "engine/ImapKnownUids.h"
 #include "engine/MessageEvaluation.h"
 #include "engine/SessionContext.h"
 #include "engine/SessionFailures.h"
@@ -131,32 +132,39 @@ void ImapSession::CheckFolder(const std::string& folder, const std::optional<std
             throw;
         }
         m_errors.emplace_back(e.what());
+        m_context.MissedMessages();
         return;
     }
     const int count = static_cast<int>(std::min<std::uint32_t>(state.exists, INT32_MAX));
     m_context.Sync([count](ISessionReport& r) { r.AddServerCount(count); });
     // Read elsewhere: counted on the server, and nothing more.
-    const std::vector<std::uint32_t> unseen = m_client.SearchUids("UNSEEN");
+    ImapKnownUids known(m_context, folder, state.uidValidity, m_client.SearchUids("UNSEEN"));
     std::vector<Spam> spam;
     // The notice conditions read the whole message; either way BODY.PEEK leaves the flags.
-    const auto take = [&](ImapFetched& fetched) { Take(fetched, spam); };
-    if (m_context.Options().inform) {
-        m_client.FetchMessages(unseen, take);
+    const auto take = [&](ImapFetched& fetched) {
+        known.SettleBefore(fetched.uid);
+        Take(fetched, spam, known.Key(fetched.uid));
+    };
+    if (known.ToFetch().empty()) {
+        // Nothing to fetch: no command.
+    } else if (m_context.Options().inform) {
+        m_client.FetchMessages(known.ToFetch(), take);
     } else {
-        m_client.FetchHeaders(unseen, take);
+        m_client.FetchHeaders(known.ToFetch(), take);
     }
+    known.SettleRest();
     if (!spam.empty() && target && !dryRun) {
         Act(std::move(spam), *target);
     }
 }
 
-void ImapSession::Take(ImapFetched& fetched, std::vector<Spam>& spam) {
+void ImapSession::Take(ImapFetched& fetched, std::vector<Spam>& spam, const std::string& key) {
     if (!fetched.parseError.empty()) {
         m_context.CountUnchecked();
         return;
     }
     try {
-        if (std::optional<DeletionRecord> record = m_context.Judge(fetched.message, fetched.size)) {
+        if (std::optional<DeletionRecord> record = m_context.Judge(fetched.message, fetched.size, key)) {
             spam.push_back({fetched.uid, std::move(*record)});
         }
     } catch (const SessionStopped&) {

@@ -40,7 +40,7 @@ private:
     // reason noted.
     std::optional<std::string> SpamTarget(ImapSpamAction action);
     void CheckFolder(const std::string& folder, const std::optional<std::string>& target);
-    void Take(ImapFetched& fetched, std::vector<Spam>& spam);
+    void Take(ImapFetched& fetched, std::vector<Spam>& spam, const std::string& key);
     void Act(std::vector<Spam> spam, const std::string& target);
 
     SessionContext& m_context;

@@ -47,6 +47,7 @@ WalkEnd Pop3Session::Walk() {
         m_context.Sync([](ISessionReport& r) { r.TrayConnected(); });
         const int count = m_client.MessageCount();
         m_context.Sync([count](ISessionReport& r) { r.AddServerCount(count); });
+        ReadKeys(count);
         WalkMailbox(count);
     } catch (const SessionStopped&) {
         StopWithoutRecords();

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace qm {
@@ -36,6 +37,8 @@ private:
         bool listed = false; // a fetch followed by LIST of its number
         std::size_t bytes = 0;
         std::optional<DeletionRecord> record; // a DELE's, kept once the server confirms it
+        std::string key;                      // the message's unique-id; empty: none known
+        bool settled = false;                 // by its kept verdict: nothing was sent for it
     };
     enum class Read { Message, Refused, Unreadable };
 
@@ -44,6 +47,8 @@ private:
     // Reads every message from the highest number down, judges it, and deletes the spam.
     WalkEnd Walk();
     void WalkMailbox(int count);
+    // The unique-ids of the messages, when a state is kept and the server gives them.
+    void ReadKeys(int count);
     // One fetch's reply (and its LIST): judged, its DELE queued when it is spam.
     void TakeMessage(const SentCommand& command);
     Read ReadMessage(bool whole);
@@ -69,6 +74,7 @@ private:
     std::deque<SentCommand> m_sent;
     std::size_t m_bytesInFlight = 0;
     int m_refusedInARow = 0;
+    std::vector<std::string> m_keys; // by message number - 1; empty: no keys
 };
 
 } // namespace qm

@@ -33,9 +33,39 @@ void Pop3Session::RethrowIfDisconnected() {
     }
 }
 
+void Pop3Session::ReadKeys(int count) {
+    if (!m_context.Known().Enabled()) {
+        return;
+    }
+    // Asked only of a server that announces it: one that does not answer CAPA gets the
+    // commands it always got.
+    if (!m_client.Capabilities().uidl) {
+        m_context.NoMessageKeys("The server does not announce UIDL, so its messages cannot be told apart.");
+        return;
+    }
+    std::vector<std::string> present;
+    if (count > 0) {
+        std::optional<std::vector<std::string>> ids = m_client.UniqueIds(count);
+        if (!ids) {
+            m_context.NoMessageKeys("The server's UIDL listing does not tell its messages apart.");
+            return;
+        }
+        m_keys = std::move(*ids);
+        for (const std::string& key : m_keys) {
+            if (!key.empty()) {
+                present.push_back(key);
+            }
+        }
+    }
+    m_context.Known().Present(present);
+}
+
 void Pop3Session::Queue(SentCommand command) {
     const std::size_t before = m_client.QueuedBytes();
-    if (command.fetch) {
+    if (command.settled) {
+        // Nothing to send: its turn comes in the order of the replies, so the results keep the
+        // order of a walk that reads every message.
+    } else if (command.fetch) {
         m_client.QueueFetch(command.number, m_context.Options().inform);
         if (command.listed) {
             m_client.QueueListing(command.number);
@@ -60,14 +90,23 @@ void Pop3Session::WalkMailbox(int count) {
         }
         if (next >= 1 && m_bytesInFlight <= window / 2) {
             do {
-                Queue(SentCommand{next--, true, pipelined, 0, std::nullopt});
+                SentCommand command{next--, true, pipelined, 0, std::nullopt, std::string(), false};
+                if (!m_keys.empty()) {
+                    command.key = m_keys[static_cast<std::size_t>(command.number - 1)];
+                    command.settled = !command.key.empty() && m_context.Known().Reusable(command.key).has_value();
+                }
+                Queue(std::move(command));
             } while (next >= 1 && m_bytesInFlight + kLongestFetchBytes <= window);
-            m_client.SendQueued();
+            if (m_client.QueuedBytes() > 0) {
+                m_client.SendQueued();
+            }
         }
         SentCommand command = std::move(m_sent.front());
         m_sent.pop_front();
         m_bytesInFlight -= command.bytes;
-        if (command.fetch) {
+        if (command.settled) {
+            m_context.SettleKnown(command.key);
+        } else if (command.fetch) {
             TakeMessage(command);
         } else {
             ConfirmDelete(command);
@@ -122,9 +161,9 @@ void Pop3Session::TakeMessage(const SentCommand& command) {
         m_refusedInARow = 0;
         try {
             std::optional<DeletionRecord> spam =
-                m_context.Judge(m_current, whole ? m_client.LastMessageSize() : std::nullopt);
+                m_context.Judge(m_current, whole ? m_client.LastMessageSize() : std::nullopt, command.key);
             if (spam) {
-                Queue(SentCommand{command.number, false, false, 0, std::move(spam)});
+                Queue(SentCommand{command.number, false, false, 0, std::move(spam), std::string(), false});
                 m_client.SendQueued();
             }
         } catch (const SessionStopped&) {
@@ -143,6 +182,9 @@ bool Pop3Session::ReadUnanswered() {
     while (!m_sent.empty()) {
         SentCommand command = std::move(m_sent.front());
         m_sent.pop_front();
+        if (command.settled) {
+            continue;
+        }
         try {
             if (command.fetch) {
                 bool fetched = true;

@@ -55,7 +55,8 @@ SessionContext::SessionContext(const AccountRow& row, const CheckOptions& option
       m_attachClient(std::move(attachClient)),
       // Shown texts join translated words (UTF-8) with the account's names (code page bytes):
       // the names are converted so every line the user sees is in one encoding.
-      m_shownHost(CodePageToUtf8(row.Caption, options.codePage)) {}
+      m_shownHost(CodePageToUtf8(row.Caption, options.codePage)),
+      m_known(options, row) {}
 
 SessionContext::~SessionContext() {
     OPENSSL_cleanse(m_secret.data(), m_secret.size());
@@ -164,7 +165,8 @@ DeletionRecord SessionContext::Record(const TIdMessage& message, const SpamMatch
     return record;
 }
 
-std::optional<DeletionRecord> SessionContext::Judge(TIdMessage& message, std::optional<std::uint64_t> size) {
+std::optional<DeletionRecord> SessionContext::Judge(TIdMessage& message, std::optional<std::uint64_t> size,
+                                                    const std::string& key) {
     const bool whole = m_options.inform;
     if (const std::optional<SpamMatch> match = FindSpamMatch(message, m_options)) {
         DeletionRecord record = Record(message, *match);
@@ -180,7 +182,11 @@ std::optional<DeletionRecord> SessionContext::Judge(TIdMessage& message, std::op
         return std::nullopt;
     }
     const bool noticed = !whole || MeetsNoticeConditions(message, m_options);
-    if (noticed && whole && m_options.writeToFile) {
+    const bool news = noticed && (key.empty() || !m_known.Looked(key));
+    if (!key.empty()) {
+        m_known.Judged(key, noticed, message.From.Address);
+    }
+    if (news && whole && m_options.writeToFile) {
         // Counted only once the log has taken it: a message the log refuses is skipped.
         // Swapped with a fresh message, so the caller's stays ready for the next one.
         auto logged = std::make_shared<TIdMessage>();
@@ -197,12 +203,35 @@ std::optional<DeletionRecord> SessionContext::Judge(TIdMessage& message, std::op
             r.AddAddress(logged->From.Address);
         });
     } else {
-        if (noticed) {
+        if (news) {
             ++m_noticed;
         }
         m_handOver.emplace_back([address = message.From.Address](ISessionReport& r) { r.AddAddress(address); });
     }
     return std::nullopt;
+}
+
+bool SessionContext::SettleKnown(const std::string& key) {
+    const std::optional<KnownMessage> known = m_known.Reusable(key);
+    if (!known) {
+        return false;
+    }
+    if (known->noticed && !m_known.Looked(key)) {
+        ++m_noticed;
+    }
+    m_handOver.emplace_back([address = known->address](ISessionReport& r) { r.AddAddress(address); });
+    return true;
+}
+
+void SessionContext::NoMessageKeys(const std::string& why) {
+    const bool wasEnabled = m_known.Enabled();
+    m_known.Disable();
+    if (!wasEnabled || !m_options.newOnly) {
+        return;
+    }
+    const int row = m_reportRow;
+    const std::string note = why + " Every message stays news until it is gone from the server.";
+    Sync([&](ISessionReport& r) { r.MessageKeysNote(row, m_row.Caption, m_row.AccountName, note); });
 }
 
 bool SessionContext::IsOpen() const {
@@ -235,6 +264,7 @@ void SessionContext::HandOver() {
 }
 
 void SessionContext::HandOverResults(const std::string& error) {
+    m_walked = error.empty();
     const std::string reportLine =
         m_shownHost + "(" + CodePageToUtf8(m_row.AccountName, m_options.codePage) + "): ";
     // The last results and the account's total in one call; the total counts what the log took.
@@ -266,7 +296,12 @@ void SessionContext::ReportEnd(std::vector<DeletionRecord> deletions, const std:
     const std::string shownError = WithoutSecrets(error);
     const int row = m_reportRow;
     const int unchecked = m_unchecked;
+    const bool keep = m_known.Enabled();
+    AccountMailState known = keep ? m_known.Result(m_walked && !m_missed) : AccountMailState{};
     const bool reported = m_link->Call([&](ISessionReport& r) {
+        if (keep) {
+            r.KeepMailState(m_known.AccountKey(), std::move(known));
+        }
         for (int i = 0; i < spamCounted; ++i) {
             r.SpamDeleted();
         }

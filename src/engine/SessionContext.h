@@ -6,6 +6,7 @@
 // protocol's session reads the mailbox and acts on what this part decided.
 
 #include "engine/CheckOptions.h"
+#include "engine/KnownMessages.h"
 #include "engine/MessageEvaluation.h"
 #include "pop3/IdPOP3.h"
 #include "settings/AccountCells.h"
@@ -94,7 +95,21 @@ public:
     // Judges a message read from the server. Spam gives its deletion record (its size known
     // when the whole message was read) for the protocol to act on; a dry run reports it and gets
     // nothing. Other messages are counted and their results queued for the next hand-over.
-    std::optional<DeletionRecord> Judge(TIdMessage& message, std::optional<std::uint64_t> size);
+    // A message with a key (see KnownMessages) keeps its verdict for later checks, and is not
+    // news when the user has looked at it and NewOnly is on.
+    std::optional<DeletionRecord> Judge(TIdMessage& message, std::optional<std::uint64_t> size,
+                                        const std::string& key = std::string());
+    // What earlier checks remembered about the account.
+    KnownMessages& Known() { return m_known; }
+    // Settles the message with that key from its kept verdict, with the results Judge gave it
+    // then; false when it must be read and judged.
+    bool SettleKnown(const std::string& key);
+    // The server gives its messages no keys: nothing is remembered, and with NewOnly on the
+    // row's tooltip says why every message stays news.
+    void NoMessageKeys(const std::string& why);
+    // A part of the mailbox was not read (a folder that could not be opened): what is known of
+    // its messages is kept.
+    void MissedMessages() { m_missed = true; }
     // A message that could not be read or parsed: neither judged nor counted, but reported.
     void CountUnchecked() { ++m_unchecked; }
 
@@ -142,6 +157,9 @@ private:
     int m_noticed = 0;
     int m_spamFound = 0; // a dry run's spam, left on the server
     int m_unchecked = 0;
+    KnownMessages m_known;
+    bool m_walked = false; // the walk went through: what was not seen is gone from the server
+    bool m_missed = false;
     // Results waiting for the next hand-over to the main thread, in the order the user sees.
     std::vector<std::function<void(ISessionReport&)>> m_handOver;
 };

@@ -8,7 +8,7 @@ namespace {
 
 using T = CaptionTarget;
 
-constexpr std::array<CaptionEntry, 57> kMainWindowCaptions = {{
+constexpr std::array<CaptionEntry, 58> kMainWindowCaptions = {{
     {"aExit", T::Action, -1, "Close"},
     {"aCheckMail", T::Action, -1, "Start"},
     {"aRestart", T::Action, -1, "Restart"},
@@ -66,6 +66,7 @@ constexpr std::array<CaptionEntry, 57> kMainWindowCaptions = {{
     {"clbAntiSpam", T::AccessibleName, -1, "Anti-spam sender list"},
     {"clbSubjAntiSpam", T::AccessibleName, -1, "Anti-spam subject list"},
     {"StatusBar1Panel0", T::AccessibleName, -1, "Status"},
+    {"aMarkAllRead", T::Action, -1, "Mark all as read"},
 }};
 
 constexpr std::array<LanguageMenuEntry, 3> kLanguageMenuItems = {{

@@ -145,7 +145,7 @@ constexpr std::array<std::array<const char*, 4>, 99> kRows = {{
 
 // Names a screen reader reads for the main window's lists and status line, and for the controls of
 // the window and its dialogs that have no caption of their own.
-constexpr std::array<std::array<const char*, 4>, 16> kAccessibleNameRows = {{
+constexpr std::array<std::array<const char*, 4>, 17> kAccessibleNameRows = {{
     {"Учетные записи", "Account", "Accounts", "Konten"},
     {"Список antispam адресов", "Lista antispam degli indirizzi", "Anti-spam sender list", "ANTISPAM-Absenderliste"},
     {"Список antispam тем", "Lista antispam dei temi", "Anti-spam subject list", "ANTISPAM-Betreffliste"},
@@ -162,6 +162,7 @@ constexpr std::array<std::array<const char*, 4>, 16> kAccessibleNameRows = {{
     {"Значения отправителя", "Valori del mittente", "Sender values", "Absenderwerte"},
     {"Значения темы", "Valori dell'oggetto", "Subject values", "Betreffwerte"},
     {"Файл для писем", "File dei messaggi", "Message file", "Nachrichtendatei"},
+    {"Отметить все как прочитанные", "Segna tutti come letti", "Mark all as read", "Alle als gelesen markieren"},
 }};
 
 } // namespace

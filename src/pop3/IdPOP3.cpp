@@ -2,6 +2,7 @@
 
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
+#include "pop3/Pop3UniqueIds.h"
 #include "text/AsciiText.h"
 
 #include <openssl/crypto.h>
@@ -270,6 +271,26 @@ int TIdPOP3::MessageCount() {
         throw EIdException("Invalid message count " + token + ".");
     }
     return count;
+}
+
+std::optional<std::vector<std::string>> TIdPOP3::UniqueIds(int count) {
+    FinishPendingMessage();
+    WriteLine("UIDL");
+    if (GetResponse() != 1) {
+        return std::nullopt;
+    }
+    // Each line names one message: a listing may be longer than any other reply, but never
+    // longer than the mailbox.
+    std::vector<std::string> lines;
+    DeadlineScope deadline(*this, ReadTimeout);
+    for (std::string line = ReadLine(); line != "."; line = ReadLine()) {
+        if (lines.size() >= static_cast<std::size_t>(count)) {
+            CloseSocket();
+            throw EIdException("The server's unique-id listing names more messages than the mailbox holds.");
+        }
+        lines.push_back(std::move(line));
+    }
+    return ParseUniqueIds(lines, count);
 }
 
 bool TIdPOP3::FetchMessage(int number, TIdMessage& message) {

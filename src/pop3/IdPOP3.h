@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qm {
 
@@ -88,6 +89,10 @@ public:
     bool FetchHeader(int number, TIdMessage& message);
     // DELE number. False when the server answers -ERR.
     bool DeleteMessage(int number);
+    // UIDL: the unique-ids of messages 1 to `count` (see ParseUniqueIds); nullopt when the server
+    // refuses the command or its listing names the messages unreliably. A listing longer than
+    // the mailbox closes the connection and raises EIdException.
+    std::optional<std::vector<std::string>> UniqueIds(int count);
 
     // Pipelining: commands are queued, SendQueued sends them in one write, and the replies are
     // read in the order the commands were sent, one Read...Reply for each. The caller bounds

@@ -27,6 +27,9 @@ Pop3Capabilities ParseCapabilities(const std::vector<std::string>& lines) {
     caps.announced = true;
     for (const std::string& line : lines) {
         const auto [name, rest] = SplitWord(line);
+        if (EqualNoCase(name, "UIDL")) {
+            caps.uidl = true;
+        }
         if (EqualNoCase(name, "PIPELINING")) {
             caps.pipelining = true;
         } else if (EqualNoCase(name, "LOGIN-DELAY")) {

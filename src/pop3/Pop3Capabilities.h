@@ -13,6 +13,7 @@ namespace qm {
 struct Pop3Capabilities {
     bool announced = false;  // the server answered CAPA with a list
     bool pipelining = false; // PIPELINING: commands may be sent ahead of their replies
+    bool uidl = false;       // UIDL: the server names its messages with unique-ids
     // LOGIN-DELAY n: the least number of seconds between two logins of an account, at most
     // kMaxLoginDelaySeconds.
     std::optional<int> loginDelaySeconds;

@@ -240,6 +240,7 @@ LoadResult LoadSettings(const std::filesystem::path& path) {
     m.AntiSpamListEnabled = ini.ReadBool(kMain, "AntiSpamListEnabled", d.AntiSpamListEnabled);
     m.AntiSpamSubjListEnabled = ini.ReadBool(kMain, "AntiSpamSubjListEnabled", d.AntiSpamSubjListEnabled);
     m.Notify = ini.ReadBool(kMain, "Notify", d.Notify);
+    m.NewOnly = ini.ReadBool(kMain, "NewOnly", d.NewOnly);
     m.Executing = ini.ReadBool(kMain, "Executing", d.Executing);
     return result;
 }
@@ -266,6 +267,9 @@ bool SaveSettings(const std::filesystem::path& path, const SettingsData& data, s
     ini.WriteBool(kMain, "AntiSpamSubjListEnabled", m.AntiSpamSubjListEnabled);
     ini.WriteBool(kMain, "CheckNewVersion", m.CheckNewVersion);
     ini.WriteBool(kMain, "Notify", m.Notify);
+    if (m.NewOnly) { // files without the key read as they always did
+        ini.WriteBool(kMain, "NewOnly", m.NewOnly);
+    }
 
     std::size_t number = 0;
     for (const AccountRow& row : data.accounts) {

@@ -42,6 +42,7 @@ struct MonitorSettings {
     bool AntiSpamSubjListEnabled = true;
     bool CheckNewVersion = true;
     bool Notify = false; // a desktop notification for a check with news
+    bool NewOnly = false; // a message is news only until the user has looked
 
     bool operator==(const MonitorSettings&) const = default;
 };

@@ -22,6 +22,7 @@ void MailClientActions::aRunMailclientExecute() {
         return;
     }
     m_set(toCodePage(name));
+    emit started();
 }
 
 void MailClientActions::aSelectmailClientExecute() {

@@ -36,6 +36,10 @@ public:
     // Shows the selection dialog; Save takes its text (empty: the desktop's handler again).
     void aSelectmailClientExecute();
 
+signals:
+    // The client has started.
+    void started();
+
 private:
     Getter m_get;
     Setter m_set;

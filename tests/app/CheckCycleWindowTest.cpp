@@ -80,6 +80,41 @@ TEST_F(CheckCycleWindow, NewsShowsTheTotalListsTheAccountsAndAnimatesTheEnvelope
     }
 }
 
+TEST_F(CheckCycleWindow, WithNewOnlyMarkAllAsReadEndsTheNewsUntilMoreArrives) {
+    FakeMailbox mailbox;
+    mailbox.messages = {testMessage("a@example.org", "one"), testMessage("b@example.org", "two")};
+    mailbox.uids = {"u1", "u2"};
+    mailbox.capabilities = {"UIDL"};
+    server.ServeMailbox(mailbox);
+    server.Start();
+    start({{server.Port()}}, {"NewOnly=1"});
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+    EXPECT_EQ(window->checkWiring()->cycle().NoticedMessages(), 2);
+    QAction* mark = window->action("aMarkAllRead");
+    EXPECT_EQ(mark->text(), QStringLiteral("Mark all as read"));
+    mark->trigger();
+    EXPECT_FALSE(harness->tray()->cycleIcons());
+    window->aRestartExecute();
+    ASSERT_TRUE(harness->waitForSummary(2));
+    EXPECT_EQ(status(), QStringLiteral("you haven't new messages"));
+    EXPECT_EQ(window->checkWiring()->cycle().MessagesOnServer(), 2);
+    EXPECT_EQ(window->checkWiring()->cycle().ReceivedAddresses().size(), 2u);
+    server.Deliver(testMessage("c@example.org", "three"), "u3");
+    window->aRestartExecute();
+    ASSERT_TRUE(harness->waitForSummary(3));
+    EXPECT_EQ(window->HintText(), "in total 3 messages:\r127.0.0.1(user): 1\r");
+    EXPECT_TRUE(harness->tray()->cycleIcons());
+    // A restart of the monitor keeps what was looked at.
+    harness.reset();
+    start({{server.Port()}}, {"NewOnly=1"});
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary());
+    EXPECT_EQ(window->checkWiring()->cycle().NoticedMessages(), 1);
+    harness->window->SaveSettings();
+    EXPECT_NE(readFile(folder.file("quillmere.ini")).find("NewOnly=1\r\n"), std::string::npos);
+}
+
 TEST_F(CheckCycleWindow, NoNewsSaysSoWithThePlainEnvelopeAndNoSound) {
     serveMessages(0);
     start({{server.Port()}}, {"Sound=1"});

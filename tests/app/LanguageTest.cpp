@@ -27,15 +27,17 @@ struct Shown {
     const char* cbAutoLoad;
     const char* accountsName;
     const char* addSenderName; // a notice button without a caption of its own
+    const char* aMarkAllRead;
 };
 
 const Shown kLanguages[] = {
     {"Russian1", "RU", "Выполняется", "Выход", "настройки", "Интервал (мин):", "Почтовый сервер (POP3)",
-     "запускать вместе с сеансом рабочего стола", "Учетные записи", "Добавить значение отправителя"},
+     "запускать вместе с сеансом рабочего стола", "Учетные записи", "Добавить значение отправителя",
+     "Отметить все как прочитанные"},
     {"Italian1", "IT", "Esecuzione", "Esci", "impostazioni", "Intervallo (minuti):", "Mail server (Pop3)",
-     "avviare con la sessione del desktop", "Account", "Aggiungi valore del mittente"},
+     "avviare con la sessione del desktop", "Account", "Aggiungi valore del mittente", "Segna tutti come letti"},
     {"English1", "EN", "Executing", "Close", "settings", "Interval (min):", "Mail Server (POP3)",
-     "start with the desktop session", "Accounts", "Add sender value"},
+     "start with the desktop session", "Accounts", "Add sender value", "Mark all as read"},
 };
 
 TEST(Language, MenuItemsReCaptionTheWindow) {
@@ -47,6 +49,7 @@ TEST(Language, MenuItemsReCaptionTheWindow) {
         EXPECT_EQ(window->CurrentLanguage(), shown.code);
         EXPECT_EQ(window->findChild<QCheckBox*>(QStringLiteral("cbExec"))->text(), QString::fromUtf8(shown.cbExec));
         EXPECT_EQ(window->action("aExit")->text(), QString::fromUtf8(shown.aExit));
+        EXPECT_EQ(window->action("aMarkAllRead")->text(), QString::fromUtf8(shown.aMarkAllRead));
         EXPECT_EQ(window->findChild<QTabWidget*>(QStringLiteral("PageControl1"))->tabText(0),
                   QString::fromUtf8(shown.tab0));
         EXPECT_EQ(window->findChild<QLabel*>(QStringLiteral("lbInterval"))->text(),

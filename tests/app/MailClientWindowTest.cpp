@@ -4,6 +4,7 @@
 #include "DesktopStandIns.h"
 #include "ui/UiTestSupport.h"
 
+#include "settings/MailState.h"
 #include "ui/AboutBox.h"
 #include "ui/MailClientDialog.h"
 
@@ -41,8 +42,13 @@ protected:
 TEST_F(MailClientWindow, TheDesktopsHandlerIsStartedAndItsNameRemembered) {
     m_desktop.addProgram("fakemail");
     m_desktop.setMailHandler("fakemail.desktop", "Exec=" + (m_folder.path() / "bin" / "fakemail").string() + " %u");
+    const auto stateFile = m_folder.file(kMailStateFile);
+    MailState state;
+    state.accounts["k"].messages["u1"] = {false, true, true, "a@x.example"};
+    writeFile(stateFile, SerializeMailState(state));
     run();
     EXPECT_TRUE(waitFor([&] { return m_desktop.runs("fakemail").size() == 1; }));
+    EXPECT_TRUE(LoadMailState(stateFile).accounts["k"].messages["u1"].looked) << "the user has looked";
     EXPECT_EQ(m_window->MailClient(), "fakemail");
     EXPECT_EQ(storedMailClient(), "fakemail");
     // From now on the remembered name is started, whatever the desktop says.

@@ -389,14 +389,15 @@ TEST(Composition, MenusHoldTheirItemsInOrder) {
         actionNames(window.findChild<QMenu*>(QStringLiteral("File1"))),
         (QStringList{QStringLiteral("aCheckMail"), QStringLiteral("aRestart"), QStringLiteral("aShowMessagesList"),
                      QStringLiteral("-"), QStringLiteral("aSelectmailClient"), QStringLiteral("aRunMailclient"),
-                     QStringLiteral("-"), QStringLiteral("aMoveAllToKeyring"), QStringLiteral("Language1"),
-                     QStringLiteral("-"), QStringLiteral("aMinimize"),
+                     QStringLiteral("aMarkAllRead"), QStringLiteral("-"), QStringLiteral("aMoveAllToKeyring"),
+                     QStringLiteral("Language1"), QStringLiteral("-"), QStringLiteral("aMinimize"),
                      QStringLiteral("aExit")}));
-    EXPECT_EQ(actionNames(window.PopupMenu1()),
-              (QStringList{QStringLiteral("aRestore"), QStringLiteral("aCheckMail"), QStringLiteral("aRestart"),
-                           QStringLiteral("aShowMessagesList"), QStringLiteral("-"),
-                           QStringLiteral("aSelectmailClient"), QStringLiteral("aRunMailclient"), QStringLiteral("-"),
-                           QStringLiteral("aMinimize"), QStringLiteral("aExit")}));
+    EXPECT_EQ(
+        actionNames(window.PopupMenu1()),
+        (QStringList{QStringLiteral("aRestore"), QStringLiteral("aCheckMail"), QStringLiteral("aRestart"),
+                     QStringLiteral("aShowMessagesList"), QStringLiteral("-"), QStringLiteral("aSelectmailClient"),
+                     QStringLiteral("aRunMailclient"), QStringLiteral("aMarkAllRead"), QStringLiteral("-"),
+                     QStringLiteral("aMinimize"), QStringLiteral("aExit")}));
     EXPECT_EQ(window.PopupMenu1()->defaultAction(), window.action("aRunMailclient"));
     EXPECT_EQ(actionNames(window.findChild<QMenu*>(QStringLiteral("Language1"))),
               (QStringList{QStringLiteral("English1"), QStringLiteral("Russian1"), QStringLiteral("Italian1")}));

@@ -4,7 +4,9 @@ import os
 import socket
 import subprocess
 import sys
+import tempfile
 import threading
+import time
 import unittest
 
 PROXY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "bench", "latency_proxy.py")
@@ -30,9 +32,10 @@ class EchoServer(threading.Thread):
 
 
 class LatencyProxyTest(unittest.TestCase):
-    def start_proxy(self, upstream_port, delay_ms):
+    def start_proxy(self, upstream_port, delay_ms, tally=None):
         proxy = subprocess.Popen(
-            [sys.executable, PROXY, "127.0.0.1", str(upstream_port), "--delay-ms", str(delay_ms)],
+            [sys.executable, PROXY, "127.0.0.1", str(upstream_port), "--delay-ms", str(delay_ms)]
+            + (["--tally", tally] if tally else []),
             stdout=subprocess.PIPE,
             text=True,
         )
@@ -48,7 +51,8 @@ class LatencyProxyTest(unittest.TestCase):
             with self.subTest(delay_ms=delay_ms):
                 echo = EchoServer()
                 echo.start()
-                port = self.start_proxy(echo.port, delay_ms)
+                tally = os.path.join(tempfile.mkdtemp(prefix="qm-tally-"), "tally.txt")
+                port = self.start_proxy(echo.port, delay_ms, tally)
                 # Counting bytes in many small writes, so reordered or lost chunks show.
                 payload = b"".join(b"%08d\n" % i for i in range(200000))
                 received = bytearray()
@@ -69,6 +73,12 @@ class LatencyProxyTest(unittest.TestCase):
                     sender.join()
                 self.assertEqual(len(received), len(payload))
                 self.assertTrue(received == payload, "the echoed bytes differ from the sent ones")
+                # The connection's line: bytes and lines sent, bytes received.
+                for _ in range(200):
+                    if os.path.exists(tally) and open(tally).read():
+                        break
+                    time.sleep(0.05)
+                self.assertEqual(open(tally).read(), "%d 200000 %d\n" % (len(payload), len(payload)))
 
     def test_refuses_a_server_off_loopback(self):
         result = subprocess.run(

@@ -55,6 +55,8 @@ def mailbox(capabilities, cut_after_top=None, refuse=None):
             return b"+OK\r\n" + b"".join(c + b"\r\n" for c in capabilities) + b".\r\n"
         if verb == "STAT":
             return b"+OK 3 120\r\n"
+        if verb == "UIDL":
+            return b"+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n"
         if verb == "TOP":
             number = int(command.split(" ")[1])
             if number == refuse:
@@ -88,6 +90,14 @@ class ReferenceClientTest(unittest.TestCase):
                 self.assertTrue(result.stdout.startswith("3 messages, "), result.stdout)
                 self.assertEqual(server.commands[-4:], ["TOP 3 0", "TOP 2 0", "TOP 1 0", "QUIT"])
                 self.assertEqual(server.pipelined, pipelined)
+
+    def test_uidl_mode_asks_one_command_at_a_time_and_fetches_nothing(self):
+        server = ScriptedServer(mailbox([b"PIPELINING", b"UIDL"]))
+        result = self.run_client(server, "--uidl")
+        self.assertEqual(result.returncode, 0, result.stderr)
+        self.assertEqual(server.commands, ["CAPA", "USER ann", "PASS secret", "STAT", "UIDL", "QUIT"])
+        self.assertFalse(server.pipelined)
+        self.assertEqual(result.stdout, "3 messages, 23 bytes\n")
 
     def test_a_session_cut_short_or_refused_fails(self):
         # A client that waited for the rest would fail only at its time-out; the test's bound is shorter.

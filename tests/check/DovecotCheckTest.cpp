@@ -344,5 +344,53 @@ TEST(DovecotCheck, Pop3AndImapReportOneMailboxAlike) {
     EXPECT_EQ(std::count_if(lines[1].begin(), lines[1].end(), [](auto& l) { return l.starts_with("would act: "); }), 2);
 }
 
+// The last session's logout line in Dovecot's log: what it fetched ("top=3/..., retr=0/0" for
+// POP3, "hdr_count=3 ... body_count=0" for IMAP).
+std::string LastLogout(const DovecotServer& dovecot, const std::string& protocol) {
+    std::istringstream log(dovecot.Log());
+    std::string last;
+    for (std::string line; std::getline(log, line);) {
+        if (line.find(protocol + "(" + dovecot.User() + ")") != std::string::npos &&
+            line.find("Disconnected") != std::string::npos) {
+            last = line;
+        }
+    }
+    return last;
+}
+
+// quillmere-check run after run on one data folder, so each run starts from the state file the
+// last one left: the same report as the first, nothing fetched again, news only until marked read.
+TEST(DovecotCheck, RunAfterRunReusesVerdictsAndKeepsNewsUntilMarkedRead) {
+    for (const int protocol : {0, 1}) {
+        DovecotServer dovecot;
+        dovecot.AddMessages(4);
+        dovecot.AddMessage("From: y@spam.example\r\nSubject: offer\r\n\r\nb\r\n");
+        const int port = protocol == 1 ? dovecot.ImapPort() : dovecot.Pop3Port();
+        const std::string keys = "Protocol=" + std::to_string(protocol) + "\r\n";
+        const std::string name = protocol == 1 ? "imap" : "pop3";
+        const std::filesystem::path dir = CheckerFolder("kept-" + name);
+        std::string first, out, err;
+        EXPECT_EQ(RunChecker(dir, dovecot, port, keys, "", first, err, "NewOnly=1\r\n"), 0) << err;
+        EXPECT_NE(first.find("(" + dovecot.User() + "): 4\n"), std::string::npos) << first;
+        EXPECT_EQ(RunChecker(dir, dovecot, port, keys, "--mark-read", out, err, "NewOnly=1\r\n"), 0) << err;
+        EXPECT_EQ(out, first) << "still news: nobody looked";
+        const std::string logout = LastLogout(dovecot, name);
+        EXPECT_NE(logout.find(protocol == 1 ? "hdr_count=0 " : "top=0/0, retr=0/0"), std::string::npos) << logout;
+        EXPECT_EQ(RunChecker(dir, dovecot, port, keys, "", out, err, "NewOnly=1\r\n"), 1) << out << err;
+        EXPECT_NE(out.find("you haven't new messages"), std::string::npos) << out;
+        EXPECT_EQ(RunChecker(dir, dovecot, port, keys, "", out, err), 0) << "without NewOnly: news again";
+        dovecot.AddMessage("From: late@x.example\r\nSubject: later\r\n\r\nb\r\n");
+        EXPECT_EQ(RunChecker(dir, dovecot, port, keys, "", out, err, "NewOnly=1\r\n"), 0) << err;
+        EXPECT_NE(out.find("(" + dovecot.User() + "): 1\n"), std::string::npos) << out;
+        EXPECT_NE(LastLogout(dovecot, name).find(protocol == 1 ? "hdr_count=1 " : "top=1/"), std::string::npos)
+            << LastLogout(dovecot, name);
+        // A damaged state file is nothing known yet: every message is read and news again.
+        std::ofstream(dir / "mailstate.txt", std::ios::binary) << "Quillmere32 mail state 1\naccount";
+        EXPECT_EQ(RunChecker(dir, dovecot, port, keys, "", out, err, "NewOnly=1\r\n"), 0) << err;
+        EXPECT_NE(out.find("(" + dovecot.User() + "): 5\n"), std::string::npos) << out;
+        EXPECT_EQ(FileText(dir / "mailstate.txt").rfind("Quillmere32 mail state 1\n", 0), 0u);
+    }
+}
+
 } // namespace
 } // namespace qm::test

@@ -22,6 +22,8 @@ struct Outcome {
     std::set<int> deleted;
 };
 
+Outcome Summary(const RecordingReport& report, Lines wire, std::set<int> deleted);
+
 Outcome Check(FakeMailbox mailbox, const CheckOptions& options, bool pipelining, const std::string& timeOut = "10") {
     mailbox.capabilities = pipelining ? Lines{"TOP", "UIDL", "PIPELINING"} : Lines{};
     FakePop3Server server;
@@ -30,7 +32,11 @@ Outcome Check(FakeMailbox mailbox, const CheckOptions& options, bool pipelining,
     RecordingReport report;
     RunSession(MakeRow(server.Port(), "user", "secret", timeOut), options, report);
     server.Join();
-    Outcome out{report.calls, {}, server.Received(), server.Deleted()};
+    return Summary(report, server.Received(), server.Deleted());
+}
+
+Outcome Summary(const RecordingReport& report, Lines wire, std::set<int> deleted) {
+    Outcome out{report.calls, {}, std::move(wire), std::move(deleted)};
     for (const DeletionRecord& r : report.deletions) {
         out.deletions.push_back(r.sender + "|" + r.subject + "|" + r.list + ":" + r.entry + "|" +
                                 (r.committed ? "committed" : "not committed"));
@@ -46,12 +52,22 @@ std::string Unparsable(const std::string& from) {
     return "From: " + from + "\r\nSubject: " + std::string(20000, 'x') + "\r\n\r\nbody\r\n";
 }
 
+std::string AttachmentMessage(const std::string& from, const std::string& file) {
+    return "From: " + from + "\r\nSubject: see " + file +
+           "\r\nMIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n\r\n--b1\r\n"
+           "Content-Type: text/plain\r\n\r\nattached\r\n--b1\r\nContent-Type: application/pdf; name=\"" +
+           file + "\"\r\nContent-Disposition: attachment; filename=\"" + file +
+           "\"\r\nContent-Transfer-Encoding: base64\r\n\r\nJVBERi0=\r\n--b1--\r\n";
+}
+
 struct Case {
     const char* name;
     std::vector<std::string> messages;
     bool inform = false;
     bool dryRun = false;
     std::map<std::string, std::string> overrides;
+    bool attach = false;             // only messages with attachments are news
+    const char* addedSpam = nullptr; // a sender entry added to the list between two checks
 };
 
 FakeMailbox Mixed() {
@@ -88,6 +104,51 @@ TEST_P(PipelineDifferential, GivesWhatTheSequentialSessionGives) {
     EXPECT_EQ(a, b);
 }
 
+TEST_P(PipelineDifferential, KeptVerdictsGiveWhatAFullFetchGives) {
+    const Case& c = GetParam();
+    FakeMailbox mailbox = c.messages.empty() && std::string(c.name) != "empty" ? Mixed() : MailboxOf(c.messages);
+    mailbox.overrides = c.overrides;
+    for (std::size_t i = 0; i < mailbox.messages.size(); ++i) {
+        mailbox.uids.push_back("id-" + std::to_string(i * 7 + 3));
+    }
+    CheckOptions options;
+    options.senderFilter = {"*@spam.example"};
+    options.subjectFilter = {"*offer*"};
+    options.inform = c.inform || c.attach;
+    options.writeToFile = c.inform;
+    options.useFrom = c.inform;
+    options.fromMasks = {"*@work.example", "a@*"};
+    options.attach = c.attach;
+    options.dryRun = c.dryRun;
+    // One server for the checks that keep state: the account is known by its port.
+    mailbox.capabilities = {"PIPELINING", "UIDL"};
+    KeptChecks checks(mailbox);
+    const auto keptCheck = [&](const CheckOptions& o) {
+        auto [report, wire] = checks.Run(o);
+        return Summary(report, wire, {});
+    };
+    EXPECT_EQ(keptCheck(options).calls, Check(mailbox, options, true).calls);
+    if (c.addedSpam != nullptr) {
+        options.senderFilter = {"*@spam.example", c.addedSpam};
+    }
+    const Outcome full = Check(mailbox, options, true);
+    for (int round = 0; round < 2; ++round) {
+        const Outcome again = keptCheck(options);
+        EXPECT_EQ(again.calls, full.calls);
+        EXPECT_EQ(again.deletions, full.deletions);
+        // Only what could not be settled is read again: never more than a full check reads.
+        const auto fetches = [](const Lines& wire) {
+            return std::count_if(wire.begin(), wire.end(),
+                                 [](const std::string& l) { return l.starts_with("TOP ") || l.starts_with("RETR "); });
+        };
+        EXPECT_LE(fetches(again.wire), fetches(full.wire));
+        if (c.addedSpam == nullptr && c.overrides.empty() && !c.dryRun && !c.inform &&
+            c.name != std::string("parse_failures")) {
+            EXPECT_EQ(fetches(again.wire), static_cast<long>(full.deletions.size())) << "only the spam is read again";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Mailboxes, PipelineDifferential,
     ::testing::Values(
@@ -101,7 +162,15 @@ INSTANTIATE_TEST_SUITE_P(
              false,
              {}},
         Case{"refused_fetch_and_delete", {}, false, false, {{"TOP 5 0", "-ERR gone"}, {"DELE 2", "-ERR locked"}}},
-        Case{"refused_retr", {}, true, false, {{"RETR 4", "-ERR gone"}}}),
+        Case{"refused_retr", {}, true, false, {{"RETR 4", "-ERR gone"}}},
+        Case{"attachments",
+             {AttachmentMessage("a@good.example", "report.pdf"), Message("b@good.example", "none"),
+              Message("x@spam.example", "buy")},
+             false,
+             false,
+             {},
+             true},
+        Case{"list_edited_between_checks", {}, false, false, {}, false, "c@good.example"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Pipeline, DeleIsSentWithTheFetchesStillOutstanding) {

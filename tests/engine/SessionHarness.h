@@ -3,17 +3,22 @@
 // Runs session workers on the test thread: the "main thread" call runs at once, and every
 // report call is recorded as one line of text in call order.
 
+#include "FakePop3Server.h"
 #include "LoopbackAccount.h"
+#include "ScratchDir.h"
 #include "engine/CheckHost.h"
 #include "engine/ConnThread.h"
 #include "engine/SessionLink.h"
 #include "pop3/IdMessage.h"
+#include "settings/MailState.h"
 
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace qm::test {
@@ -72,6 +77,16 @@ public:
         calls.push_back("error:" + std::to_string(row) + ":" + host + ":" + account + ":" + error);
     }
     void WorkerFinished(int id) override { calls.push_back("finished:" + std::to_string(id)); }
+    void MessageKeysNote(int row, const std::string&, const std::string&, const std::string& note) override {
+        calls.push_back("note:" + std::to_string(row) + ":" + note);
+    }
+    // Kept in this file when one is named, as the check cycle keeps it.
+    std::filesystem::path stateFile;
+    void KeepMailState(const std::string& key, AccountMailState state) override {
+        if (!stateFile.empty() && !SaveAccountMailState(stateFile, key, std::move(state)).ok) {
+            calls.push_back("state not saved");
+        }
+    }
 
     bool Has(const std::string& call) const {
         for (const auto& c : calls) {
@@ -104,6 +119,26 @@ inline void RunSession(const AccountRow& row, const CheckOptions& options, Recor
     auto worker = TConnThread::Create(row, options, link, 7, 0, fallbackReadTimeoutMs);
     worker->Execute();
 }
+
+// Sessions one after another against one server, each starting from the state file the last left.
+struct KeptChecks {
+    FakePop3Server server;
+    std::filesystem::path state = ScratchDir("kept") / kMailStateFile;
+    explicit KeptChecks(FakeMailbox mailbox) {
+        server.ServeMailbox(std::move(mailbox));
+        server.Start();
+    }
+    // The session's report, and what the server received during it.
+    std::pair<RecordingReport, std::vector<std::string>> Run(CheckOptions options) {
+        const std::size_t before = server.Received().size();
+        RecordingReport report;
+        report.stateFile = state;
+        options.mailState = std::make_shared<const MailState>(LoadMailState(state));
+        RunSession(MakeRow(server.Port()), options, report);
+        const std::vector<std::string> wire = server.Received();
+        return {report, std::vector<std::string>(wire.begin() + static_cast<long>(before), wire.end())};
+    }
+};
 
 inline std::string Message(const std::string& from, const std::string& subject, const std::string& body = "hello") {
     return DatedMessage(from, subject, body);

@@ -149,6 +149,67 @@ TEST(Session, NoMessagesMeansStatThenQuit) {
     EXPECT_TRUE(report.Has("count:0"));
 }
 
+FakeMailbox WithIds(FakeMailbox mailbox) {
+    mailbox.capabilities = {"UIDL"};
+    for (std::size_t i = 0; i < mailbox.messages.size(); ++i) {
+        mailbox.uids.push_back("uid" + std::to_string(100 + i));
+    }
+    return mailbox;
+}
+
+TEST(Session, KnownMailboxIsReadWithOneUidl) {
+    KeptChecks checks(WithIds(MailboxOf({Message("a@one.example", "1"), Message("b@two.example", "2")})));
+    const auto first = checks.Run(CheckOptions{});
+    EXPECT_EQ(first.second, (Lines{"USER user", "PASS secret", "STAT", "UIDL", "TOP 2 0", "TOP 1 0", "QUIT"}));
+    const auto second = checks.Run(CheckOptions{});
+    EXPECT_EQ(second.second, (Lines{"USER user", "PASS secret", "STAT", "UIDL", "QUIT"}));
+    EXPECT_EQ(second.first.calls, first.first.calls);
+}
+
+TEST(Session, NewOnlyKeepsNewsUntilLookedAt) {
+    KeptChecks checks(WithIds(MailboxOf({Message("a@one.example", "1"), Message("b@two.example", "2")})));
+    CheckOptions options;
+    options.newOnly = true;
+    const auto count = [](const Lines& calls) {
+        return std::find_if(calls.begin(), calls.end(), [](const std::string& c) { return c.starts_with("result:"); })
+            ->substr(0, 8);
+    };
+    EXPECT_EQ(count(checks.Run(options).first.calls), "result:2");
+    EXPECT_EQ(count(checks.Run(options).first.calls), "result:2") << "not looked at yet";
+    ASSERT_TRUE(MarkAllLooked(checks.state).ok);
+    const auto looked = checks.Run(options).first.calls;
+    EXPECT_EQ(count(looked), "result:0");
+    EXPECT_EQ(CountOf(looked, "address:a@one.example"), 1) << "still a received address";
+    checks.server.Deliver(Message("c@three.example", "3"), "uid900");
+    const auto later = checks.Run(options);
+    EXPECT_EQ(count(later.first.calls), "result:1");
+    EXPECT_EQ(CountOf(later.second, "TOP 3 0"), 1);
+    EXPECT_EQ(CountOf(later.second, "TOP 1 0"), 0);
+    options.newOnly = false;
+    EXPECT_EQ(count(checks.Run(options).first.calls), "result:3") << "without NewOnly every message is news";
+}
+
+TEST(Session, NewOnlyWithoutUidlCountsEveryMessageAndSaysWhy) {
+    FakeMailbox refusing = WithIds(MailboxOf({Message("a@one.example", "1")}));
+    refusing.overrides = {{"UIDL", "-ERR not today"}};
+    FakeMailbox garbled = WithIds(MailboxOf({Message("a@one.example", "1")}));
+    garbled.uids = {"two words"};
+    for (const FakeMailbox& mailbox : {MailboxOf({Message("a@one.example", "1")}), refusing, garbled}) {
+        KeptChecks checks(mailbox);
+        CheckOptions options;
+        options.newOnly = true;
+        checks.Run(options);
+        ASSERT_TRUE(MarkAllLooked(checks.state).ok);
+        const auto again = checks.Run(options);
+        const Lines& calls = again.first.calls;
+        EXPECT_TRUE(std::count(calls.begin(), calls.end(), "result:1:127.0.0.1(user): 1\r"));
+        EXPECT_EQ(CountOf(again.second, "TOP 1 0"), 1);
+        EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [](const std::string& c) {
+            return c.starts_with("note:0:") && c.find("UIDL") != c.npos;
+        }));
+    }
+}
+
 TEST(Session, WrongPasswordFailsTheAccountAndQuitsOnce) {
     FakePop3Server server;
     server.ServeMailbox(MailboxOf({Message("a@x.example", "one")}));

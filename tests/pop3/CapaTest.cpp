@@ -7,9 +7,11 @@
 #include "pop3/IdExceptions.h"
 #include "pop3/IdPOP3.h"
 #include "pop3/Pop3Capabilities.h"
+#include "pop3/Pop3UniqueIds.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,8 @@ TEST(Capabilities, ParsedFromTheListAndTheReplyText) {
         EXPECT_EQ(caps.pipelining, row.pipelining) << row.lines.front();
         EXPECT_EQ(caps.loginDelaySeconds.value_or(-1), row.loginDelay) << row.lines.front();
     }
+    EXPECT_TRUE(ParseCapabilities({"TOP", "uidl"}).uidl);
+    EXPECT_FALSE(ParseCapabilities({"UIDL-NOT", "USER"}).uidl);
     EXPECT_EQ(ResponseCode("[LOGIN-DELAY] wait"), "LOGIN-DELAY");
     EXPECT_EQ(ResponseCode(" [sys/temp] try later"), "SYS/TEMP");
     EXPECT_EQ(ResponseCode("wrong password [AUTH]"), "");
@@ -46,6 +50,31 @@ TEST(Capabilities, ParsedFromTheListAndTheReplyText) {
 class Capa : public test::SuitePkiTest {};
 
 // What was announced in plain text is forgotten after STLS; only the second answer counts.
+TEST(UniqueIds, ListingNamesEachMessageOnceOrNone) {
+    struct Row {
+        Lines lines;
+        int count;
+        std::optional<Lines> ids;
+    };
+    const std::string longest(70, '~');
+    for (const Row& row : std::vector<Row>{
+             {{"1 abc", "2 x-y.z"}, 2, Lines{"abc", "x-y.z"}},
+             {{"2 b"}, 3, Lines{"", "b", ""}}, // a message the listing leaves out has no id
+             {{"1 " + longest}, 1, Lines{longest}},
+             {{"1 " + longest + "~"}, 1, std::nullopt},
+             {{"1 a", "1 b"}, 2, std::nullopt},
+             {{"1 a", "2 a"}, 2, std::nullopt},
+             {{"3 a"}, 2, std::nullopt},
+             {{"0 a"}, 2, std::nullopt},
+             {{"1 a b"}, 1, std::nullopt},
+             {{"1"}, 1, std::nullopt},
+             {{"+1 a"}, 1, std::nullopt},
+             {{"1 a", "2 b"}, 1, std::nullopt},
+         }) {
+        EXPECT_EQ(ParseUniqueIds(row.lines, row.count), row.ids) << row.lines.front();
+    }
+}
+
 TEST_F(Capa, AskedAfterTheGreetingAndAgainAfterStls) {
     for (const bool secondAnnounces : {false, true}) {
         FakePop3Server server;

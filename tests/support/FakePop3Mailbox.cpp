@@ -31,7 +31,10 @@ std::string dotStuff(const std::string& line) {
 } // namespace
 
 void FakePop3Server::RunMailbox(Session& session) {
-    const FakeMailbox& mb = m_mailbox;
+    const FakeMailbox mb = [this] {
+        std::lock_guard lock(m_mutex);
+        return m_mailbox;
+    }();
     std::set<int> marked;
     bool userGiven = false;
     bool loggedIn = false;
@@ -100,6 +103,15 @@ void FakePop3Server::RunMailbox(Session& session) {
                 }
             }
             reply = "+OK " + std::to_string(left) + " " + std::to_string(octets);
+        } else if (verb == "UIDL" && !mb.uids.empty()) {
+            std::string out = "+OK\r\n";
+            for (int i = 1; i <= count; ++i) {
+                out += valid(i) ? std::to_string(i) + " " + mb.uids[static_cast<std::size_t>(i - 1)] + "\r\n" : "";
+            }
+            if (!session.Write(out + ".\r\n")) {
+                return;
+            }
+            continue;
         } else if (verb == "LIST" && (words >> n) && valid(n)) {
             reply = "+OK " + std::to_string(n) + " " + std::to_string(mb.messages[static_cast<std::size_t>(n - 1)].size());
         } else if (verb == "DELE" && (words >> n) && valid(n)) {
@@ -135,6 +147,12 @@ void FakePop3Server::RunMailbox(Session& session) {
             return;
         }
     }
+}
+
+void FakePop3Server::Deliver(std::string message, std::string uid) {
+    std::lock_guard lock(m_mutex);
+    m_mailbox.messages.push_back(std::move(message));
+    m_mailbox.uids.push_back(std::move(uid));
 }
 
 } // namespace qm::test

@@ -65,6 +65,8 @@ struct FakeMailbox {
     std::string closeOn;
     // The answer to CAPA, one capability a line (e.g. "PIPELINING"); empty: CAPA is refused.
     std::vector<std::string> capabilities;
+    // The unique-id of each message, for UIDL; empty: UIDL is refused.
+    std::vector<std::string> uids;
 };
 
 // Lines of 16,000 bytes after `prefix`, each ending in CR LF, together past one mebibyte: more
@@ -104,6 +106,8 @@ public:
 
     // Mailbox mode instead of a script.
     void ServeMailbox(FakeMailbox mailbox);
+    // Mailbox mode: a message arrives, for the sessions that begin after this.
+    void Deliver(std::string message, std::string uid);
 
     void Start();
     // Waits until `sessions` connections have ended (the client closed, or the script closed the
