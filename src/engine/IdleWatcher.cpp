@@ -245,7 +245,12 @@ void TIdleWatcher::Idle(TIdIMAP4& client) {
     Tell(true, false, std::string());
     const auto renewal =
         static_cast<int>(std::min<std::chrono::milliseconds::rep>(m_timings.renewal.count(), INT32_MAX));
-    std::uint32_t known = client.Exists();
+    // Mail that came while the connection was down (a suspend, a server restart) is told now.
+    const bool missed = m_known && client.Exists() > *m_known;
+    std::uint32_t& known = m_known.emplace(client.Exists());
+    if (missed && !m_link->Call([this](ISessionReport&) { m_events.arrived(); })) {
+        throw SessionStopped{};
+    }
     for (;;) {
         client.StartIdle();
         const ImapIdleEvent event = client.WaitIdle(renewal);

@@ -12,9 +12,11 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace qm {
@@ -86,6 +88,8 @@ private:
     TSessionPassword m_password;
     TTokenCommand m_tokenCommand;
     bool m_connected = false; // worker thread: in IDLE since the last report
+    // Worker thread: the folder's message count as last seen, across connections.
+    std::optional<std::uint32_t> m_known;
 
     std::mutex m_mutex;
     std::condition_variable m_wake;
