@@ -38,12 +38,14 @@ void PushChecks::Follow(const std::vector<AccountRow>& rows, const CheckOptions&
         }
     }
     for (const auto& [key, row] : wanted) {
+        const int serial = ++m_lastSerial;
         PushEvents events;
-        events.arrived = [this, key = key] { Arrived(key); };
-        events.state = [this, key = key](bool connected, bool refused, const std::string& error) {
-            State(key, connected, refused, error);
+        events.arrived = [this, key = key, serial] { Arrived(key, serial); };
+        events.state = [this, key = key, serial](bool connected, bool refused, const std::string& error) {
+            State(key, serial, connected, refused, error);
         };
         Watch watch{*row, TIdleWatcher::Create(*row, options, m_link, m_timings, std::move(events))};
+        watch.serial = serial;
         try {
             watch.watcher->Start();
         } catch (const std::exception& e) {
@@ -107,20 +109,25 @@ bool PushChecks::IsConnected(const AccountRow& row) const {
     return it != m_watchers.end() && it->second.connected;
 }
 
-void PushChecks::State(const std::string& key, bool connected, bool refused, const std::string& error) {
+PushChecks::Watch* PushChecks::Current(const std::string& key, int serial) {
     const auto it = m_watchers.find(key);
-    if (it == m_watchers.end()) {
+    return it != m_watchers.end() && it->second.serial == serial ? &it->second : nullptr;
+}
+
+void PushChecks::State(const std::string& key, int serial, bool connected, bool refused, const std::string& error) {
+    Watch* watch = Current(key, serial);
+    if (watch == nullptr) {
         return;
     }
-    it->second.connected = connected;
-    it->second.refused = refused;
+    watch->connected = connected;
+    watch->refused = refused;
     if (m_stateView) {
-        m_stateView(it->second.row, connected, error);
+        m_stateView(watch->row, connected, error);
     }
 }
 
-void PushChecks::Arrived(const std::string& key) {
-    if (m_watchers.count(key) == 0) {
+void PushChecks::Arrived(const std::string& key, int serial) {
+    if (Current(key, serial) == nullptr) {
         return;
     }
     m_waiting.insert(key);

@@ -61,9 +61,12 @@ private:
         std::shared_ptr<TIdleWatcher> watcher;
         bool connected = false;
         bool refused = false;
+        int serial = 0; // a watcher's late calls never reach the one that replaced it
     };
-    void Arrived(const std::string& key);
-    void State(const std::string& key, bool connected, bool refused, const std::string& error);
+    // The watch of the account, when it is still the one with that serial.
+    Watch* Current(const std::string& key, int serial);
+    void Arrived(const std::string& key, int serial);
+    void State(const std::string& key, int serial, bool connected, bool refused, const std::string& error);
     void StartWaitingCheck();
     void End(std::map<std::string, Watch>::iterator it);
 
@@ -75,6 +78,7 @@ private:
     StateView m_stateView;
     std::map<std::string, Watch> m_watchers; // by the account's server, port and name
     std::set<std::string> m_waiting;         // accounts with mail that wait for their check
+    int m_lastSerial = 0;
     bool m_shutDown = false;
     bool m_allEnded = true;
 };

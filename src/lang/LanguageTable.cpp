@@ -9,7 +9,7 @@ namespace {
 // Columns RU, IT, EN, DE. The English column holds the keys. Cells are kept exactly as the
 // interface has always shown them, including the German cells that repeat the English text and
 // the Latin "c" closing "connecting to" and "connected to" in Russian.
-constexpr std::array<std::array<const char*, 4>, 102> kRows = {{
+constexpr std::array<std::array<const char*, 4>, 99> kRows = {{
     {"Да", "Si", "Yes", "Ja"},                                                                                     // 1
     {"Нет", "No", "No", "Nein"},                                                                                   // 2
     {"Выход", "Esci", "Close", "Beendet"},                                                                         // 3
@@ -141,9 +141,6 @@ constexpr std::array<std::array<const char*, 4>, 102> kRows = {{
     {"Папка спама", "Cartella spam", "Junk folder", "Spam-Ordner"}, // 97
     {"Корзина", "Cestino", "Trash folder", "Papierkorb"}, // 98
     {"Почтовый сервер (IMAP)", "Mail server (Imap)", "Mail Server (IMAP)", "Mail server (Imap)"}, // 99
-    {"Новая почта сразу (IDLE)", "Nuova posta subito (IDLE)", "New mail at once (IDLE)", "Neue Post sofort (IDLE)"}, // 100
-    {"подключено для push", "connesso per il push", "connected for push", "fur Push verbunden"}, // 101
-    {"нет подключения для push", "non connesso per il push", "not connected for push", "nicht fur Push verbunden"}, // 102
 }};
 
 // Names a screen reader reads for the main window's lists and status line, and for the controls of
@@ -167,14 +164,24 @@ constexpr std::array<std::array<const char*, 4>, 16> kAccessibleNameRows = {{
     {"Файл для писем", "File dei messaggi", "Message file", "Nachrichtendatei"},
 }};
 
+// Push: the account dialog's choice and what an account's row says about its connection.
+constexpr std::array<std::array<const char*, 4>, 3> kPushRows = {{
+    {"Новая почта сразу (IDLE)", "Nuova posta subito (IDLE)", "New mail at once (IDLE)", "Neue Post sofort (IDLE)"},
+    {"подключено для push", "connesso per il push", "connected for push", "fur Push verbunden"},
+    {"нет подключения для push", "non connesso per il push", "not connected for push", "nicht fur Push verbunden"},
+}};
+
 } // namespace
 
 void BuildLanguageTable(TLangRes& lr) {
-    lr.Create({"RU", "IT", "EN", "DE"}, static_cast<std::int32_t>(kRows.size() + kAccessibleNameRows.size()));
+    lr.Create({"RU", "IT", "EN", "DE"},
+              static_cast<std::int32_t>(kRows.size() + kAccessibleNameRows.size() + kPushRows.size()));
     lr.setDefaultLang("EN");
     for (const auto& row : kRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
     for (const auto& row : kAccessibleNameRows)
+        lr.AddRow({row[0], row[1], row[2], row[3]});
+    for (const auto& row : kPushRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
 }
 

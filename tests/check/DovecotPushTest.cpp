@@ -117,6 +117,7 @@ struct PushRun {
         f.invoker, *f.cycle,
         PushChecks::Source{[this] { return rows; }, [this] { return options; }, [this] { return log; }, {}}};
     int connects = 0;
+    int states = 0;
     std::string error;
 
     void Follow() {
@@ -128,6 +129,7 @@ struct PushRun {
         push.SetTimings(timings);
         push.SetStateView([this](const AccountRow&, bool connected, const std::string& e) {
             connects += connected ? 1 : 0;
+            ++states;
             error = e;
         });
         push.Follow(rows, options);
@@ -223,6 +225,29 @@ INSTANTIATE_TEST_SUITE_P(Table, DovecotPush,
                                            PushRow{"stalled_link", Trouble::StalledLink},
                                            PushRow{"resume", Trouble::Resume}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DovecotPushSignIn, ARefusedPasswordStopsReconnectingUntilTriedAgain) {
+    DovecotServer dovecot;
+    PushRun run;
+    AccountRow row = CycleRow(dovecot.ImapPort(), dovecot.User(), "wrong password", false, "5");
+    row.Protocol = "1";
+    AccountRow off = CycleRow(dovecot.ImapPort(), dovecot.User(), dovecot.Password());
+    off.Protocol = "1";
+    off.Idle = "0";
+    run.rows = {row, off};
+    run.Follow();
+    EXPECT_EQ(run.push.Watching(), 1u);
+    ASSERT_TRUE(run.RunUntil([&] { return run.states == 1; }, 10s));
+    EXPECT_NE(run.error.find("AUTHENTICATIONFAILED"), std::string::npos) << run.error;
+    // With back-offs of 100 ms, a watcher that kept trying would have told of more attempts.
+    run.RunUntil([] { return false; }, 1s);
+    EXPECT_EQ(run.states, 1);
+    run.push.RetryRefused();
+    EXPECT_TRUE(run.RunUntil([&] { return run.states == 2; }, 10s));
+    EXPECT_EQ(run.connects, 0);
+    run.f.invoker->Close();
+    EXPECT_TRUE(run.push.Shutdown(2s));
+}
 
 } // namespace
 } // namespace qm::test

@@ -79,6 +79,7 @@ const RowSample kSamples[] = {
      "(messages with these subjects will be deleted from mail server)"},
     {77, "показывать уведомление", "mostra una notifica", "show a notification", "Benachrichtigung anzeigen"},
     {100, "Учетные записи", "Account", "Accounts", "Konten"},
+    {117, "подключено для push", "connesso per il push", "connected for push", "fur Push verbunden"},
 };
 
 TEST(LanguageTableTest, SampledRowsCellByCell) {
