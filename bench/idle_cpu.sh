@@ -3,9 +3,10 @@
 # waits for its window, and prints the share of one core it used over the next SECONDS seconds,
 # from the user and system times in /proc/PID/stat (all threads, in clock ticks), and, finer, from
 # the run times in nanoseconds that /proc/PID/task/*/schedstat keeps per thread. With ACCOUNTS
-# above 0, the data folder holds that many IMAP accounts on a private loopback Dovecot
-# (bench_mailbox_server beside the monitor), push on, checking switched on and the interval at its
-# longest, so the monitor spends the time waiting in IDLE on each of them.
+# above 0, the data folder holds that many IMAP accounts with empty mailboxes (no news, so the
+# tray's envelope does not animate) on a private loopback Dovecot (bench_mailbox_server beside the
+# monitor), push on, checking switched on and the interval at its longest, so the monitor spends
+# the time waiting in IDLE on each of them.
 #   bench/idle_cpu.sh [MONITOR] [SECONDS] [RUNS] [ACCOUNTS]     defaults: build/quillmere, 30, 1, 0
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,7 +30,7 @@ trap cleanup EXIT
 imap_port=
 users=()
 if [ "$accounts" -gt 0 ]; then
-    coproc server { exec "$build/bench_mailbox_server" "1x$accounts"; }
+    coproc server { exec "$build/bench_mailbox_server" "0x$accounts"; }
     while read -r word a b _ <&"${server[0]}"; do
         case $word in
         imap) imap_port=$a ;;
@@ -83,7 +84,7 @@ for run in $(seq 1 "$runs"); do
             [ "$established" -ge "$accounts" ] && break
             sleep 0.2
         done
-        sleep 3
+        sleep 5
     fi
     before=$(cpu_ticks "$app_pid")
     before_ns=$(cpu_ns "$app_pid")
