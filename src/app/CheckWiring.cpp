@@ -69,6 +69,12 @@ CheckWiring::CheckWiring(TmQuillmere& window)
       m_cycle(std::make_unique<CheckCycle>(m_invoker, *this)), m_playSound([] { PlayNewMailSound(); }) {
     // Counters and addresses change in calls that show nothing; copy them after every call.
     m_invoker->setAfterCall([this] { syncFields(); });
+    m_push = std::make_unique<PushChecks>(
+        m_invoker, *m_cycle,
+        PushChecks::Source{[this] { return m_window.lwServers()->rows(); }, [this] { return m_window.CheckSnapshot(); },
+                           [this] { return messageLog(); }, [this] { registerRows(m_window.lwServers()->rows()); }});
+    m_push->SetStateView(
+        [this](const AccountRow& row, bool connected, const std::string& error) { showPush(row, connected, error); });
 }
 
 CheckWiring::~CheckWiring() {
@@ -92,7 +98,8 @@ bool CheckWiring::Shutdown(std::chrono::milliseconds grace) {
     m_shutDown = true;
     // Closed first, so a worker waiting for the main thread is let go instead of using up grace.
     m_invoker->Close();
-    m_allEnded = m_cycle->Shutdown(grace);
+    const bool pushEnded = m_push->Shutdown(grace);
+    m_allEnded = m_cycle->Shutdown(grace) && pushEnded;
     return m_allEnded;
 }
 
@@ -122,11 +129,27 @@ void CheckWiring::TmTimer() {
     // Rows are found again by identity: they may be sorted or dragged while the check runs, and
     // a Restart may start the next check while workers of this one still report.
     const std::vector<AccountRow> rows = list->rows();
+    // Registered first: a worker that cannot start marks its row before BeginCheck returns.
+    registerRows(rows);
+    const CheckOptions options = m_window.CheckSnapshot();
+    m_cycle->BeginCheck(rows, options, messageLog());
+    syncFields();
+    m_push->Follow(rows, options);
+    m_push->RetryRefused();
+
+    m_window.ShowLastExecTime(DateTimeText(QDateTime::currentDateTime()));
+}
+
+void CheckWiring::registerRows(const std::vector<AccountRow>& rows) {
     auto rowIds = std::make_shared<std::vector<std::uint64_t>>();
     rowIds->reserve(rows.size());
     for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-        rowIds->push_back(list->rowId(i));
+        rowIds->push_back(m_window.lwServers()->rowId(i));
     }
+    m_rowIds[m_cycle->NextCheck()] = std::move(rowIds);
+}
+
+MessageLogOptions CheckWiring::messageLog() const {
     const SettingsData settings = m_window.CurrentSettings();
     MessageLogOptions log;
     log.overwrite = settings.main.Overwrite;
@@ -135,12 +158,24 @@ void CheckWiring::TmTimer() {
         log.deletionLog = m_window.SettingsPath().parent_path() / kDeletionLogFile;
         log.mailState = m_window.SettingsPath().parent_path() / kMailStateFile;
     }
-    // Registered first: a worker that cannot start marks its row before BeginCheck returns.
-    m_rowIds[m_cycle->NextCheck()] = std::move(rowIds);
-    m_cycle->BeginCheck(rows, m_window.CheckSnapshot(), log);
-    syncFields();
+    return log;
+}
 
-    m_window.ShowLastExecTime(DateTimeText(QDateTime::currentDateTime()));
+void CheckWiring::showPush(const AccountRow& row, bool connected, const std::string& error) {
+    const std::vector<AccountRow> rows = m_window.lwServers()->rows();
+    const std::string key = AccountKey(row);
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+        if (AccountKey(rows[static_cast<std::size_t>(i)]) != key) {
+            continue;
+        }
+        QString note;
+        if (connected) {
+            note = m_window.tr_("connected for push");
+        } else if (!error.empty()) {
+            note = m_window.tr_("not connected for push") + QStringLiteral(": ") + displayText(error);
+        }
+        m_window.lwServers()->setRowPush(i, note);
+    }
 }
 
 void CheckWiring::cbExecClick() {
@@ -152,6 +187,7 @@ void CheckWiring::cbExecClick() {
         m_window.SetCheckIntervalMs(IntervalMs(m_window.IntervalMinutes(), m_minuteMs));
     } else {
         m_window.lwServers()->resetRowImages();
+        m_push->StopAll();
     }
     QTimer* tm = m_window.Tm();
     tm->setInterval(m_window.CheckIntervalMs());
@@ -230,7 +266,7 @@ void CheckWiring::AccountError(int check, int accountRow, const std::string& err
 
 void CheckWiring::PublishSummary(const CheckSummary& summary) {
     syncFields();
-    if (summary.news && m_window.SoundOn() && m_playSound) {
+    if (summary.freshNews && m_window.SoundOn() && m_playSound) {
         m_playSound();
     }
     std::string status = summary.statusText;
@@ -262,6 +298,8 @@ void CheckWiring::PublishSummary(const CheckSummary& summary) {
         m_window.Tm()->start();
     }
     emit summaryPublished();
+    // An arrival told while this check ran is checked now.
+    m_push->CheckEnded();
 }
 
 } // namespace qm

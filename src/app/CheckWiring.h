@@ -2,6 +2,7 @@
 
 #include "engine/CheckCycle.h"
 #include "engine/CheckHost.h"
+#include "engine/PushChecks.h"
 
 #include <QObject>
 #include <QString>
@@ -47,6 +48,10 @@ public:
     // What playing the new-mail sound does; the chime unless replaced.
     void setSoundPlayer(std::function<void()> play) { m_playSound = std::move(play); }
 
+    // The push connections, and what a resume from suspend does to them: they connect again.
+    PushChecks& push() { return *m_push; }
+    void resumed() { m_push->Reconnect(); }
+
     const CheckCycle& cycle() const { return *m_cycle; }
     CheckCycle& cycle() { return *m_cycle; }
 
@@ -72,10 +77,17 @@ private:
     int listIndex(int check, int accountRow) const;
     // The still envelope of im1, its animation stopped and set to the fast pace.
     void showPlainEnvelope();
+    // The logs a check writes to, as the settings name them now.
+    MessageLogOptions messageLog() const;
+    // Remembers the identities of the list's rows for the check about to start.
+    void registerRows(const std::vector<AccountRow>& rows);
+    // The push note of the account's row.
+    void showPush(const AccountRow& row, bool connected, const std::string& error);
 
     TmQuillmere& m_window;
     std::shared_ptr<QtMainThreadInvoker> m_invoker;
     std::unique_ptr<CheckCycle> m_cycle;
+    std::unique_ptr<PushChecks> m_push;
     // The row identities of each check whose workers still run, by check number.
     std::map<int, std::shared_ptr<const std::vector<std::uint64_t>>> m_rowIds;
     std::function<void()> m_playSound;

@@ -59,6 +59,7 @@ void DesktopWiring::resumed() {
     // Connections opened before the sleep are dead; waiting for their time-outs would only delay
     // the check.
     m_window.checkWiring()->cycle().AbortSessions();
+    m_window.checkWiring()->resumed();
     m_resumeTimer.start();
 }
 

@@ -26,12 +26,11 @@ int SaturatingAdd(int a, int b) {
     return static_cast<int>(std::clamp<long long>(sum, INT_MIN, INT_MAX));
 }
 
-// Which account a row is, for what is kept between checks: the server and the login.
+} // namespace
+
 std::string AccountKey(const AccountRow& row) {
     return row.Caption + '\n' + row.Port + '\n' + row.AccountName;
 }
-
-} // namespace
 
 CheckCycle::CheckCycle(std::shared_ptr<IMainThreadInvoker> invoker, ICheckView& view)
     : m_invoker(std::move(invoker)), m_view(view), m_link(std::make_shared<SessionLink>(m_invoker, this)) {}
@@ -69,6 +68,8 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     m_deletionLogError.clear();
     m_messageLogError.clear();
     m_mailStateError.clear();
+    m_parts.clear();
+    m_freshNews = false;
 
     if (options.inform && log.overwrite) {
         DeleteMessageLog(log.fileName, m_codePage);
@@ -81,20 +82,9 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     }
     const std::shared_ptr<const CheckOptions> snapshot = std::move(withState);
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (IsDisabledCell(rows[i].Disabled)) {
+        if (!Queue(check, began, rows, i, snapshot)) {
             ++skipped;
-            continue;
         }
-        if (const auto end = LoginDelayEnd(rows[i])) {
-            // Its server asked not to be contacted yet: left out of this check, and told why.
-            ++skipped;
-            m_view.AccountError(check, static_cast<int>(i), LoginDelayNote(*end));
-            continue;
-        }
-        const int id = m_nextWorkerId++;
-        m_workerRows[id] = WorkerRow{check, static_cast<int>(i), began, AccountKey(rows[i]), options.intervalMs};
-        ++m_runningWorkers;
-        m_pending.push_back(PendingSession{id, rows[i], snapshot});
     }
     if (skipped == rows.size()) {
         PublishSummary();
@@ -105,6 +95,59 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
         PublishSummary();
     }
     return check;
+}
+
+int CheckCycle::StartAccountCheck(const std::vector<AccountRow>& rows, std::size_t index, const CheckOptions& options,
+                                  const MessageLogOptions& log) {
+    const int check = ++m_lastCheck;
+    if (index >= rows.size()) {
+        return check;
+    }
+    m_language = options.languageCode;
+    m_codePage = options.codePage;
+    m_log = log;
+    m_freshNews = false;
+    // The account's last result leaves the totals; its new one takes its place.
+    if (const auto old = m_parts.find(AccountKey(rows[index])); old != m_parts.end()) {
+        m_messagesOnServer = SaturatingAdd(m_messagesOnServer, -old->second.onServer);
+        m_noticedMessages = SaturatingAdd(m_noticedMessages, -old->second.noticed);
+        if (const auto at = m_accountLines.find(old->second.line);
+            !old->second.line.empty() && at != std::string::npos) {
+            m_accountLines.erase(at, old->second.line.size());
+        }
+        m_parts.erase(old);
+    }
+    const std::string began = FormatDateTimePattern(CurrentLocalDateTime(), "yyyy-MM-dd HH:mm:ss");
+    if (Queue(check, began, rows, index, std::make_shared<const CheckOptions>(options))) {
+        StartPending();
+    }
+    if (m_runningWorkers == 0) {
+        PublishSummary();
+    }
+    return check;
+}
+
+bool CheckCycle::Queue(int check, const std::string& began, const std::vector<AccountRow>& rows, std::size_t index,
+                       const std::shared_ptr<const CheckOptions>& snapshot) {
+    const AccountRow& row = rows[index];
+    if (IsDisabledCell(row.Disabled)) {
+        return false;
+    }
+    if (const auto end = LoginDelayEnd(row)) {
+        // Its server asked not to be contacted yet: left out of this check, and told why.
+        m_view.AccountError(check, static_cast<int>(index), LoginDelayNote(*end));
+        return false;
+    }
+    const int id = m_nextWorkerId++;
+    m_workerRows[id] = WorkerRow{check, static_cast<int>(index), began, AccountKey(row), snapshot->intervalMs};
+    ++m_runningWorkers;
+    m_pending.push_back(PendingSession{id, row, snapshot});
+    return true;
+}
+
+CheckCycle::AccountPart* CheckCycle::CallerPart() {
+    const auto it = m_workerRows.find(m_caller);
+    return it == m_workerRows.end() ? nullptr : &m_parts[it->second.account];
 }
 
 void CheckCycle::StartPending() {
@@ -196,6 +239,9 @@ void CheckCycle::TrayConnected() {
 
 void CheckCycle::AddServerCount(int count) {
     m_messagesOnServer = SaturatingAdd(m_messagesOnServer, count);
+    if (AccountPart* part = CallerPart()) {
+        part->onServer = SaturatingAdd(part->onServer, count);
+    }
 }
 
 std::optional<std::chrono::steady_clock::time_point> CheckCycle::LoginDelayEnd(const AccountRow& row) const {
@@ -228,6 +274,9 @@ std::string CheckCycle::LoginDelayNote(std::chrono::steady_clock::time_point end
 
 void CheckCycle::SpamDeleted() {
     m_messagesOnServer = SaturatingAdd(m_messagesOnServer, -1);
+    if (AccountPart* part = CallerPart()) {
+        part->onServer = SaturatingAdd(part->onServer, -1);
+    }
 }
 
 std::vector<DeletionRecord> CheckCycle::Stamped(int accountRow, std::vector<DeletionRecord> records) const {
@@ -292,6 +341,11 @@ void CheckCycle::AccountResult(int noticed, const std::string& reportLine) {
     m_noticedMessages = SaturatingAdd(m_noticedMessages, noticed);
     if (noticed > 0) {
         m_accountLines += reportLine;
+        m_freshNews = true;
+    }
+    if (AccountPart* part = CallerPart()) {
+        part->noticed = SaturatingAdd(part->noticed, noticed);
+        part->line += noticed > 0 ? reportLine : std::string();
     }
 }
 
@@ -370,6 +424,7 @@ void CheckCycle::PublishSummary() {
     summary.messagesOnServer = m_messagesOnServer;
     summary.noticedMessages = m_noticedMessages;
     summary.news = m_noticedMessages > 0;
+    summary.freshNews = m_freshNews;
     if (!summary.news) {
         m_hintText = Tr("you haven't new messages");
         summary.statusText = m_hintText;

@@ -36,6 +36,9 @@ struct SessionTimings {
     std::function<std::chrono::steady_clock::time_point()> clock = std::chrono::steady_clock::now;
 };
 
+// Which account a row is, for what is kept between checks: the server, the port and the login.
+std::string AccountKey(const AccountRow& row);
+
 // At most this many sessions run at once: each holds a socket and a thread, and a long account
 // list must not run out of either. The other accounts wait, in account order, for one to end.
 inline constexpr std::size_t kMaxSessions = 32;
@@ -61,6 +64,12 @@ public:
     // publishes at once when none is started.
     // Returns the check's number.
     int StartWorkers(const std::vector<AccountRow>& rows, const CheckOptions& options, const MessageLogOptions& log);
+    // A check of the account at rows[index] alone (a push arrival): the other accounts keep the
+    // results of their last sessions, this one's are replaced, and the summary is published for
+    // all of them, as after a full check. The message log is not started anew. Returns the
+    // check's number; nothing is started for a disabled or waiting account.
+    int StartAccountCheck(const std::vector<AccountRow>& rows, std::size_t index, const CheckOptions& options,
+                          const MessageLogOptions& log);
     // The number the next BeginCheck or StartWorkers returns.
     int NextCheck() const { return m_lastCheck + 1; }
     // Whether a worker of that check is still running.
@@ -126,6 +135,7 @@ public:
     void WouldDelete(int accountRow, DeletionRecord record) override;
     void SaveMessage(const TIdMessage& message) override;
     void AddAddress(const std::string& address) override;
+    void CallsFrom(int workerId) override { m_caller = workerId; }
     void AccountResult(int noticed, const std::string& reportLine) override;
     void AccountError(int accountRow, const std::string& host, const std::string& accountName,
                       const std::string& error) override;
@@ -146,6 +156,17 @@ private:
     // Starts waiting sessions while fewer than kMaxSessions run; an account whose thread cannot
     // be started fails like a refused connection.
     void StartPending();
+    // Queues the session of rows[index] for check `check`; false when the row is left out
+    // (disabled, or its server asked for a pause).
+    bool Queue(int check, const std::string& began, const std::vector<AccountRow>& rows, std::size_t index,
+               const std::shared_ptr<const CheckOptions>& snapshot);
+    // What the account of the worker whose calls run now has added to the counters, or nullptr.
+    struct AccountPart {
+        int onServer = 0;
+        int noticed = 0;
+        std::string line;
+    };
+    AccountPart* CallerPart();
     void PublishSummary();
     // A note for the row's tooltip, after the notes its session gave before.
     void AddNote(int accountRow, const std::string& host, const std::string& accountName, const std::string& note);
@@ -190,6 +211,11 @@ private:
     // Accounts whose server asked for a delay between logins (by AccountKey): when it ends.
     std::map<std::string, std::chrono::steady_clock::time_point> m_loginDelays;
     std::map<int, WorkerRow> m_workerRows;
+    // Each account's share of the counters and lines (by AccountKey), so a check of one account
+    // can replace its own; m_caller is the worker whose calls run now.
+    std::map<std::string, AccountPart> m_parts;
+    int m_caller = 0;
+    bool m_freshNews = false;
     int m_lastCheck = 0;
     bool m_shutDown = false;
     bool m_allEnded = true;

@@ -28,6 +28,8 @@ class ISessionReport {
 public:
     virtual ~ISessionReport() = default;
 
+    // The worker whose calls follow, by the id it was started with (see SessionLink::SetCaller).
+    virtual void CallsFrom(int /*workerId*/) {}
     virtual void ShowStatus(const std::string& statusLine) = 0; // HintText and status bar
     virtual void MarkConnected(int accountRow) = 0;
     virtual void MarkFailed(int accountRow) = 0;
@@ -79,6 +81,9 @@ struct CheckSummary {
     int noticedMessages = 0;  // NoticedMessages
     std::string hintText;     // the popup text
     std::string statusText;   // status bar panel 0
+    // News found by this check itself: a check of one account also shows the others' older news,
+    // which rang when it was found.
+    bool freshNews = false;
 };
 
 // The main window's side of a check: what the check cycle shows. Every call on the main thread.

@@ -63,6 +63,7 @@ void TConnThread::SetClient(TIdTCPConnection* client) {
 }
 
 void TConnThread::Execute() {
+    SessionLink::SetCaller(m_workerId);
     try {
         Session();
     } catch (const SessionStopped&) {

@@ -5,6 +5,14 @@
 
 namespace qm {
 
+namespace {
+thread_local int t_caller = 0;
+} // namespace
+
+void SessionLink::SetCaller(int workerId) {
+    t_caller = workerId;
+}
+
 SessionLink::SessionLink(std::shared_ptr<IMainThreadInvoker> invoker, ISessionReport* report)
     : m_invoker(std::move(invoker)), m_report(report) {}
 
@@ -14,6 +22,7 @@ bool SessionLink::Call(const std::function<void(ISessionReport&)>& fn) {
     }
     bool ran = false;
     std::exception_ptr failure;
+    const int caller = t_caller;
     const bool invoked = m_invoker->invokeOnMainThread([&] {
         // Checked again on the main thread: Close() runs there, so once it has run, a call that
         // was already waiting in the queue can no longer reach a report that may be gone.
@@ -22,6 +31,9 @@ bool SessionLink::Call(const std::function<void(ISessionReport&)>& fn) {
         }
         ran = true;
         try {
+            if (caller != 0) {
+                m_report->CallsFrom(caller);
+            }
             fn(*m_report);
         } catch (...) {
             failure = std::current_exception(); // handed back to the worker, never to the main loop

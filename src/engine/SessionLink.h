@@ -24,6 +24,9 @@ public:
     // not having run, once the link is closed or the main thread no longer takes calls. An
     // exception fn throws on the main thread is rethrown here, on the worker.
     bool Call(const std::function<void(ISessionReport&)>& fn);
+    // Worker side: the id the calls of the calling thread are announced with (CallsFrom) from now
+    // on; 0, the default, announces none.
+    static void SetCaller(int workerId);
 
     // Main thread: no further call reaches the report (calls already queued do nothing).
     void Close();

@@ -165,14 +165,24 @@ constexpr std::array<std::array<const char*, 4>, 17> kAccessibleNameRows = {{
     {"Отметить все как прочитанные", "Segna tutti come letti", "Mark all as read", "Alle als gelesen markieren"},
 }};
 
+// Push: the account dialog's choice and what an account's row says about its connection.
+constexpr std::array<std::array<const char*, 4>, 3> kPushRows = {{
+    {"Новая почта сразу (IDLE)", "Nuova posta subito (IDLE)", "New mail at once (IDLE)", "Neue Post sofort (IDLE)"},
+    {"подключено для push", "connesso per il push", "connected for push", "fur Push verbunden"},
+    {"нет подключения для push", "non connesso per il push", "not connected for push", "nicht fur Push verbunden"},
+}};
+
 } // namespace
 
 void BuildLanguageTable(TLangRes& lr) {
-    lr.Create({"RU", "IT", "EN", "DE"}, static_cast<std::int32_t>(kRows.size() + kAccessibleNameRows.size()));
+    lr.Create({"RU", "IT", "EN", "DE"},
+              static_cast<std::int32_t>(kRows.size() + kAccessibleNameRows.size() + kPushRows.size()));
     lr.setDefaultLang("EN");
     for (const auto& row : kRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
     for (const auto& row : kAccessibleNameRows)
+        lr.AddRow({row[0], row[1], row[2], row[3]});
+    for (const auto& row : kPushRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
 }
 

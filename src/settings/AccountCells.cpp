@@ -88,4 +88,11 @@ std::optional<ImapSpamAction> SpamActionOfCell(std::string_view cell) {
     return ChoiceOfCell(cell, ImapSpamAction::Delete);
 }
 
+bool IsPushCell(std::string_view idleCell, std::string_view protocolCell) {
+    if (ProtocolOfCell(protocolCell) != AccountProtocol::Imap) {
+        return false;
+    }
+    return idleCell.empty() || CellInteger(idleCell) == 1;
+}
+
 } // namespace qm

@@ -81,4 +81,8 @@ std::optional<PasswordStore> PasswordStoreOfCell(std::string_view cell);
 std::optional<AccountProtocol> ProtocolOfCell(std::string_view cell);
 std::optional<ImapSpamAction> SpamActionOfCell(std::string_view cell);
 
+// Whether an account keeps a connection open for push (key `Idle`): IMAP accounts only, on when
+// the cell is empty (the default) or 1; any other value leaves the account to interval checks.
+bool IsPushCell(std::string_view idleCell, std::string_view protocolCell);
+
 } // namespace qm

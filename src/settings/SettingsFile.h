@@ -83,6 +83,7 @@ struct AccountRow {
     std::string SpamAction{};    // cell 12, hidden: IMAP, see ImapSpamAction
     std::string JunkFolder{};    // cell 13, hidden: empty: the server's junk folder
     std::string TrashFolder{};   // cell 14, hidden: empty: the server's trash folder
+    std::string Idle{};          // cell 15, hidden: IMAP push, see IsPushCell
 
     // The cells after the caption, in column order.
     std::vector<std::string> Cells() const;
@@ -119,6 +120,7 @@ inline constexpr AccountField kAccountFields[] = {
     {"SpamAction", &AccountRow::SpamAction, false, true, true},
     {"JunkFolder", &AccountRow::JunkFolder, false, true, false},
     {"TrashFolder", &AccountRow::TrashFolder, false, true, false},
+    {"Idle", &AccountRow::Idle, false, true, true},
 };
 inline constexpr int kAccountFieldCount = static_cast<int>(std::size(kAccountFields));
 

@@ -157,6 +157,9 @@ void AccountActions::takeImapFolders(AccountRow& row) const {
     row.Folders = toCodePage(m_dialog->folders());
     row.JunkFolder = toCodePage(m_dialog->junkFolder());
     row.TrashFolder = toCodePage(m_dialog->trashFolder());
+    // Written only when the user changed what the dialog showed: an absent key stays the default.
+    if (m_dialog->idle() != IsPushCell(row.Idle, "1"))
+        row.Idle = decimal(m_dialog->idle() ? 1 : 0);
 }
 
 bool AccountActions::dialogAccepted() {
@@ -231,6 +234,7 @@ void AccountActions::aEditAccountExecute() {
     m_dialog->setFolders(fromCodePage(current.Folders));
     m_dialog->setJunkFolder(fromCodePage(current.JunkFolder));
     m_dialog->setTrashFolder(fromCodePage(current.TrashFolder));
+    m_dialog->setIdle(IsPushCell(current.Idle, "1"));
     m_dialog->setCaptions("Edit account", "Save");
     if (dialogAccepted()) {
         const int now = m_list->indexOfRowId(id);

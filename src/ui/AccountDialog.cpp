@@ -1,5 +1,6 @@
 #include "ui/AccountDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -152,7 +153,8 @@ Taccount_settings_fm::Taccount_settings_fm(QWidget* parent) : QDialog(parent) {
     setTabOrder(m_eFolders, m_cSpamAction);
     setTabOrder(m_cSpamAction, m_eJunkFolder);
     setTabOrder(m_eJunkFolder, m_eTrashFolder);
-    setTabOrder(m_eTrashFolder, m_bbAddEdit);
+    setTabOrder(m_eTrashFolder, m_cbIdle);
+    setTabOrder(m_cbIdle, m_bbAddEdit);
     setTabOrder(m_bbAddEdit, m_bbCancel);
 
     connect(m_bbAddEdit, &QPushButton::clicked, this, &QDialog::accept);

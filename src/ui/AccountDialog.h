@@ -4,6 +4,7 @@
 
 #include <string>
 
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QLabel;
@@ -66,6 +67,9 @@ public:
     void setJunkFolder(const QString& text);
     QString trashFolder() const;
     void setTrashFolder(const QString& text);
+    // Push (the Idle value): on for a new account; enabled only for IMAP.
+    bool idle() const;
+    void setIdle(bool on);
     // Whether what is typed is enough for an account: a server, an account name, and a password,
     // or for OAuth2 a token command.
     bool isComplete() const;
@@ -113,6 +117,7 @@ private:
     QComboBox* m_cSpamAction = nullptr;
     QLineEdit* m_eJunkFolder = nullptr;
     QLineEdit* m_eTrashFolder = nullptr;
+    QCheckBox* m_cbIdle = nullptr;
     QPushButton* m_bbAddEdit = nullptr;
     QPushButton* m_bbCancel = nullptr;
     QLabel* m_lbPop = nullptr;

@@ -1,6 +1,7 @@
 // The account dialog's protocol choice and the fields only an IMAP account has.
 #include "ui/AccountDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -37,6 +38,8 @@ void Taccount_settings_fm::createImapFields() {
         m_cSpamAction->addItem(QString(), static_cast<int>(action));
     m_eJunkFolder = makeEdit("eJunkFolder", this);
     m_eTrashFolder = makeEdit("eTrashFolder", this);
+    m_cbIdle = new QCheckBox(this);
+    m_cbIdle->setObjectName(QStringLiteral("cbIdle"));
     m_lbProtocol = makeLabel("lbProtocol", m_cProtocol, this);
     m_lbFolders = makeLabel("lbFolders", m_eFolders, this);
     m_lbSpamAction = makeLabel("lbSpamAction", m_cSpamAction, this);
@@ -55,6 +58,7 @@ void Taccount_settings_fm::layOutImapFields(QGridLayout* grid, int firstRow) {
         grid->addWidget(label, firstRow, 0);
         grid->addWidget(field, firstRow++, 1, 1, 2);
     }
+    grid->addWidget(m_cbIdle, firstRow, 1, 1, 2);
 }
 
 void Taccount_settings_fm::retranslateImapFields() {
@@ -65,6 +69,8 @@ void Taccount_settings_fm::retranslateImapFields() {
     m_lbSpamAction->setText(tr_("Spam"));
     m_lbJunkFolder->setText(tr_("Junk folder"));
     m_lbTrashFolder->setText(tr_("Trash folder"));
+    m_cbIdle->setText(tr_("New mail at once (IDLE)"));
+    m_cbIdle->setAccessibleName(tr_("New mail at once (IDLE)"));
     m_cSpamAction->setItemText(0, tr_("move to the junk folder"));
     m_cSpamAction->setItemText(1, tr_("move to the trash folder"));
     m_cSpamAction->setItemText(2, tr_("delete from the server"));
@@ -78,6 +84,7 @@ void Taccount_settings_fm::resetImapFields() {
     m_eFolders->clear();
     m_eJunkFolder->clear();
     m_eTrashFolder->clear();
+    m_cbIdle->setChecked(true);
     setSpamAction(static_cast<int>(ImapSpamAction::MoveToJunk));
 }
 
@@ -112,6 +119,13 @@ void Taccount_settings_fm::setTrashFolder(const QString& text) {
     m_eTrashFolder->setText(text);
 }
 
+bool Taccount_settings_fm::idle() const {
+    return m_cbIdle->isChecked();
+}
+void Taccount_settings_fm::setIdle(bool on) {
+    m_cbIdle->setChecked(on);
+}
+
 int Taccount_settings_fm::spamAction() const {
     return m_cSpamAction->currentData().toInt();
 }
@@ -127,7 +141,8 @@ void Taccount_settings_fm::onProtocolChosen(int index) {
     const auto before = static_cast<AccountProtocol>(m_shownProtocol);
     m_shownProtocol = static_cast<int>(chosen);
     const bool imap = chosen == AccountProtocol::Imap;
-    for (QWidget* field : {static_cast<QWidget*>(m_eFolders), static_cast<QWidget*>(m_cSpamAction)})
+    for (QWidget* field :
+         {static_cast<QWidget*>(m_eFolders), static_cast<QWidget*>(m_cSpamAction), static_cast<QWidget*>(m_cbIdle)})
         field->setEnabled(imap);
     onSpamActionChosen(m_cSpamAction->currentIndex());
     retranslateImapFields();

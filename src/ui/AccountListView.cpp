@@ -30,6 +30,7 @@ constexpr int kRoleBytes = Qt::UserRole;
 constexpr int kRoleImage = Qt::UserRole + 1;
 constexpr int kRoleId = Qt::UserRole + 2;
 constexpr int kRoleError = Qt::UserRole + 3;
+constexpr int kRolePush = Qt::UserRole + 4;
 
 constexpr std::array<int, 6> kColumnShares = {40, 35, 0, 10, 15, 0};
 
@@ -270,6 +271,27 @@ void AccountListView::setRowError(int index, const QString& text) {
     if (item == nullptr)
         return;
     item->setData(0, kRoleError, text);
+    showTooltip(item);
+}
+
+void AccountListView::setRowPush(int index, const QString& note) {
+    QTreeWidgetItem* item = itemAtIndex(index);
+    if (item == nullptr)
+        return;
+    item->setData(0, kRolePush, note);
+    showTooltip(item);
+}
+
+QString AccountListView::rowPush(int index) const {
+    const QTreeWidgetItem* item = itemAtIndex(index);
+    return item != nullptr ? item->data(0, kRolePush).toString() : QString();
+}
+
+void AccountListView::showTooltip(QTreeWidgetItem* item) {
+    QString text = item->data(0, kRoleError).toString();
+    const QString push = item->data(0, kRolePush).toString();
+    if (!push.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + push;
     for (int column = 0; column < kAccountColumnCount; ++column)
         item->setToolTip(column, text);
 }

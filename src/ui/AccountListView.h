@@ -73,6 +73,9 @@ public:
     // The account's last error, shown as the row's tooltip; an empty text removes it.
     void setRowError(int index, const QString& text);
     QString rowError(int index) const;
+    // Whether the account is connected for push, shown below its error; empty: not a push account.
+    void setRowPush(int index, const QString& note);
+    QString rowPush(int index) const;
 
     // Translates the column headers (server, account name, password, port, time-out) into the
     // language code; the Disabled column keeps its English header.
@@ -124,6 +127,8 @@ private:
     QTreeWidgetItem* makeItem(const AccountRow& row, int image);
     void writeCells(QTreeWidgetItem* item, const AccountRow& row);
     void applyRowLook(QTreeWidgetItem* item);
+    // The tooltip of every cell: the last error, then the push note.
+    void showTooltip(QTreeWidgetItem* item);
     void onHeaderClicked(int column);
 
     int m_sortColumn = 0;

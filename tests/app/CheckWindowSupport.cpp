@@ -14,7 +14,7 @@ std::string settingsFile(const std::vector<TestAccount>& accounts, const std::ve
         text += "[Settings" + std::to_string(n++) + "]\r\nPOP3=127.0.0.1\r\nAccountName=" + account.user +
                 "\r\nAccountPassword=" + ScramblePassword(account.password) +
                 "\r\nPort=" + std::to_string(account.port) +
-                "\r\nTimeOut=20\r\nDisabled=" + (account.disabled ? "1" : "0") + "\r\n";
+                "\r\nTimeOut=20\r\nDisabled=" + (account.disabled ? "1" : "0") + "\r\n" + account.keys;
     }
     return text;
 }

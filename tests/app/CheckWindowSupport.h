@@ -22,6 +22,7 @@ struct TestAccount {
     std::string user = "user";
     std::string password = "secret";
     bool disabled = false;
+    std::string keys = {}; // more lines of the section, each ending in CR LF
 };
 
 // A settings file with the given accounts; mainLines are added to [Main] (each "Key=value").

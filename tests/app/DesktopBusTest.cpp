@@ -1,9 +1,11 @@
 // The monitor on the desktop's buses, each a dbus-daemon of the test's own: notifications
 // against a notification server of ours, and the check after a resume with a stand-in logind.
 #include "CheckWindowSupport.h"
+#include "DovecotServer.h"
 #include "PrivateBus.h"
 
 #include "app/DesktopWiring.h"
+#include "ui/AccountListView.h"
 #include "platform/gui/DesktopNotifier.h"
 #include "platform/gui/SleepWatcher.h"
 
@@ -112,8 +114,11 @@ protected:
         ASSERT_TRUE(session.isRunning() && system.isRunning()) << "dbus-daemon did not start";
         ASSERT_TRUE(logind.isRegistered() && notifications.isRegistered());
     }
-    void start(const std::vector<std::string>& mainLines) {
-        writeFile(folder.file("quillmere.ini"), settingsFile({{pop3.Port()}}, mainLines));
+    void start(const std::vector<std::string>& mainLines, std::vector<TestAccount> accounts = {}) {
+        if (accounts.empty()) {
+            accounts.push_back({pop3.Port()});
+        }
+        writeFile(folder.file("quillmere.ini"), settingsFile(accounts, mainLines));
         harness = std::make_unique<CheckWindow>(folder);
         ASSERT_NE(harness->window, nullptr);
         wiring = new DesktopWiring(*harness->window, session.connect(QStringLiteral("monitor")),
@@ -201,6 +206,36 @@ TEST_F(DesktopWindow, ResumeAbortsTheOldSessionAndChecksAgain) {
     EXPECT_TRUE(wiring->resumeTimer().isActive());
     // The new check starts after the delay.
     QTRY_COMPARE(pop3.Sessions(), 2);
+}
+
+TEST_F(DesktopWindow, ResumeReconnectsPushAndMailIsCheckedWithoutAnIntervalCheck) {
+    DovecotServer dovecot;
+    const auto logins = [&dovecot] {
+        const std::string log = dovecot.Log();
+        const std::string login = "imap-login: Info: Login:";
+        int count = 0;
+        for (auto at = log.find(login); at != std::string::npos; at = log.find(login, at + login.size())) {
+            ++count;
+        }
+        return count;
+    };
+    start({"Interval=35791"}, {{dovecot.ImapPort(), dovecot.User(), dovecot.Password(), false, "Protocol=1\r\n"}});
+    wiring->setResumeDelay(std::chrono::minutes(30)); // only push can check in time
+    harness->box("cbExec")->setChecked(true);
+    ASSERT_TRUE(harness->waitForSummary(1));
+    const auto pushed = [this] {
+        return harness->window->lwServers()->rowPush(0) == harness->window->tr_("connected for push");
+    };
+    ASSERT_TRUE(waitFor(pushed, 10000)) << dovecot.Log();
+    const int before = logins();
+
+    logind.prepareForSleep(true);
+    logind.prepareForSleep(false);
+    ASSERT_TRUE(waitFor([&] { return logins() > before && pushed(); }, 15000)) << dovecot.Log();
+    dovecot.AddMessage("From: friend@example.com\r\nSubject: After the resume\r\n\r\nhi\r\n");
+    ASSERT_TRUE(waitFor([this] { return harness->summaries >= 2; }, 5000)) << dovecot.Log();
+    EXPECT_EQ(harness->check().cycle().NoticedMessages(), 1);
+    EXPECT_TRUE(harness->check().Shutdown(std::chrono::seconds(2)));
 }
 
 TEST_F(DesktopWindow, ResumeWhileStoppedDoesNothing) {

@@ -85,6 +85,18 @@ TEST(CheckCycle, TwoAccountsSummary) {
     // Every sender once, whichever account saw it first.
     EXPECT_EQ(f.cycle->ReceivedAddresses().size(), 5u);
     EXPECT_TRUE(f.cycle->AccountErrors().empty());
+
+    // A check of bob alone replaces his share only; one of his senders is spam now.
+    options.senderFilter = {"n4@news.example"};
+    f.cycle->StartAccountCheck({CycleRow(alice.Port(), "alice"), CycleRow(bob.Port(), "bob")}, 1, options,
+                               MessageLogOptions{});
+    f.RunUntilSummaries(2);
+    const CheckSummary& one = f.view.summaries.at(1);
+    EXPECT_EQ(one.messagesOnServer, 8);
+    EXPECT_EQ(one.noticedMessages, 6);
+    EXPECT_TRUE(one.freshNews);
+    EXPECT_EQ(one.hintText, "in total 8 messages:\r" + a + "127.0.0.1(bob): 3\r");
+    EXPECT_EQ(alice.Sessions(), 1);
 }
 
 TEST(CheckCycle, SameMailboxTwiceGivesTwoLinesAndAddressesOnce) {

@@ -16,8 +16,8 @@ TEST(LanguageTableTest, ShapeAndHeader) {
     TLangRes lr;
     BuildLanguageTable(lr);
     EXPECT_EQ(lr.langCount(), 4);
-    EXPECT_EQ(lr.rowCount(), 116);
-    EXPECT_EQ(lr.lastFilledRow(), 116);
+    EXPECT_EQ(lr.rowCount(), 119);
+    EXPECT_EQ(lr.lastFilledRow(), 119);
     EXPECT_EQ(lr.defaultLang(), "EN");
     EXPECT_EQ(lr.cell(0, kRu), "RU");
     EXPECT_EQ(lr.cell(0, kIt), "IT");
@@ -42,11 +42,11 @@ TEST(LanguageTableTest, RowPastTheLastExceedsCapacity) {
         lr.AddRow({"a", "b", "c", "d"});
         FAIL() << "a row past the table was accepted";
     } catch (const ELangCapacity& e) {
-        EXPECT_STREQ(e.what(), "The allowable quantity of records (116) is exceeded!");
+        EXPECT_STREQ(e.what(), "The allowable quantity of records (119) is exceeded!");
         EXPECT_NE(std::string(e.what()).find("The allowable quantity of records"), std::string::npos);
     }
     EXPECT_THROW(lr.AddRow({"a", "b", "c", "d", "e"}), ELangValueCount);
-    EXPECT_EQ(lr.lastFilledRow(), 116);
+    EXPECT_EQ(lr.lastFilledRow(), 119);
 }
 
 struct RowSample {
@@ -79,6 +79,7 @@ const RowSample kSamples[] = {
      "(messages with these subjects will be deleted from mail server)"},
     {77, "показывать уведомление", "mostra una notifica", "show a notification", "Benachrichtigung anzeigen"},
     {100, "Учетные записи", "Account", "Accounts", "Konten"},
+    {118, "подключено для push", "connesso per il push", "connected for push", "fur Push verbunden"},
 };
 
 TEST(LanguageTableTest, SampledRowsCellByCell) {

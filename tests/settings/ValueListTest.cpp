@@ -46,7 +46,7 @@ TEST(AccountRow, CellsAndConversions) {
     const Account account{"pop.example", "ann", "TTMOZVUB", 995, 45, true, 2, "3", "oauth2 'a b'"};
     const AccountRow row = ToAccountRow(account);
     EXPECT_EQ(row, (AccountRow{"pop.example", "ann", "TTMOZVUB", "995", "45", "True", "2", "3", "oauth2 'a b'"}));
-    EXPECT_EQ(row.Cells(), (Values{"ann", "TTMOZVUB", "995", "45", "True", "2", "3", "oauth2 'a b'", "", "", "", "", "", ""}));
+    EXPECT_EQ(row.Cells(), (Values{"ann", "TTMOZVUB", "995", "45", "True", "2", "3", "oauth2 'a b'", "", "", "", "", "", "", ""}));
     EXPECT_EQ(AccountRow::FromCells("pop.example", row.Cells()), row);
     ASSERT_TRUE(ToAccount(row).has_value());
     EXPECT_EQ(*ToAccount(row), account);

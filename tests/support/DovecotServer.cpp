@@ -224,7 +224,11 @@ void DovecotServer::Start() {
          << "  service_count = 0\n}\n"
          << "service anvil {\n  unix_listener anvil-auth-penalty {\n    mode = 0\n  }\n}\n";
     writeFile(f + "/dovecot.conf", conf.str());
+    Launch();
+}
 
+void DovecotServer::Launch() {
+    const std::string& f = m_folder;
     if (run({kDovecot, "-c", f + "/dovecot.conf"}, f + "/dovecot.log") != 0) {
         throw std::runtime_error("Dovecot did not start:\n" + Log());
     }
@@ -245,9 +249,39 @@ void DovecotServer::Start() {
     }
 }
 
+void DovecotServer::Restart() {
+    Kill();
+    Launch();
+}
+
 void DovecotServer::Stop() {
+    Kill();
+    if (!m_folder.empty() && std::getenv("QM_KEEP_DOVECOT") == nullptr) {
+        std::error_code ignored;
+        fs::remove_all(m_folder, ignored);
+    }
+}
+
+void DovecotServer::Kill() {
     if (m_masterPid > 0) {
+        // Its mail processes outlive the master for as long as their clients stay: they go too.
+        std::vector<pid_t> children;
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            std::ifstream stat(entry.path() / "stat");
+            std::string line;
+            std::getline(stat, line);
+            const auto close = line.rfind(')');
+            std::istringstream rest(close == std::string::npos ? std::string() : line.substr(close + 2));
+            std::string state;
+            pid_t parent = 0;
+            if (rest >> state >> parent && parent == m_masterPid) {
+                children.push_back(static_cast<pid_t>(std::atoi(entry.path().filename().c_str())));
+            }
+        }
         ::kill(m_masterPid, SIGTERM);
+        for (const pid_t child : children) {
+            ::kill(child, SIGKILL);
+        }
         const auto until = std::chrono::steady_clock::now() + kStopGuard;
         while (alive(m_masterPid) && std::chrono::steady_clock::now() < until) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -256,10 +290,8 @@ void DovecotServer::Stop() {
             ::kill(m_masterPid, SIGKILL);
         }
         m_masterPid = -1;
-    }
-    if (!m_folder.empty() && std::getenv("QM_KEEP_DOVECOT") == nullptr) {
         std::error_code ignored;
-        fs::remove_all(m_folder, ignored);
+        fs::remove(m_folder + "/run/master.pid", ignored); // a restart reads the new one
     }
 }
 

@@ -75,6 +75,8 @@ public:
     int MessagesOnDisk(int user = 0, const std::string& folder = {}) const;
     // Their file names, "new/..." or "cur/..." with the maildir flags after ":2,", sorted.
     std::vector<std::string> MessageFiles(int user = 0, const std::string& folder = {}) const;
+    // Ends the server with its sessions and starts it again on the same ports and mailboxes.
+    void Restart();
     // The server's log so far, for failure messages.
     std::string Log() const;
 
@@ -87,6 +89,8 @@ private:
 
     void Start();
     void Stop();
+    void Launch();
+    void Kill();
     void CreateMailbox(const std::string& user);
     void WriteUsersFile() const;
     std::string NewMessageName(std::size_t size);

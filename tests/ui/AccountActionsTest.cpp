@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
@@ -446,15 +447,21 @@ TEST_F(AccountActionsTest, AddAndEditCarryTheImapCells) {
     EXPECT_EQ(added.Folders, "INBOX; \xD0\xE0\xE1\xEE\xF2\xE0"); // windows-1251 bytes
     EXPECT_EQ(added.SpamAction, "1");
     EXPECT_EQ(added.TrashFolder, "Bin");
+    EXPECT_EQ(added.Idle, ""); // push on, the default, left unwritten
 
     list->setRowSelected(0, true);
     runDialog(&AccountActions::aEditAccountExecute, [this] {
         EXPECT_EQ(dialog->protocol(), 1);
+        EXPECT_TRUE(dialog->idle());
+        dialog->findChild<QCheckBox*>(QStringLiteral("cbIdle"))->setChecked(false);
+        EXPECT_EQ(dialog->findChild<QCheckBox*>(QStringLiteral("cbIdle"))->accessibleName(),
+                  QStringLiteral("New mail at once (IDLE)"));
         EXPECT_EQ(dialog->spamAction(), 1);
         EXPECT_EQ(dialog->trashFolder(), QStringLiteral("Bin"));
         EXPECT_EQ(dialog->folders(), QString::fromUtf8("INBOX; Работа"));
     });
     EXPECT_EQ(list->row(0).Folders, added.Folders);
+    EXPECT_EQ(list->row(0).Idle, "0");
 
     auto pop = typeIntoDialog({"pop.b", "bob", "pw"});
     actions->aAddAccountExecute();

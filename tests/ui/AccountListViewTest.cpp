@@ -61,7 +61,7 @@ TEST_F(AccountListViewTest, RowsComeBackByteForByteWithTheirHiddenCells) {
     EXPECT_EQ(list->rows(), rows);
     EXPECT_EQ(list->topLevelItem(0)->text(kColAccountName), QString::fromUtf8("Иван"));
     EXPECT_EQ(list->objectName(), QStringLiteral("lwServers"));
-    EXPECT_EQ(list->columnCount(), 15);
+    EXPECT_EQ(list->columnCount(), 16);
     EXPECT_FALSE(list->isColumnHidden(kColProtocol));
     for (int column : {kColPassword, kColDisabled, kColSecurity, kColAuth, kColTokenCommand, kColPasswordStore})
         EXPECT_TRUE(list->isColumnHidden(column)) << column;
