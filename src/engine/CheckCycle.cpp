@@ -76,11 +76,7 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     }
 
     std::size_t skipped = 0;
-    auto withState = std::make_shared<CheckOptions>(options);
-    if (!log.mailState.empty()) {
-        withState->mailState = std::make_shared<const MailState>(LoadMailState(log.mailState));
-    }
-    const std::shared_ptr<const CheckOptions> snapshot = std::move(withState);
+    const std::shared_ptr<const CheckOptions> snapshot = SnapshotWithState(options, log);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         if (!Queue(check, began, rows, i, snapshot)) {
             ++skipped;
@@ -95,6 +91,16 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
         PublishSummary();
     }
     return check;
+}
+
+// What the sessions of a check read: the options and what the checks before them learnt.
+std::shared_ptr<const CheckOptions> CheckCycle::SnapshotWithState(const CheckOptions& options,
+                                                                  const MessageLogOptions& log) {
+    auto withState = std::make_shared<CheckOptions>(options);
+    if (!log.mailState.empty()) {
+        withState->mailState = std::make_shared<const MailState>(LoadMailState(log.mailState));
+    }
+    return withState;
 }
 
 int CheckCycle::StartAccountCheck(const std::vector<AccountRow>& rows, std::size_t index, const CheckOptions& options,
@@ -118,7 +124,7 @@ int CheckCycle::StartAccountCheck(const std::vector<AccountRow>& rows, std::size
         m_parts.erase(old);
     }
     const std::string began = FormatDateTimePattern(CurrentLocalDateTime(), "yyyy-MM-dd HH:mm:ss");
-    if (Queue(check, began, rows, index, std::make_shared<const CheckOptions>(options))) {
+    if (Queue(check, began, rows, index, SnapshotWithState(options, log))) {
         StartPending();
     }
     if (m_runningWorkers == 0) {

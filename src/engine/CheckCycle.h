@@ -167,6 +167,8 @@ private:
         std::string line;
     };
     AccountPart* CallerPart();
+    static std::shared_ptr<const CheckOptions> SnapshotWithState(const CheckOptions& options,
+                                                                 const MessageLogOptions& log);
     void PublishSummary();
     // A note for the row's tooltip, after the notes its session gave before.
     void AddNote(int accountRow, const std::string& host, const std::string& accountName, const std::string& note);

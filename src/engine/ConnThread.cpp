@@ -9,7 +9,6 @@
 #include "pop3/IdTCPConnection.h"
 
 #include <exception>
-#include <thread>
 #include <utility>
 
 namespace qm {
@@ -29,19 +28,8 @@ std::shared_ptr<TConnThread> TConnThread::Create(const qm::AccountRow& row, cons
 }
 
 void TConnThread::Start() {
-    std::shared_ptr<TConnThread> self = shared_from_this();
-    std::shared_ptr<SessionLink> link = m_link;
-    link->ThreadStarted();
-    try {
-        std::thread([self = std::move(self), link]() mutable {
-            self->Execute();
-            self.reset(); // the worker frees itself before the thread counts as ended
-            link->ThreadEnded();
-        }).detach();
-    } catch (...) {
-        link->ThreadEnded();
-        throw;
-    }
+    // The worker frees itself before its thread counts as ended.
+    SessionLink::StartThread(m_link, [self = shared_from_this()] { self->Execute(); });
 }
 
 void TConnThread::Abort() {

@@ -13,7 +13,6 @@
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <thread>
 #include <utility>
 
 namespace qm {
@@ -88,19 +87,8 @@ std::shared_ptr<TIdleWatcher> TIdleWatcher::Create(const AccountRow& row, const 
 TIdleWatcher::~TIdleWatcher() = default;
 
 void TIdleWatcher::Start() {
-    std::shared_ptr<TIdleWatcher> self = shared_from_this();
-    std::shared_ptr<SessionLink> link = m_link;
-    link->ThreadStarted();
-    try {
-        std::thread([self = std::move(self), link]() mutable {
-            self->Execute();
-            self.reset();
-            link->ThreadEnded();
-        }).detach();
-    } catch (...) {
-        link->ThreadEnded();
-        throw;
-    }
+    // The worker frees itself before its thread counts as ended.
+    SessionLink::StartThread(m_link, [self = shared_from_this()] { self->Execute(); });
 }
 
 void TIdleWatcher::Stop() {

@@ -1,6 +1,9 @@
 #include "engine/SessionLink.h"
 
+#include <openssl/crypto.h>
+
 #include <exception>
+#include <thread>
 #include <utility>
 
 namespace qm {
@@ -60,6 +63,23 @@ void SessionLink::KeepUnreported(int accountRow, std::vector<DeletionRecord> rec
 std::vector<std::pair<int, std::vector<DeletionRecord>>> SessionLink::TakeUnreported() {
     const std::lock_guard lock(m_mutex);
     return std::exchange(m_unreported, {});
+}
+
+void SessionLink::StartThread(const std::shared_ptr<SessionLink>& link, std::function<void()> body) {
+    link->ThreadStarted();
+    try {
+        std::thread([link, body = std::move(body)]() mutable {
+            body();
+            body = nullptr;
+            // Otherwise freed only as the thread ends, after it counted as ended: too late for a
+            // program that is already leaving.
+            OPENSSL_thread_stop();
+            link->ThreadEnded();
+        }).detach();
+    } catch (...) {
+        link->ThreadEnded();
+        throw;
+    }
 }
 
 void SessionLink::ThreadStarted() {

@@ -37,7 +37,13 @@ public:
     void KeepUnreported(int accountRow, std::vector<DeletionRecord> records);
     std::vector<std::pair<int, std::vector<DeletionRecord>>> TakeUnreported();
 
-    // Live worker threads (a thread counts from its start to its very last statement).
+    // Runs `body` on a thread of its own that counts as live until its very last statement: by
+    // then `body` and what it holds are gone, and so is the thread's OpenSSL state, so a program
+    // that leaves once no thread is live leaves nothing of them behind. Throws when no thread can
+    // be started (it then does not count).
+    static void StartThread(const std::shared_ptr<SessionLink>& link, std::function<void()> body);
+
+    // Live worker threads.
     void ThreadStarted();
     void ThreadEnded();
     int LiveThreads() const;
