@@ -5,6 +5,7 @@
 #include "DovecotServer.h"
 #include "ScratchDir.h"
 #include "engine/PushChecks.h"
+#include "settings/MailState.h"
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,16 @@ TEST_P(DovecotPush, MailIsCheckedWhileTheAccountIdles) {
     run.options.inform = true;
     run.options.writeToFile = true;
     run.log.fileName = (ScratchDir("push") / "messages.txt").string();
+    // With NewOnly, what a full check saw and the user looked at is no news to a push check either.
+    const bool looked = trouble == Trouble::None;
+    if (looked) {
+        run.options.newOnly = true;
+        run.log.mailState = ScratchDir("push-state") / kMailStateFile;
+        run.f.cycle->StartWorkers(run.rows, run.options, run.log);
+        ASSERT_TRUE(run.RunUntil([&] { return !run.f.view.summaries.empty(); }, 10s)) << dovecot.Log();
+        ASSERT_TRUE(MarkAllLooked(run.log.mailState).ok);
+        run.f.view.summaries.clear();
+    }
     run.Follow();
     ASSERT_TRUE(run.RunUntil([&] { return run.connects == 1; }, 10s)) << run.error << dovecot.Log();
 
@@ -201,7 +212,8 @@ TEST_P(DovecotPush, MailIsCheckedWhileTheAccountIdles) {
     }
     dovecot.AddMessage("From: Offers <deal@spam.example>\r\nSubject: buy\r\n\r\ncheap\r\n");
     const auto allSeen = [&] {
-        return !run.f.view.summaries.empty() && run.f.view.summaries.back().noticedMessages == deliveries + 1 &&
+        return !run.f.view.summaries.empty() &&
+               run.f.view.summaries.back().noticedMessages == deliveries + (looked ? 0 : 1) &&
                dovecot.MessagesOnDisk(0, "Junk") == 1;
     };
     EXPECT_TRUE(run.RunUntil(allSeen, 5s)) << dovecot.Log();
