@@ -263,7 +263,6 @@ private:
     qint64 m_clockSecond = -1;
     int m_clockOffset = 0; // seconds ahead of UTC, as read at the start of the minute
     std::string m_mailClient;
-    bool m_newOnly = false; // NewOnly, kept as read: it has no control of its own
 
     std::filesystem::path m_executable;
     std::filesystem::path m_programDirectory;
@@ -298,6 +297,7 @@ private:
     QCheckBox* m_cbExec = nullptr;
     QCheckBox* m_cbAutoLoad = nullptr;
     QCheckBox* m_cbMinimized = nullptr;
+    QCheckBox* m_cbNewOnly = nullptr;
     QCheckBox* m_cbSound = nullptr;
     QCheckBox* m_cbCheckNewVersion = nullptr;
     QCheckBox* m_cbNotify = nullptr;

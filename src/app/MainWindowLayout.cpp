@@ -214,11 +214,13 @@ QWidget* TmQuillmere::createConnectPage() {
     m_cbSound = makeCheck(options, "cbSound");
     m_cbCheckNewVersion = makeCheck(options, "cbCheckNewVersion");
     m_cbNotify = makeCheck(options, "cbNotify");
+    m_cbNewOnly = makeCheck(options, "cbNewOnly");
     grid->addWidget(m_cbAutoLoad, 0, 0);
     grid->addWidget(m_cbMinimized, 0, 1);
     grid->addWidget(m_cbSound, 0, 2);
     grid->addWidget(m_cbCheckNewVersion, 1, 0, 1, 2);
     grid->addWidget(m_cbNotify, 1, 2);
+    grid->addWidget(m_cbNewOnly, 2, 0, 1, 3);
     layout->addWidget(options);
 
     QWidget* listPanel = makePanel(page, "Panel7");

@@ -4,6 +4,8 @@
 #include "app/TrayFacade.h"
 #include "settings/MailState.h"
 
+#include <QCheckBox>
+
 namespace qm {
 
 void TmQuillmere::aMarkAllReadExecute() {
@@ -16,7 +18,7 @@ void TmQuillmere::aMarkAllReadExecute() {
         setStatusText(CheckWiring::displayText("The messages could not be marked as read: " + marked.error));
         return;
     }
-    if (m_newOnly && m_tray != nullptr) {
+    if (m_cbNewOnly->isChecked() && m_tray != nullptr) {
         m_tray->setCycleIcons(false);
         m_tray->setIconIndex(0);
     }

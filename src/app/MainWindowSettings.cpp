@@ -65,7 +65,7 @@ void TmQuillmere::applyLoadedSettings(const SettingsData& data) {
     m_cbSound->setChecked(main.Sound);
     m_notice->load(main);
     m_mailClient = main.MailClient;
-    m_newOnly = main.NewOnly;
+    m_cbNewOnly->setChecked(main.NewOnly);
     m_cbCheckNewVersion->setChecked(main.CheckNewVersion);
     m_cbNotify->setChecked(main.Notify);
     m_cbAntiSpamEnabled->setChecked(main.AntiSpamListEnabled);
@@ -99,7 +99,7 @@ SettingsData TmQuillmere::CurrentSettings() const {
     main.Interval = m_seInterval->value();
     main.Language = m_currentLanguage;
     main.MailClient = m_mailClient;
-    main.NewOnly = m_newOnly;
+    main.NewOnly = m_cbNewOnly->isChecked();
     main.Executing = m_cbExec->isChecked();
     main.Minimized = m_cbMinimized->isChecked();
     main.Sound = m_cbSound->isChecked();

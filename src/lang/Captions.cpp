@@ -8,7 +8,7 @@ namespace {
 
 using T = CaptionTarget;
 
-constexpr std::array<CaptionEntry, 58> kMainWindowCaptions = {{
+constexpr std::array<CaptionEntry, 59> kMainWindowCaptions = {{
     {"aExit", T::Action, -1, "Close"},
     {"aCheckMail", T::Action, -1, "Start"},
     {"aRestart", T::Action, -1, "Restart"},
@@ -25,6 +25,7 @@ constexpr std::array<CaptionEntry, 58> kMainWindowCaptions = {{
     {"aSelectAllAccount", T::Action, -1, "Select all"},
     {"cbAutoLoad", T::CheckBox, -1, "start with the desktop session"},
     {"cbMinimized", T::CheckBox, -1, "start minimized"},
+    {"cbNewOnly", T::CheckBox, -1, "news only until I have looked"},
     {"aRestore", T::Action, -1, "Restore"},
     {"cbSound", T::CheckBox, -1, "sound on"},
     {"cbExec", T::CheckBox, -1, "Executing"},

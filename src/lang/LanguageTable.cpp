@@ -165,24 +165,26 @@ constexpr std::array<std::array<const char*, 4>, 17> kAccessibleNameRows = {{
     {"Отметить все как прочитанные", "Segna tutti come letti", "Mark all as read", "Alle als gelesen markieren"},
 }};
 
-// Push: the account dialog's choice and what an account's row says about its connection.
-constexpr std::array<std::array<const char*, 4>, 3> kPushRows = {{
+// Rows that came later, after the accessible names: push (the account dialog's choice and what
+// an account's row says about its connection), then the box for news until the user has looked.
+constexpr std::array<std::array<const char*, 4>, 4> kLaterRows = {{
     {"Новая почта сразу (IDLE)", "Nuova posta subito (IDLE)", "New mail at once (IDLE)", "Neue Post sofort (IDLE)"},
     {"подключено для push", "connesso per il push", "connected for push", "fur Push verbunden"},
     {"нет подключения для push", "non connesso per il push", "not connected for push", "nicht fur Push verbunden"},
+    {"новое только до просмотра", "nuove solo fino alla lettura", "news only until I have looked", "neu nur bis ich sie angesehen habe"},
 }};
 
 } // namespace
 
 void BuildLanguageTable(TLangRes& lr) {
     lr.Create({"RU", "IT", "EN", "DE"},
-              static_cast<std::int32_t>(kRows.size() + kAccessibleNameRows.size() + kPushRows.size()));
+              static_cast<std::int32_t>(kRows.size() + kAccessibleNameRows.size() + kLaterRows.size()));
     lr.setDefaultLang("EN");
     for (const auto& row : kRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
     for (const auto& row : kAccessibleNameRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
-    for (const auto& row : kPushRows)
+    for (const auto& row : kLaterRows)
         lr.AddRow({row[0], row[1], row[2], row[3]});
 }
 

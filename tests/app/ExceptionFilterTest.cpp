@@ -57,7 +57,7 @@ TEST_F(ExceptionFilter, CapacityErrorOfTheLanguageTableIsShown) {
         BuildLanguageTable(table);
         table.AddRow({"x", "y", "z", "w"});
     });
-    EXPECT_EQ(shown, QStringList{QStringLiteral("The allowable quantity of records (119) is exceeded!")});
+    EXPECT_EQ(shown, QStringList{QStringLiteral("The allowable quantity of records (120) is exceeded!")});
 }
 
 TEST_F(ExceptionFilter, ShownErrorAppearsInAMessageBox) {

@@ -66,7 +66,7 @@ TEST(Startup, FirstStartShowsTheDefaultOptions) {
                  {"cbExec", false},           {"cbMinimized", false},      {"cbInform", false},
                  {"cbSound", false},          {"cbAttach", false},         {"cbFromAddress", false},
                  {"cbSubject", false},        {"cbWriteToFile", false},    {"cbOverwrite", false},
-                 {"cbAutoLoad", false}};
+                 {"cbAutoLoad", false},       {"cbNewOnly", false}};
     for (const auto& box : boxes) {
         auto* check = window->findChild<QCheckBox*>(QString::fromLatin1(box.name));
         ASSERT_NE(check, nullptr) << box.name;
@@ -151,6 +151,7 @@ TEST(Startup, EveryOptionTravelsFromTheFileToItsControlAndBack) {
     stored.AntiSpamListEnabled = false;
     stored.AntiSpamSubjListEnabled = false;
     stored.CheckNewVersion = false;
+    stored.NewOnly = true;
     SettingsData data{stored, {}};
     ASSERT_TRUE(SaveSettings(folder.file("quillmere.ini"), data));
 
@@ -170,6 +171,7 @@ TEST(Startup, EveryOptionTravelsFromTheFileToItsControlAndBack) {
                  {"cbAntiSpamSubjEnabled", false},
                  {"cbCheckNewVersion", false},
                  {"cbMinimized", false},
+                 {"cbNewOnly", true},
                  {"cbExec", false}};
     for (const auto& box : boxes) {
         EXPECT_EQ(window->findChild<QCheckBox*>(QString::fromLatin1(box.name))->isChecked(), box.checked) << box.name;

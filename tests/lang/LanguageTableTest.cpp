@@ -16,8 +16,8 @@ TEST(LanguageTableTest, ShapeAndHeader) {
     TLangRes lr;
     BuildLanguageTable(lr);
     EXPECT_EQ(lr.langCount(), 4);
-    EXPECT_EQ(lr.rowCount(), 119);
-    EXPECT_EQ(lr.lastFilledRow(), 119);
+    EXPECT_EQ(lr.rowCount(), 120);
+    EXPECT_EQ(lr.lastFilledRow(), 120);
     EXPECT_EQ(lr.defaultLang(), "EN");
     EXPECT_EQ(lr.cell(0, kRu), "RU");
     EXPECT_EQ(lr.cell(0, kIt), "IT");
@@ -42,11 +42,11 @@ TEST(LanguageTableTest, RowPastTheLastExceedsCapacity) {
         lr.AddRow({"a", "b", "c", "d"});
         FAIL() << "a row past the table was accepted";
     } catch (const ELangCapacity& e) {
-        EXPECT_STREQ(e.what(), "The allowable quantity of records (119) is exceeded!");
+        EXPECT_STREQ(e.what(), "The allowable quantity of records (120) is exceeded!");
         EXPECT_NE(std::string(e.what()).find("The allowable quantity of records"), std::string::npos);
     }
     EXPECT_THROW(lr.AddRow({"a", "b", "c", "d", "e"}), ELangValueCount);
-    EXPECT_EQ(lr.lastFilledRow(), 119);
+    EXPECT_EQ(lr.lastFilledRow(), 120);
 }
 
 struct RowSample {
