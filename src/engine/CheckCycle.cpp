@@ -70,6 +70,7 @@ int CheckCycle::StartWorkers(const std::vector<AccountRow>& rows, const CheckOpt
     m_mailStateError.clear();
     m_parts.clear();
     m_freshNews = false;
+    SaveMailStates(); // a check still running from before: the new one starts from what it learnt
 
     if (options.inform && log.overwrite) {
         DeleteMessageLog(log.fileName, m_codePage);
@@ -111,6 +112,7 @@ int CheckCycle::StartAccountCheck(const std::vector<AccountRow>& rows, std::size
     }
     m_language = options.languageCode;
     m_codePage = options.codePage;
+    SaveMailStates();
     m_log = log;
     m_freshNews = false;
     // The account's last result leaves the totals; its new one takes its place.
@@ -203,6 +205,7 @@ bool CheckCycle::Shutdown(std::chrono::milliseconds grace) {
     for (auto& [accountRow, records] : m_link->TakeUnreported()) {
         RecordDeletions(accountRow, std::move(records));
     }
+    SaveMailStates();
     return m_allEnded;
 }
 
@@ -409,9 +412,23 @@ void CheckCycle::KeepMailState(const std::string& accountKey, AccountMailState s
     if (m_log.mailState.empty()) {
         return;
     }
-    if (const FileResult result = SaveAccountMailState(m_log.mailState, accountKey, std::move(state)); !result.ok) {
+    if (m_log.mailState != m_unsavedStatesFile) {
+        SaveMailStates();
+        m_unsavedStatesFile = m_log.mailState;
+    }
+    // Saved together when the check is published: each save reads and rewrites the whole file,
+    // which for a long account list would cost as much as the checks.
+    m_unsavedStates[accountKey] = std::move(state);
+}
+
+void CheckCycle::SaveMailStates() {
+    if (m_unsavedStates.empty()) {
+        return;
+    }
+    if (const FileResult result = SaveAccountMailStates(m_unsavedStatesFile, std::move(m_unsavedStates)); !result.ok) {
         m_mailStateError = result.error;
     }
+    m_unsavedStates.clear();
 }
 
 void CheckCycle::WorkerFinished(int workerId) {
@@ -426,6 +443,7 @@ void CheckCycle::WorkerFinished(int workerId) {
 }
 
 void CheckCycle::PublishSummary() {
+    SaveMailStates();
     CheckSummary summary;
     summary.messagesOnServer = m_messagesOnServer;
     summary.noticedMessages = m_noticedMessages;

@@ -169,6 +169,8 @@ private:
     AccountPart* CallerPart();
     static std::shared_ptr<const CheckOptions> SnapshotWithState(const CheckOptions& options,
                                                                  const MessageLogOptions& log);
+    // Writes the states the sessions kept since the last save, in one go.
+    void SaveMailStates();
     void PublishSummary();
     // A note for the row's tooltip, after the notes its session gave before.
     void AddNote(int accountRow, const std::string& host, const std::string& accountName, const std::string& note);
@@ -218,6 +220,9 @@ private:
     std::map<std::string, AccountPart> m_parts;
     int m_caller = 0;
     bool m_freshNews = false;
+    // What the sessions learnt, by account, until the check is published.
+    std::map<std::string, AccountMailState> m_unsavedStates;
+    std::filesystem::path m_unsavedStatesFile;
     int m_lastCheck = 0;
     bool m_shutDown = false;
     bool m_allEnded = true;

@@ -235,22 +235,30 @@ MailState LoadMailState(const std::filesystem::path& file) {
     return ParseMailState(text).value_or(MailState{});
 }
 
-FileResult SaveAccountMailState(const std::filesystem::path& file, const std::string& accountKey,
-                                AccountMailState account) {
+FileResult SaveAccountMailStates(const std::filesystem::path& file, std::map<std::string, AccountMailState> accounts) {
     const StateLock lock(file);
     if (!lock.Result().ok) {
         return lock.Result();
     }
     MailState state = LoadMailState(file);
-    if (const auto it = state.accounts.find(accountKey); it != state.accounts.end()) {
-        for (auto& [key, message] : account.messages) {
-            if (const auto old = it->second.messages.find(key); old != it->second.messages.end()) {
-                message.looked = message.looked || old->second.looked;
+    for (auto& [accountKey, account] : accounts) {
+        if (const auto it = state.accounts.find(accountKey); it != state.accounts.end()) {
+            for (auto& [key, message] : account.messages) {
+                if (const auto old = it->second.messages.find(key); old != it->second.messages.end()) {
+                    message.looked = message.looked || old->second.looked;
+                }
             }
         }
+        state.accounts[accountKey] = std::move(account);
     }
-    state.accounts[accountKey] = std::move(account);
     return Write(file, state);
+}
+
+FileResult SaveAccountMailState(const std::filesystem::path& file, const std::string& accountKey,
+                                AccountMailState account) {
+    std::map<std::string, AccountMailState> one;
+    one.emplace(accountKey, std::move(account));
+    return SaveAccountMailStates(file, std::move(one));
 }
 
 FileResult MarkAllLooked(const std::filesystem::path& file) {

@@ -53,8 +53,10 @@ std::filesystem::path MailStateLockPath(const std::filesystem::path& file);
 // The file's state; an empty one when it is missing, unreadable or damaged.
 MailState LoadMailState(const std::filesystem::path& file);
 
-// Under the lock: the file's state with the account's replaced by `account`, whose messages keep
-// the "looked" of the same messages in the file (marked while the check ran), written atomically.
+// Under the lock, one read and one atomic write however many accounts: the file's state with each
+// account's replaced by the one given, whose messages keep the "looked" of the same messages in
+// the file (marked while the check ran).
+FileResult SaveAccountMailStates(const std::filesystem::path& file, std::map<std::string, AccountMailState> accounts);
 FileResult SaveAccountMailState(const std::filesystem::path& file, const std::string& accountKey,
                                 AccountMailState account);
 
