@@ -1,9 +1,7 @@
 #include "engine/KnownMessages.h"
 
-#include "pop3/IdExceptions.h"
+#include "pop3/HexDigest.h"
 #include "settings/SettingsFile.h"
-
-#include <openssl/evp.h>
 
 namespace qm {
 
@@ -44,18 +42,7 @@ std::string VerdictFingerprint(const CheckOptions& options) {
     AddList(text, options.useFrom, options.fromMasks);
     AddList(text, options.useSubject, options.subjectMasks);
     AddPart(text, options.attach ? "attachments" : "any");
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_sha256(), nullptr) != 1) {
-        throw EIdException("SHA-256 is not available");
-    }
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0x0F];
-    }
-    return hex;
+    return HexDigest(text, DigestKind::Sha256);
 }
 
 KnownMessages::KnownMessages(const CheckOptions& options, const AccountRow& row)

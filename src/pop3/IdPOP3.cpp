@@ -1,12 +1,12 @@
 #include "pop3/IdPOP3.h"
 
+#include "pop3/HexDigest.h"
 #include "pop3/IdExceptions.h"
 #include "pop3/IdMessage.h"
 #include "pop3/Pop3UniqueIds.h"
 #include "text/AsciiText.h"
 
 #include <openssl/crypto.h>
-#include <openssl/evp.h>
 
 #include <charconv>
 #include <cstdint>
@@ -87,19 +87,7 @@ TIdPOP3::~TIdPOP3() {
 }
 
 std::string TIdPOP3::ApopDigest(const std::string& timestamp, const std::string& password) {
-    const std::string input = timestamp + password;
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_Digest(input.data(), input.size(), digest, &length, EVP_md5(), nullptr) != 1) {
-        throw EIdException("MD5 is not available");
-    }
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 0x0F];
-    }
-    return hex;
+    return HexDigest(timestamp + password, DigestKind::Md5);
 }
 
 int TIdPOP3::GetResponse() {
