@@ -158,7 +158,8 @@ struct PushRun {
     }
 };
 
-enum class Trouble { None, Burst, ServerRestart, StalledLink, Resume };
+// The Exit rows leave while the trouble lasts: the connections still end within the bound.
+enum class Trouble { None, Burst, ServerRestart, StalledLink, Resume, ExitWhileDown, ExitWhileStalled };
 
 struct PushRow {
     const char* name;
@@ -193,6 +194,17 @@ TEST_P(DovecotPush, MailIsCheckedWhileTheAccountIdles) {
     run.Follow();
     ASSERT_TRUE(run.RunUntil([&] { return run.connects == 1; }, 10s)) << run.error << dovecot.Log();
 
+    if (trouble == Trouble::ExitWhileDown || trouble == Trouble::ExitWhileStalled) {
+        if (trouble == Trouble::ExitWhileDown) {
+            dovecot.Kill();
+        } else {
+            proxy.Stall();
+        }
+        run.RunUntil([] { return false; }, 1s); // reconnecting, or waiting on the renewal's DONE
+        run.f.invoker->Close();
+        EXPECT_TRUE(run.push.Shutdown(2s));
+        return;
+    }
     if (trouble == Trouble::ServerRestart) {
         dovecot.Restart();
     } else if (trouble == Trouble::StalledLink) {
@@ -235,7 +247,9 @@ INSTANTIATE_TEST_SUITE_P(Table, DovecotPush,
                          ::testing::Values(PushRow{"delivery", Trouble::None}, PushRow{"burst_of_20", Trouble::Burst},
                                            PushRow{"server_restarted", Trouble::ServerRestart},
                                            PushRow{"stalled_link", Trouble::StalledLink},
-                                           PushRow{"resume", Trouble::Resume}),
+                                           PushRow{"resume", Trouble::Resume},
+                                           PushRow{"exit_while_down", Trouble::ExitWhileDown},
+                                           PushRow{"exit_while_stalled", Trouble::ExitWhileStalled}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DovecotPushSignIn, ARefusedPasswordStopsReconnectingUntilTriedAgain) {

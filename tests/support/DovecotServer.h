@@ -77,6 +77,8 @@ public:
     std::vector<std::string> MessageFiles(int user = 0, const std::string& folder = {}) const;
     // Ends the server with its sessions and starts it again on the same ports and mailboxes.
     void Restart();
+    // Ends the server with its sessions; Restart brings it back.
+    void Kill();
     // The server's log so far, for failure messages.
     std::string Log() const;
 
@@ -90,7 +92,6 @@ private:
     void Start();
     void Stop();
     void Launch();
-    void Kill();
     void CreateMailbox(const std::string& user);
     void WriteUsersFile() const;
     std::string NewMessageName(std::size_t size);
