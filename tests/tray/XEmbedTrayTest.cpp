@@ -230,6 +230,25 @@ int menuItemId(const QDBusArgument& node, const QString& label) {
 // compositor started in a private runtime folder.
 class StatusNotifierTest : public XEmbedTrayTest, public ::testing::WithParamInterface<const char*> {
 protected:
+    // The probe on a private session bus with the panel (its watcher and host only with `host`),
+    // on the X display or under weston as the row says; with `window`, a window it hides.
+    void startOnPanel(bool host, bool window) {
+        ASSERT_TRUE(m_panel.connect());
+        ASSERT_TRUE(!host || m_panel.startWatcher());
+        m_probe.stop();
+        QProcessEnvironment env = m_env;
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), m_panel.address());
+        if (window)
+            env.insert(QStringLiteral("QM_PROBE_WINDOW"), QStringLiteral("1"));
+        const bool wayland = QByteArray(GetParam()) == "wayland";
+        if (wayland) {
+            ASSERT_TRUE(m_compositor.start(env)) << "weston did not start";
+        }
+        startProbe(env);
+        EXPECT_EQ(waitForLine("PLATFORM"), wayland ? QStringLiteral("PLATFORM wayland") : QStringLiteral("PLATFORM xcb"));
+        EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND statusnotifier"));
+    }
+
     QDBusMessage call(const QString& path, const QString& interface, const QString& method,
                       const QVariantList& arguments) {
         QDBusMessage message = QDBusMessage::createMethodCall(m_item, path, interface, method);
@@ -293,20 +312,7 @@ protected:
 };
 
 TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
-    ASSERT_TRUE(m_panel.connect());
-    const QString address = m_panel.address();
-    ASSERT_TRUE(m_panel.startWatcher());
-    m_probe.stop();
-    QProcessEnvironment env = m_env;
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    const bool wayland = QByteArray(GetParam()) == "wayland";
-    if (wayland) {
-        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("weston")).isEmpty());
-        ASSERT_TRUE(m_compositor.start(env)) << "weston did not start";
-    }
-    startProbe(env);
-    EXPECT_EQ(waitForLine("PLATFORM"), wayland ? QStringLiteral("PLATFORM wayland") : QStringLiteral("PLATFORM xcb"));
-    EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND statusnotifier"));
+    startOnPanel(true, false);
     m_item = m_panel.registeredItem();
     ASSERT_FALSE(m_item.isEmpty()) << "the item never registered with the watcher";
     ASSERT_FALSE(shownIcon().isNull()) << "the host gets no image of the icon";
@@ -368,15 +374,7 @@ TEST_P(StatusNotifierTest, AStatusNotifierHostOnTheSessionBusWins) {
 using WaylandWithoutHostTest = StatusNotifierTest;
 
 TEST_P(WaylandWithoutHostTest, HidingOnlyMinimizesUntilAHostStarts) {
-    ASSERT_TRUE(m_panel.connect());
-    const QString address = m_panel.address();
-    m_probe.stop();
-    QProcessEnvironment env = m_env;
-    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-    env.insert(QStringLiteral("QM_PROBE_WINDOW"), QStringLiteral("1"));
-    ASSERT_TRUE(m_compositor.start(env)) << "weston did not start";
-    startProbe(env);
-    EXPECT_EQ(waitForLine("BACKEND"), QStringLiteral("BACKEND statusnotifier"));
+    startOnPanel(false, true);
     EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE minimized"));
     ASSERT_TRUE(m_panel.startWatcher());
     EXPECT_EQ(waitForLine("HIDE"), QStringLiteral("HIDE hidden"));
